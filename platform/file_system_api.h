@@ -1,0 +1,53 @@
+// The file system as the engine sees it: directory search, attributes, path names and the error mode.
+// Shaped like the kernel32 calls; each implementation answers the way those calls do.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+using FindHandle = std::uintptr_t;
+constexpr FindHandle kNoFind = 0;
+
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr std::uint32_t kAttrReadOnly = 0x1;
+constexpr std::uint32_t kAttrHidden = 0x2;
+constexpr std::uint32_t kAttrSystem = 0x4;
+constexpr std::uint32_t kAttrVolumeLabel = 0x8;
+constexpr std::uint32_t kAttrDirectory = 0x10;
+constexpr std::uint32_t kAttrArchive = 0x20;
+constexpr std::uint32_t kAttrNormal = 0x80;
+constexpr std::uint32_t kAttrTemporary = 0x100;
+constexpr std::uint32_t kAttrCompressed = 0x800;
+
+constexpr std::uint32_t kSemFailCriticalErrors = 0x0001;
+
+struct FindEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+  std::uint64_t lastWriteTime = 0;  // FILETIME as one number
+};
+
+class FileSystemApi {
+ public:
+  virtual ~FileSystemApi() = default;
+
+  // FindFirstFileA: kNoFind when nothing matches (or the pattern is invalid).
+  virtual FindHandle FindFirst(const std::string& pattern, FindEntry* entry) = 0;
+  // FindNextFileA.
+  virtual bool FindNext(FindHandle find, FindEntry* entry) = 0;
+  // FindClose.
+  virtual void FindClose(FindHandle find) = 0;
+  // GetFileAttributesA: kInvalidFileAttributes when the path cannot be queried.
+  virtual std::uint32_t GetAttributes(const std::string& path) = 0;
+  // GetFullPathNameA: characters copied (without the NUL), or the buffer size needed (with the NUL) when
+  // `length` is too small, or 0 on failure.
+  virtual std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) = 0;
+  // GetShortPathNameA: the same return rules; fails (0) when the path does not exist.
+  virtual std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) = 0;
+  // SetErrorMode: returns the previous mode.
+  virtual std::uint32_t SetErrorMode(std::uint32_t mode) = 0;
+};
+
+}  // namespace kv

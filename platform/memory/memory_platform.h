@@ -1,0 +1,169 @@
+// The in-memory twin of the Win32 platform, for fast native tests and for the example machine: a
+// registry, a file system and a system whose contents a test sets up. It answers every call the way the
+// real one does (case-insensitive names, raw value bytes and types kept exactly, wildcard search,
+// 8.3 short names, per-key access rights), so that the same contract tests pass against both.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kv {
+
+// ---------------------------------------------------------------------------------------------------
+// Registry. Fixture paths are "ROOT\sub\key" with ROOT one of HKEY_LOCAL_MACHINE, HKLM,
+// HKEY_CURRENT_USER, HKCU, HKEY_CLASSES_ROOT, HKCR, HKEY_USERS, HKU, HKEY_CURRENT_CONFIG.
+// HKEY_CLASSES_ROOT is the same tree as HKEY_LOCAL_MACHINE\Software\Classes. Fixture names and
+// strings are UTF-8; the seam's 8-bit calls see them in Windows-1252.
+class MemoryRegistry : public RegistryApi {
+ public:
+  MemoryRegistry();
+  ~MemoryRegistry() override;
+
+  // Fixture building.
+  void CreateKey(const std::string& path);
+  void DeleteKey(const std::string& path);  // with its subkeys
+  void SetValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
+                std::vector<std::uint8_t> data);  // creates the key
+  // REG_SZ / REG_EXPAND_SZ stored as UTF-16LE with the closing NUL.
+  void SetString(const std::string& keyPath, const std::string& name, const std::string& text,
+                 std::uint32_t type = REG_SZ_TYPE);
+  void SetDword(const std::string& keyPath, const std::string& name, std::uint32_t value);
+  // REG_MULTI_SZ as UTF-16LE: each string, its NUL, and the closing NUL.
+  void SetMultiString(const std::string& keyPath, const std::string& name, const std::vector<std::string>& strings);
+  void DeleteValue(const std::string& keyPath, const std::string& name);
+  // Only opens that ask for rights inside `allowed` succeed on this key (others fail with access denied).
+  void SetKeyAccess(const std::string& keyPath, std::uint32_t allowed);
+  bool KeyExists(const std::string& path) const;
+  // Number of key handles currently open (for tests of handle discipline).
+  std::size_t OpenHandleCount() const;
+
+  // Loads a file as regedit writes it ("REGEDIT4" or "Windows Registry Editor Version 5.00", UTF-16LE
+  // with BOM or 8-bit). On error nothing is changed and `error` names the line.
+  bool LoadRegFile(const std::string& fileBytes, std::string* error);
+  bool LoadRegFileFromPath(const std::string& path, std::string* error);
+
+  // RegistryApi.
+  long OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) override;
+  long CloseKey(RegKey key) override;
+  long FlushKey(RegKey key) override;
+  long QueryInfoKey(RegKey key, RegKeyCounts* counts) override;
+  long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override;
+  long EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override;
+  long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                  std::uint32_t* size) override;
+  long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+                   std::uint32_t* size) override;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// ---------------------------------------------------------------------------------------------------
+// File system. Paths are 8-bit, "C:\dir\file" or "\\server\share\..."; names compare without regard to
+// case. Every call through the seam is logged.
+class MemoryFileSystem : public FileSystemApi {
+ public:
+  MemoryFileSystem();
+  ~MemoryFileSystem() override;
+
+  // Fixture building. Parent folders are created as needed. Times are FILETIME numbers.
+  void AddFile(const std::string& path, std::uint32_t attributes = kAttrArchive,
+               std::uint64_t lastWriteTime = 0x01D0000000000000ull);
+  void AddDirectory(const std::string& path);
+  void Remove(const std::string& path);
+  void SetAttributes(const std::string& path, std::uint32_t attributes);
+  void SetCurrentDirectory(const std::string& path);  // default "C:\"
+  bool Exists(const std::string& path) const;
+  std::uint32_t ErrorMode() const;
+
+  // The log: one line per seam call, "FindFirst <pattern>", "GetAttributes <path>", ...
+  const std::vector<std::string>& Calls() const;
+  void ClearCalls();
+
+  // FileSystemApi.
+  FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override;
+  bool FindNext(FindHandle find, FindEntry* entry) override;
+  void FindClose(FindHandle find) override;
+  std::uint32_t GetAttributes(const std::string& path) override;
+  std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) override;
+  std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) override;
+  std::uint32_t SetErrorMode(std::uint32_t mode) override;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// ---------------------------------------------------------------------------------------------------
+// System: environment, folders, version, shell folders, shortcuts and the Windows-1252 code page.
+class MemorySystem : public SystemApi {
+ public:
+  MemorySystem();  // an NT 5.1 machine with C:\WINDOWS, C:\WINDOWS\system32, no environment
+
+  void SetEnvironment(const std::string& name, const std::string& value);  // names ignore case
+  void UnsetEnvironment(const std::string& name);
+  void SetSystemDirectory(const std::string& path);
+  void SetWindowsDirectory(const std::string& path);
+  void SetVersion(const OsVersion& version, bool available = true);
+  void SetSpecialFolder(int csidl, const std::string& path);  // empty path: the shell has none
+  // A shortcut file's target (the file itself must exist in the file system to be found by a search).
+  void SetShortcut(const std::string& linkFile, const std::string& target);
+  // Marks a shortcut file as unreadable: loading it fails.
+  void SetUnreadableShortcut(const std::string& linkFile);
+  void SetShellLinkAvailable(bool available);  // false: creating the shell link object fails
+  void SetMultiByteCodePage(bool multiByte);
+
+  // SystemApi.
+  bool GetEnvironment(const std::string& name, std::string* value) override;
+  std::string SystemDirectory() override;
+  std::string WindowsDirectory() override;
+  bool Version(OsVersion* version) override;
+  bool GetSpecialFolder(int csidl, std::string* path) override;
+  ShortcutRead GetShortcutTarget(const std::string& linkFile, std::string* target) override;
+  bool IsMultiByteCodePage() override;
+  std::string WideToAnsi(const std::u16string& text) override;
+  std::u16string AnsiToWide(const std::string& text) override;
+
+ private:
+  std::map<std::string, std::string> environment_;  // keys upper-cased
+  std::string systemDirectory_ = "C:\\WINDOWS\\system32";
+  std::string windowsDirectory_ = "C:\\WINDOWS";
+  OsVersion version_{kPlatformWin32NT, 5, 1, 2600};
+  bool versionAvailable_ = true;
+  std::map<int, std::string> specialFolders_;
+  std::map<std::string, std::string> shortcuts_;  // keys upper-cased
+  std::map<std::string, bool> unreadable_;
+  bool shellLinkAvailable_ = true;
+  bool multiByte_ = false;
+};
+
+// UTF-8 <-> Windows-1252 <-> UTF-16 conversions the memory platform uses (unrepresentable: '?').
+std::string Utf8ToAnsi(const std::string& utf8);
+std::string AnsiToUtf8(const std::string& ansi);
+std::u16string Utf8ToUtf16(const std::string& utf8);
+std::string Utf16ToUtf8(const std::u16string& utf16);
+std::u16string AnsiToUtf16(const std::string& ansi);
+std::string Utf16ToAnsi(const std::u16string& utf16);
+
+// The three together, as one Platform.
+class MemoryPlatform {
+ public:
+  MemoryPlatform() : platform_{registry, files, system} {}
+  MemoryRegistry registry;
+  MemoryFileSystem files;
+  MemorySystem system;
+  Platform& platform() { return platform_; }
+
+ private:
+  Platform platform_;
+};
+
+}  // namespace kv

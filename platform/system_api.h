@@ -1,0 +1,56 @@
+// What the engine asks of the rest of the system: environment, folders, version, shell folders,
+// shortcut targets and the 8-bit code page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+constexpr std::uint32_t kPlatformWin32Windows = 1;  // Windows 95/98/ME
+constexpr std::uint32_t kPlatformWin32NT = 2;
+
+struct OsVersion {
+  std::uint32_t platformId = 0;
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  std::uint32_t build = 0;
+};
+
+// Shell special folders the engine asks for.
+constexpr int kCsidlStartup = 7;
+constexpr int kCsidlFonts = 20;
+constexpr int kCsidlCommonStartup = 24;
+constexpr int kCsidlAltStartup = 29;
+constexpr int kCsidlCommonAltStartup = 30;
+
+enum class ShortcutRead {
+  kRead,        // the link was loaded; the target is set (empty for a link to no file-system path)
+  kNotLoaded,   // the file could not be loaded as a link; the target is untouched
+  kNoShellLink  // the shell link object could not be created (COM not initialised, for example)
+};
+
+class SystemApi {
+ public:
+  virtual ~SystemApi() = default;
+
+  // GetEnvironmentVariableA: false when the variable is not set.
+  virtual bool GetEnvironment(const std::string& name, std::string* value) = 0;
+  // GetSystemDirectoryA / GetWindowsDirectoryA.
+  virtual std::string SystemDirectory() = 0;
+  virtual std::string WindowsDirectory() = 0;
+  // GetVersionExA with an OSVERSIONINFOA record.
+  virtual bool Version(OsVersion* version) = 0;
+  // SHGetSpecialFolderLocation + SHGetPathFromIDListA with the desktop window as owner: false when the
+  // shell has no path for the folder.
+  virtual bool GetSpecialFolder(int csidl, std::string* path) = 0;
+  // The shell link object: IShellLinkA, IPersistFile::Load (read), GetPath with SLGP_UNCPRIORITY.
+  virtual ShortcutRead GetShortcutTarget(const std::string& linkFile, std::string* target) = 0;
+  // Whether the 8-bit code page is a multi-byte (far-east) one.
+  virtual bool IsMultiByteCodePage() = 0;
+  // Conversions between UTF-16 and the 8-bit code page (unrepresentable characters become '?').
+  virtual std::string WideToAnsi(const std::u16string& text) = 0;
+  virtual std::u16string AnsiToWide(const std::string& text) = 0;
+};
+
+}  // namespace kv

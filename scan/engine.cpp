@@ -1,0 +1,34 @@
+#include "scan/engine.h"
+
+#include <stdexcept>
+
+#include "scan/search_lists.h"
+#include "scan/shell.h"
+
+namespace kv {
+namespace {
+
+std::unique_ptr<Engine>& Installed() {
+  static std::unique_ptr<Engine> engine;
+  return engine;
+}
+
+}  // namespace
+
+Engine::Engine(Platform& p) : platform(p), WinInfo(p) {
+  GetStartupFolders(p, StartupFolders);
+  SearchDirs = BuildSearchDirs(p);
+  ExeExtensions = BuildExeExtensions(p);
+}
+
+Engine& TheEngine() {
+  if (!Installed()) throw std::logic_error("the scan engine has not been loaded");
+  return *Installed();
+}
+
+Engine& InstallEngine(std::unique_ptr<Engine> engine) {
+  Installed() = std::move(engine);
+  return *Installed();
+}
+
+}  // namespace kv

@@ -1,0 +1,38 @@
+// The scan engine's process-wide state: the platform it runs over, the shared system information, the
+// three lists taken at load and the program-wide stop flag. Built once at start-up; a test builds its own
+// over a memory platform and installs it in place of the process's.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/win_info.h"
+
+namespace kv {
+
+class Engine {
+ public:
+  // Loads in the engine's order: the startup folders, the search folders, the executable extensions and
+  // the shared system information.
+  explicit Engine(Platform& platform);
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  Platform& platform;
+  std::vector<std::string> StartupFolders;
+  std::vector<std::string> SearchDirs;
+  std::vector<std::string> ExeExtensions;
+  TWinInfo WinInfo;
+  // Set when the program ends; every section loop, the driver and the resolver's extension loop poll it.
+  std::atomic<bool> ShuttingDown{false};
+};
+
+// The process's engine. Raises std::logic_error when none was installed.
+Engine& TheEngine();
+// Makes `engine` the process's engine (replacing and freeing any earlier one) and returns it.
+Engine& InstallEngine(std::unique_ptr<Engine> engine);
+
+}  // namespace kv

@@ -1,0 +1,285 @@
+#include "support/registry.h"
+
+#include <cstring>
+
+namespace kv {
+namespace {
+
+constexpr std::uint32_t kReadAttempts[] = {kKeyRead, kReadControl | kKeyQueryValue | kKeyEnumerateSubKeys,
+                                           kKeyQueryValue};
+constexpr std::uint32_t kKeyExistsAccess = kReadControl | kKeyQueryValue | kKeyEnumerateSubKeys;
+// A value that keeps growing between the size query and the read is given up after this many tries.
+constexpr int kReadRetries = 8;
+// Enumeration buffers never grow beyond the longest name the registry allows (16 383) and some slack.
+constexpr std::uint32_t kLongestName = 32768;
+
+[[noreturn]] void RaiseInvalidType(const std::string& name) {
+  throw ERegistryException("Invalid data type for '" + name + "'");
+}
+
+[[noreturn]] void RaiseGetDataFailed(const std::string& name) {
+  throw ERegistryException("Failed to get data for '" + name + "'");
+}
+
+}  // namespace
+
+TRegDataType DataTypeFromNative(std::uint32_t nativeType) {
+  switch (nativeType) {
+    case REG_NONE_TYPE: return rdUnknown;
+    case REG_SZ_TYPE: return rdString;
+    case REG_EXPAND_SZ_TYPE: return rdExpandString;
+    case REG_DWORD_TYPE: return rdInteger;
+    case REG_BINARY_TYPE: return rdBinary;
+    case REG_MULTI_SZ_TYPE: return rdMultiString;
+    case REG_DWORD_BIG_ENDIAN_TYPE: return rdIntegerBigEndian;
+    case REG_LINK_TYPE: return rdLink;
+    case REG_RESOURCE_LIST_TYPE: return rdResourceList;
+    case REG_FULL_RESOURCE_DESCRIPTOR_TYPE: return rdFullResourceDescriptor;
+    case REG_RESOURCE_REQUIREMENTS_LIST_TYPE: return rdResourceRequirementsList;
+    default: return rdOther;
+  }
+}
+
+TRegistry::TRegistry(Platform& platform) : platform_(platform) {}
+
+TRegistry::~TRegistry() { CloseKey(); }
+
+void TRegistry::SetRootKey(std::uint32_t rootKey) {
+  if (rootKey == rootKey_) return;
+  CloseKey();
+  rootKey_ = rootKey;
+}
+
+void TRegistry::CloseKey() {
+  if (currentKey_ == kNoKey) return;
+  if (!LazyWrite) platform_.registry.FlushKey(currentKey_);
+  platform_.registry.CloseKey(currentKey_);
+  currentKey_ = kNoKey;
+  currentPath_.clear();
+}
+
+bool TRegistry::IsRelative(const std::string& path) const { return path.empty() || path[0] != '\\'; }
+
+RegKey TRegistry::BaseKey(bool relative) const {
+  return (currentKey_ == kNoKey || !relative) ? RegKey{rootKey_} : currentKey_;
+}
+
+RegKey TRegistry::OpenByRules(const std::string& path, std::uint32_t access, bool* relative,
+                              std::string* subPath) {
+  *relative = IsRelative(path);
+  *subPath = *relative ? path : path.substr(1);
+  RegKey key = kNoKey;
+  if (platform_.registry.OpenKey(BaseKey(*relative), *subPath, access, &key) != kErrorSuccess) return kNoKey;
+  return key;
+}
+
+void TRegistry::ChangeKey(RegKey key, const std::string& path) {
+  CloseKey();
+  currentKey_ = key;
+  currentPath_ = path;
+}
+
+bool TRegistry::TryOpen(const std::string& path, std::uint32_t access) {
+  bool relative = false;
+  std::string subPath;
+  RegKey key = OpenByRules(path, access, &relative, &subPath);
+  if (key == kNoKey) return false;
+  std::string newPath = (relative && currentKey_ != kNoKey) ? currentPath_ + "\\" + subPath : subPath;
+  ChangeKey(key, newPath);
+  return true;
+}
+
+bool TRegistry::OpenKey(const std::string& path, bool /*canCreate*/) { return TryOpen(path, Access); }
+
+bool TRegistry::OpenKeyReadOnly(const std::string& path) {
+  for (std::uint32_t access : kReadAttempts) {
+    if (TryOpen(path, access)) {
+      Access = access;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TRegistry::KeyExists(const std::string& path) {
+  bool relative = false;
+  std::string subPath;
+  RegKey key = OpenByRules(path, kKeyExistsAccess, &relative, &subPath);
+  if (key == kNoKey) return false;
+  platform_.registry.CloseKey(key);
+  return true;
+}
+
+bool TRegistry::GetKeyInfo(TRegKeyInfo& info) {
+  info = TRegKeyInfo{};
+  if (currentKey_ == kNoKey) return false;
+  RegKeyCounts counts;
+  if (platform_.registry.QueryInfoKey(currentKey_, &counts) != kErrorSuccess) return false;
+  info.NumSubKeys = counts.subKeys;
+  info.MaxSubKeyLen = counts.maxSubKeyLen;
+  info.NumValues = counts.values;
+  info.MaxValueLen = counts.maxValueNameLen;
+  info.MaxDataLen = counts.maxValueLen;
+  info.FileTime = counts.lastWriteTime;
+  OsVersion version;
+  if (platform_.system.IsMultiByteCodePage() && platform_.system.Version(&version) &&
+      version.platformId == kPlatformWin32NT) {
+    info.MaxSubKeyLen *= 2;
+    info.MaxValueLen *= 2;
+  }
+  return true;
+}
+
+// Names by index from 0 to the count the key reported. A name longer than the reported maximum (the key
+// changed meanwhile) gets a larger buffer; the end of the items, a deleted key or any other failure ends
+// the enumeration with the names read so far.
+void TRegistry::EnumerateNames(bool values, std::vector<std::string>& list) {
+  TRegKeyInfo info;
+  if (!GetKeyInfo(info)) return;
+  const std::uint32_t count = values ? info.NumValues : info.NumSubKeys;
+  std::uint32_t capacity = (values ? info.MaxValueLen : info.MaxSubKeyLen) + 1;
+  if (capacity > kLongestName) capacity = kLongestName;
+  std::vector<char> buffer(capacity + 1);
+  for (std::uint32_t index = 0; index < count; ++index) {
+    long status;
+    std::uint32_t length;
+    for (;;) {
+      length = capacity;
+      status = values ? platform_.registry.EnumValue(currentKey_, index, buffer.data(), &length)
+                      : platform_.registry.EnumKey(currentKey_, index, buffer.data(), &length);
+      if (status != kErrorMoreData || capacity >= kLongestName) break;
+      capacity = capacity * 2 > kLongestName ? kLongestName : capacity * 2;
+      buffer.assign(capacity + 1, '\0');
+    }
+    if (status != kErrorSuccess) return;
+    if (length > capacity) length = capacity;
+    list.emplace_back(buffer.data(), strnlen(buffer.data(), length));
+  }
+}
+
+void TRegistry::GetKeyNames(std::vector<std::string>& list) {
+  list.clear();
+  EnumerateNames(false, list);
+}
+
+void TRegistry::GetValueNames(std::vector<std::string>& list) {
+  list.clear();
+  std::vector<std::string> names;
+  EnumerateNames(true, names);
+  for (std::string& name : names) {
+    if (ValueExists(name)) list.push_back(std::move(name));
+  }
+}
+
+bool TRegistry::GetDataInfo(const std::string& name, TRegDataInfo& info) {
+  info = TRegDataInfo{};
+  if (currentKey_ == kNoKey) return false;
+  std::uint32_t type = REG_NONE_TYPE;
+  std::uint32_t size = 0;
+  if (platform_.registry.QueryValue(currentKey_, name, &type, nullptr, &size) != kErrorSuccess) return false;
+  info.RegData = DataTypeFromNative(type);
+  info.DataSize = static_cast<std::int32_t>(size);
+  return true;
+}
+
+bool TRegistry::ValueExists(const std::string& name) {
+  TRegDataInfo info;
+  return GetDataInfo(name, info);
+}
+
+TRegDataType TRegistry::GetDataType(const std::string& name) {
+  TRegDataInfo info;
+  return GetDataInfo(name, info) ? info.RegData : rdOther;
+}
+
+std::int32_t TRegistry::GetDataSize(const std::string& name) {
+  TRegDataInfo info;
+  return GetDataInfo(name, info) ? info.DataSize : -1;
+}
+
+long TRegistry::ReadValueBytes(const std::string& name, std::uint32_t* type, std::vector<std::uint8_t>* data) {
+  std::uint32_t size = 0;
+  long status = platform_.registry.QueryValue(currentKey_, name, type, nullptr, &size);
+  for (int attempt = 0; status == kErrorSuccess && attempt < kReadRetries; ++attempt) {
+    data->assign(size, 0);
+    std::uint32_t got = size;
+    status = platform_.registry.QueryValue(currentKey_, name, type, data->empty() ? nullptr : data->data(), &got);
+    if (status == kErrorMoreData) {
+      size = got > size ? got : size * 2 + 16;  // the data grew since it was sized: size it again
+      status = kErrorSuccess;
+      continue;
+    }
+    if (status == kErrorSuccess) data->resize(got < size ? got : size);
+    return status;
+  }
+  return status == kErrorSuccess ? kErrorMoreData : status;
+}
+
+std::string TRegistry::ReadString(const std::string& name) {
+  if (GetDataSize(name) <= 0) return std::string();
+  std::uint32_t type = REG_NONE_TYPE;
+  std::vector<std::uint8_t> data;
+  if (ReadValueBytes(name, &type, &data) != kErrorSuccess) RaiseGetDataFailed(name);
+  TRegDataType kind = DataTypeFromNative(type);
+  if (kind != rdString && kind != rdExpandString) RaiseInvalidType(name);
+  const char* text = reinterpret_cast<const char*>(data.data());
+  return std::string(text, strnlen(text, data.size()));
+}
+
+std::u16string TRegistry::ReadWideString(const std::string& name) {
+  if (currentKey_ == kNoKey) return std::u16string();
+  const std::u16string wideName = platform_.system.AnsiToWide(name);
+  std::uint32_t type = REG_NONE_TYPE;
+  std::uint32_t size = 0;
+  long status = platform_.registry.QueryValueW(currentKey_, wideName, &type, nullptr, &size);
+  if (status != kErrorSuccess) return std::u16string();
+  std::vector<std::uint8_t> data;
+  for (int attempt = 0;; ++attempt) {
+    data.assign(size, 0);
+    std::uint32_t got = size;
+    status = platform_.registry.QueryValueW(currentKey_, wideName, &type, data.empty() ? nullptr : data.data(),
+                                            &got);
+    if (status == kErrorMoreData && attempt + 1 < kReadRetries) {
+      size = got > size ? got : size * 2 + 16;
+      continue;
+    }
+    if (status != kErrorSuccess) RaiseGetDataFailed(name);
+    if (got < size) data.resize(got);
+    break;
+  }
+  // The stored bytes less the final two (the closing wide NUL); inner NULs stay.
+  if (data.size() < 2) return std::u16string();
+  std::u16string result((data.size() - 2) / 2, u'\0');
+  std::memcpy(&result[0], data.data(), result.size() * 2);
+  return result;
+}
+
+std::int32_t TRegistry::ReadInteger(const std::string& name) {
+  std::uint8_t bytes[4] = {0, 0, 0, 0};
+  std::uint32_t type = REG_NONE_TYPE;
+  std::uint32_t size = sizeof bytes;
+  if (currentKey_ == kNoKey || platform_.registry.QueryValue(currentKey_, name, &type, bytes, &size) != kErrorSuccess)
+    RaiseGetDataFailed(name);
+  if (DataTypeFromNative(type) != rdInteger) RaiseInvalidType(name);
+  return static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                                   std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
+}
+
+bool TRegistry::ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
+
+std::int32_t TRegistry::ReadBinaryData(const std::string& name, void* buffer, std::int32_t bufferSize) {
+  TRegDataInfo info;
+  if (!GetDataInfo(name, info)) return 0;
+  if (bufferSize < 0 || info.DataSize > bufferSize) RaiseInvalidType(name);
+  // Read into a buffer of our own so that a value that grew meanwhile never spills past the caller's.
+  std::uint32_t type = REG_NONE_TYPE;
+  std::vector<std::uint8_t> data;
+  long status = ReadValueBytes(name, &type, &data);
+  if (status == kErrorFileNotFound) return 0;
+  if (status != kErrorSuccess) RaiseGetDataFailed(name);
+  if (data.size() > static_cast<std::size_t>(bufferSize)) RaiseInvalidType(name);
+  if (!data.empty()) std::memcpy(buffer, data.data(), data.size());
+  return static_cast<std::int32_t>(data.size());
+}
+
+}  // namespace kv

@@ -1,0 +1,102 @@
+// TRegistry: the one registry accessor every reader goes through. Plain logic over the seam's registry:
+// it opens (never creates), enumerates and reads; nothing here writes to the registry.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kv {
+
+enum TRegDataType {
+  rdUnknown,                   // REG_NONE
+  rdString,                    // REG_SZ
+  rdExpandString,              // REG_EXPAND_SZ
+  rdInteger,                   // REG_DWORD
+  rdBinary,                    // REG_BINARY
+  rdMultiString,               // REG_MULTI_SZ
+  rdIntegerBigEndian,          // REG_DWORD_BIG_ENDIAN
+  rdLink,                      // REG_LINK
+  rdResourceList,              // REG_RESOURCE_LIST
+  rdFullResourceDescriptor,    // REG_FULL_RESOURCE_DESCRIPTOR
+  rdResourceRequirementsList,  // REG_RESOURCE_REQUIREMENTS_LIST
+  rdOther                      // any other type; also the answer for a missing value
+};
+
+TRegDataType DataTypeFromNative(std::uint32_t nativeType);
+
+struct TRegKeyInfo {
+  std::uint32_t NumSubKeys = 0;
+  std::uint32_t MaxSubKeyLen = 0;
+  std::uint32_t NumValues = 0;
+  std::uint32_t MaxValueLen = 0;
+  std::uint32_t MaxDataLen = 0;
+  std::uint64_t FileTime = 0;
+};
+
+struct TRegDataInfo {
+  TRegDataType RegData = rdUnknown;
+  std::int32_t DataSize = 0;
+};
+
+class ERegistryException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TRegistry {
+ public:
+  explicit TRegistry(Platform& platform);
+  ~TRegistry();
+  TRegistry(const TRegistry&) = delete;
+  TRegistry& operator=(const TRegistry&) = delete;
+
+  RegKey CurrentKey() const { return currentKey_; }
+  const std::string& CurrentPath() const { return currentPath_; }
+  std::uint32_t RootKey() const { return rootKey_; }
+  void SetRootKey(std::uint32_t rootKey);
+  bool LazyWrite = true;
+  std::uint32_t Access = kKeyAllAccess;
+
+  void CloseKey();
+  // Opens with the rights in Access. `canCreate` is accepted for the familiar signature; this accessor
+  // never creates a key.
+  bool OpenKey(const std::string& path, bool canCreate);
+  bool OpenKeyReadOnly(const std::string& path);
+  bool KeyExists(const std::string& path);
+
+  bool GetKeyInfo(TRegKeyInfo& info);
+  void GetKeyNames(std::vector<std::string>& list);
+  void GetValueNames(std::vector<std::string>& list);
+  bool ValueExists(const std::string& name);
+  bool GetDataInfo(const std::string& name, TRegDataInfo& info);
+  TRegDataType GetDataType(const std::string& name);
+  std::int32_t GetDataSize(const std::string& name);
+
+  std::string ReadString(const std::string& name);
+  std::u16string ReadWideString(const std::string& name);
+  std::int32_t ReadInteger(const std::string& name);
+  bool ReadBool(const std::string& name);
+  std::int32_t ReadBinaryData(const std::string& name, void* buffer, std::int32_t bufferSize);
+
+ private:
+  bool IsRelative(const std::string& path) const;
+  RegKey BaseKey(bool relative) const;
+  // Opens `path` by the path rules with `access`; kNoKey on failure.
+  RegKey OpenByRules(const std::string& path, std::uint32_t access, bool* relative, std::string* subPath);
+  void ChangeKey(RegKey key, const std::string& path);
+  bool TryOpen(const std::string& path, std::uint32_t access);
+  // Reads a value's type and bytes, growing the buffer if the data grew since it was sized.
+  long ReadValueBytes(const std::string& name, std::uint32_t* type, std::vector<std::uint8_t>* data);
+  void EnumerateNames(bool values, std::vector<std::string>& list);
+
+  Platform& platform_;
+  RegKey currentKey_ = kNoKey;
+  std::uint32_t rootKey_ = HKEY_CURRENT_USER_CODE;
+  std::string currentPath_;
+};
+
+}  // namespace kv

@@ -1,0 +1,108 @@
+#include "support/win_info.h"
+
+#include <cctype>
+#include <vector>
+
+namespace kv {
+namespace {
+
+char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+
+bool MatchesAt(const std::string& text, std::size_t at, const std::string& what) {
+  if (at + what.size() > text.size()) return false;
+  for (std::size_t i = 0; i < what.size(); ++i) {
+    if (Upper(text[at + i]) != Upper(what[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to) {
+  if (from.empty()) return text;
+  std::string result;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (MatchesAt(text, i, from)) {
+      result += to;
+      i += from.size();
+    } else {
+      result += text[i++];
+    }
+  }
+  return result;
+}
+
+std::string ExtractFileDrive(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
+  if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+    // \\server\share: up to the backslash after the share name.
+    std::size_t server = path.find('\\', 2);
+    if (server == std::string::npos) return path;
+    std::size_t share = path.find('\\', server + 1);
+    return share == std::string::npos ? path : path.substr(0, share);
+  }
+  return std::string();
+}
+
+TWinInfo::TWinInfo(Platform& platform) : platform_(platform) {
+  SystemRoot = platform.system.WindowsDirectory();
+  SystemDrive = ExtractFileDrive(SystemRoot);
+  TRegistry registry(platform);
+  registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
+  if (registry.OpenKeyReadOnly("SOFTWARE\\Microsoft\\Windows\\CurrentVersion")) {
+    ProgramFiles = ReadExpandedValue("ProgramFilesDir", registry);
+    CommonFiles = ReadExpandedValue("CommonFilesDir", registry);
+  }
+  registry.CloseKey();
+}
+
+std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& registry) const {
+  std::string result;
+  if (!registry.ValueExists(name)) return result;
+  // A registry read raises ERegistryException for a value of the wrong type or unreadable data; this
+  // routine turns that into the empty text. Allocation failures for absurd sizes count the same.
+  try {
+    switch (registry.GetDataType(name)) {
+      case rdString:
+      case rdExpandString:
+        result = registry.ReadString(name);
+        break;
+      case rdInteger:
+      case rdIntegerBigEndian:
+        break;
+      case rdMultiString:
+        result = platform_.system.WideToAnsi(registry.ReadWideString(name));
+        break;
+      default: {
+        std::int32_t size = registry.GetDataSize(name);
+        if (size > 0) {
+          std::vector<char> bytes(static_cast<std::size_t>(size));
+          std::int32_t got = registry.ReadBinaryData(name, bytes.data(), size);
+          result.assign(bytes.data(), static_cast<std::size_t>(got));
+        }
+        break;
+      }
+    }
+  } catch (const ERegistryException&) {
+    return std::string();
+  } catch (const std::bad_alloc&) {
+    return std::string();
+  }
+  if (result.empty() || result.find('%') == std::string::npos) return result;
+  result = ReplaceAllIgnoreCase(result, "%SystemRoot%", SystemRoot);
+  result = ReplaceAllIgnoreCase(result, "%SystemDrive%", SystemDrive);
+  result = ReplaceAllIgnoreCase(result, "%ProgramFiles%", ProgramFiles);
+  result = ReplaceAllIgnoreCase(result, "%commonprogramfiles%", CommonFiles);
+  static const std::string kUserProfile = "%UserProfile%";
+  bool hasUserProfile = false;
+  for (std::size_t i = 0; i < result.size() && !hasUserProfile; ++i) hasUserProfile = MatchesAt(result, i, kUserProfile);
+  if (hasUserProfile) {
+    std::string profile;
+    if (!platform_.system.GetEnvironment("USERPROFILE", &profile)) profile.clear();
+    result = ReplaceAllIgnoreCase(result, kUserProfile, profile);
+  }
+  return result;
+}
+
+}  // namespace kv

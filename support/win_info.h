@@ -1,0 +1,36 @@
+// TWinInfo: the system folders that registry data refers to through path variables, and
+// ReadExpandedValue, the one way the scanners read a registry value as text.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "support/registry.h"
+
+namespace kv {
+
+class TWinInfo {
+ public:
+  explicit TWinInfo(Platform& platform);
+
+  std::string SystemRoot;    // the Windows folder
+  std::string SystemDrive;   // its drive ("C:") or, for a UNC path, its server and share
+  std::string ProgramFiles;  // "ProgramFilesDir" of the machine's CurrentVersion key
+  std::string CommonFiles;   // "CommonFilesDir" of the same key
+
+  // The value `name` of the key `registry` has open, as text whatever its type, with "%SystemRoot%",
+  // "%SystemDrive%", "%ProgramFiles%", "%commonprogramfiles%" and "%UserProfile%" replaced (case
+  // ignored). Never raises for a value that cannot be read: that gives the empty string.
+  std::string ReadExpandedValue(const std::string& name, TRegistry& registry) const;
+
+ private:
+  Platform& platform_;
+};
+
+// The drive part of a path: "C:" for "C:\x", "\\server\share" for "\\server\share\x", else empty.
+std::string ExtractFileDrive(const std::string& path);
+
+// Replaces every occurrence of `from` in `text` by `to`, comparing without regard to ASCII case.
+std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to);
+
+}  // namespace kv

@@ -1,0 +1,150 @@
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <utility>
+#include <vector>
+
+#include "platform/win32/win32_platform.h"
+
+namespace kv {
+namespace {
+
+// Owns one reference of a COM interface.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() {
+    if (p_ != nullptr) p_->Release();
+  }
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+  void** out() { return reinterpret_cast<void**>(&p_); }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// Owns an item identifier list the shell allocated.
+class UniquePidl {
+ public:
+  UniquePidl() = default;
+  UniquePidl(const UniquePidl&) = delete;
+  UniquePidl& operator=(const UniquePidl&) = delete;
+  ~UniquePidl() { CoTaskMemFree(pidl_); }
+  LPITEMIDLIST* out() { return &pidl_; }
+  LPCITEMIDLIST get() const { return pidl_; }
+
+ private:
+  LPITEMIDLIST pidl_ = nullptr;
+};
+
+std::string FolderFrom(UINT (WINAPI* query)(LPSTR, UINT)) {
+  char buffer[MAX_PATH + 1] = {};
+  UINT length = query(buffer, MAX_PATH);
+  return length > 0 && length <= MAX_PATH ? std::string(buffer, length) : std::string();
+}
+
+}  // namespace
+
+bool Win32System::GetEnvironment(const std::string& name, std::string* value) {
+  std::vector<char> buffer(256);
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD length = GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+      value->clear();
+      return true;
+    }
+    if (length < buffer.size()) {
+      value->assign(buffer.data(), length);
+      return true;
+    }
+    buffer.resize(length + 1);
+  }
+}
+
+std::string Win32System::SystemDirectory() { return FolderFrom(GetSystemDirectoryA); }
+
+std::string Win32System::WindowsDirectory() { return FolderFrom(GetWindowsDirectoryA); }
+
+bool Win32System::Version(OsVersion* version) {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExA(&info)) return false;
+#pragma GCC diagnostic pop
+  version->platformId = info.dwPlatformId;
+  version->major = info.dwMajorVersion;
+  version->minor = info.dwMinorVersion;
+  version->build = info.dwBuildNumber;
+  return true;
+}
+
+bool Win32System::GetSpecialFolder(int csidl, std::string* path) {
+  UniquePidl pidl;
+  if (FAILED(SHGetSpecialFolderLocation(GetDesktopWindow(), csidl, pidl.out())) || pidl.get() == nullptr) return false;
+  char buffer[MAX_PATH + 1] = {};
+  if (!SHGetPathFromIDListA(pidl.get(), buffer)) return false;
+  *path = buffer;
+  return !path->empty();
+}
+
+ShortcutRead Win32System::GetShortcutTarget(const std::string& linkFile, std::string* target) {
+  ComPtr<IShellLinkA> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())))
+    return ShortcutRead::kNoShellLink;
+  ComPtr<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return ShortcutRead::kNotLoaded;
+  std::u16string wide = AnsiToWide(linkFile);
+  if (FAILED(file->Load(reinterpret_cast<LPCOLESTR>(wide.c_str()), STGM_READ))) return ShortcutRead::kNotLoaded;
+  char buffer[MAX_PATH + 1] = {};
+  WIN32_FIND_DATAA data{};
+  // Only the stored path is read: never Resolve, which may search drives or show UI.
+  if (link->GetPath(buffer, MAX_PATH, &data, SLGP_UNCPRIORITY) != S_OK) buffer[0] = '\0';
+  *target = buffer;
+  return ShortcutRead::kRead;
+}
+
+bool Win32System::IsMultiByteCodePage() {
+  CPINFO info{};
+  return GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1;
+}
+
+std::string Win32System::WideToAnsi(const std::u16string& text) {
+  if (text.empty()) return std::string();
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int length = static_cast<int>(text.size());
+  int needed = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return std::string();
+  std::string result(static_cast<std::size_t>(needed), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide, length, &result[0], needed, nullptr, nullptr);
+  return result;
+}
+
+std::u16string Win32System::AnsiToWide(const std::string& text) {
+  if (text.empty()) return std::u16string();
+  const int length = static_cast<int>(text.size());
+  int needed = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  if (needed <= 0) return std::u16string();
+  std::u16string result(static_cast<std::size_t>(needed), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), length, reinterpret_cast<wchar_t*>(&result[0]), needed);
+  return result;
+}
+
+Platform& Win32Platform() {
+  static Win32Registry registry;
+  static Win32FileSystem files;
+  static Win32System system;
+  static Platform platform{registry, files, system};
+  return platform;
+}
+
+}  // namespace kv

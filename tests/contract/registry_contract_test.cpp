@@ -1,0 +1,252 @@
+// The registry accessor over every world: what the section scanners rely on, proven on the memory
+// registry and (in the Windows build) on the real one.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/registry.h"
+#include "support/win_info.h"
+#include "tests/testing/world.h"
+
+namespace kv::testing {
+namespace {
+
+constexpr std::uint32_t HKLM = HKEY_LOCAL_MACHINE_CODE;
+constexpr std::uint32_t HKCU = HKEY_CURRENT_USER_CODE;
+const std::string kKey = "Software\\KvContract";
+
+class RegistryContract : public ::testing::TestWithParam<WorldKind> {
+ protected:
+  void SetUp() override { world_ = GetParam().make(); }
+  Platform& platform() { return world_->platform(); }
+  void SetBytes(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    world_->SetValue(HKCU, kKey, name, type, data);
+  }
+  std::unique_ptr<World> world_;
+};
+
+std::string Raised(const std::function<void()>& read) {
+  try {
+    read();
+  } catch (const ERegistryException& e) {
+    return e.what();
+  }
+  return "(nothing raised)";
+}
+
+TEST_P(RegistryContract, PathRules) {
+  world_->CreateKey(HKCU, "Software\\KvContract\\Child\\Grandchild");
+  TRegistry reg(platform());
+  EXPECT_EQ(reg.RootKey(), HKCU);
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\KvContract"));
+  EXPECT_EQ(reg.CurrentPath(), "Software\\KvContract");
+  // Relative to the open key.
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Child"));
+  EXPECT_EQ(reg.CurrentPath(), "Software\\KvContract\\Child");
+  // Absolute: from the root, whatever is open.
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\KvContract\\Child\\Grandchild"));
+  EXPECT_EQ(reg.CurrentPath(), "Software\\KvContract\\Child\\Grandchild");
+  // A failed open changes nothing.
+  EXPECT_FALSE(reg.OpenKeyReadOnly("Missing"));
+  EXPECT_EQ(reg.CurrentPath(), "Software\\KvContract\\Child\\Grandchild");
+  EXPECT_NE(reg.CurrentKey(), kNoKey);
+  // KeyExists leaves the open key alone and follows the same rules.
+  const RegKey before = reg.CurrentKey();
+  EXPECT_TRUE(reg.KeyExists("\\Software\\KvContract"));
+  EXPECT_FALSE(reg.KeyExists("Child"));
+  EXPECT_EQ(reg.CurrentKey(), before);
+  reg.CloseKey();
+  EXPECT_EQ(reg.CurrentKey(), kNoKey);
+  EXPECT_EQ(reg.CurrentPath(), "");
+  // With no key open a relative path starts at the root.
+  EXPECT_TRUE(reg.KeyExists("Software\\KvContract\\Child"));
+  // Changing the root closes the key.
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  reg.SetRootKey(HKLM);
+  EXPECT_EQ(reg.CurrentKey(), kNoKey);
+  EXPECT_FALSE(reg.OpenKeyReadOnly(kKey));
+}
+
+TEST_P(RegistryContract, OpenKeyReadOnlyFallsBackToQueryValue) {
+  world_->CreateKey(HKCU, kKey + "\\QueryOnly");
+  SetBytes("x", REG_SZ_TYPE, Utf16Bytes("x"));
+  world_->SetValue(HKCU, kKey + "\\QueryOnly", "v", REG_SZ_TYPE, Utf16Bytes("text"));
+  world_->RestrictToQueryValue(HKCU, kKey + "\\QueryOnly");
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey + "\\QueryOnly"));
+  EXPECT_EQ(reg.Access, kKeyQueryValue);
+  EXPECT_EQ(reg.ReadString("v"), "text");
+  // The full-access open of OpenKey is refused there.
+  TRegistry full(platform());
+  EXPECT_FALSE(full.OpenKey(kKey + "\\QueryOnly", false));
+  // An ordinary key gives KEY_READ.
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\" + kKey));
+  EXPECT_EQ(reg.Access, kKeyRead);
+}
+
+TEST_P(RegistryContract, DefaultValueAndValueNames) {
+  world_->SetValue(HKCU, kKey, "", REG_SZ_TYPE, Utf16Bytes("default"));
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  std::vector<std::string> names;
+  reg.GetValueNames(names);
+  EXPECT_EQ(names, std::vector<std::string>{""});
+  EXPECT_TRUE(reg.ValueExists(""));
+  EXPECT_EQ(reg.ReadString(""), "default");
+}
+
+TEST_P(RegistryContract, ValueNamesOutsideTheCodePageAreDropped) {
+  SetBytes("plain", REG_SZ_TYPE, Utf16Bytes("a"));
+  world_->SetValueW(HKCU, kKey, u"\u4e2d\u6587", REG_SZ_TYPE, Utf16Bytes("b"));
+  SetBytes("caf\xe9", REG_SZ_TYPE, Utf16Bytes("c"));  // e acute exists in the 8-bit code page
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  std::vector<std::string> names;
+  reg.GetValueNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"plain", "caf\xe9"}));
+}
+
+TEST_P(RegistryContract, KeyNamesInSortedOrder) {
+  for (const char* name : {"beta", "Alpha", "gamma"}) world_->CreateKey(HKCU, kKey + "\\" + name);
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  std::vector<std::string> names;
+  reg.GetKeyNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta", "gamma"}));
+  reg.CloseKey();
+  reg.GetKeyNames(names);
+  EXPECT_TRUE(names.empty()) << "no key open gives an empty list";
+}
+
+TEST_P(RegistryContract, ReadString) {
+  std::vector<std::uint8_t> inner = Utf16Bytes("abc");
+  inner.insert(inner.begin() + 4, {0, 0});  // "ab", NUL, "c", NUL
+  SetBytes("inner", REG_SZ_TYPE, inner);
+  SetBytes("unterminated", REG_SZ_TYPE, Utf16Bytes("xyz", false));
+  SetBytes("expand", REG_EXPAND_SZ_TYPE, Utf16Bytes("%PATH%"));
+  SetBytes("empty", REG_SZ_TYPE, {});
+  SetBytes("dword", REG_DWORD_TYPE, DwordBytes(7));
+  SetBytes("emptydword", REG_DWORD_TYPE, {});
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  EXPECT_EQ(reg.ReadString("inner"), "ab");
+  EXPECT_EQ(reg.ReadString("unterminated"), "xyz");
+  EXPECT_EQ(reg.ReadString("expand"), "%PATH%") << "no environment expansion";
+  EXPECT_EQ(reg.ReadString("empty"), "");
+  EXPECT_EQ(reg.ReadString("missing"), "");
+  EXPECT_EQ(reg.ReadString("emptydword"), "") << "an empty value of any type reads as empty";
+  EXPECT_EQ(Raised([&] { reg.ReadString("dword"); }), "Invalid data type for 'dword'");
+}
+
+TEST_P(RegistryContract, ReadInteger) {
+  SetBytes("dword", REG_DWORD_TYPE, DwordBytes(0x12345678));
+  SetBytes("long", REG_DWORD_TYPE, {1, 2, 3, 4, 5, 6, 7, 8});
+  SetBytes("text", REG_SZ_TYPE, Utf16Bytes("a"));  // four bytes, of the wrong type
+  SetBytes("bigendian", REG_DWORD_BIG_ENDIAN_TYPE, DwordBytes(1));
+  SetBytes("zero", REG_DWORD_TYPE, DwordBytes(0));
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  EXPECT_EQ(reg.ReadInteger("dword"), 0x12345678);
+  EXPECT_FALSE(reg.ReadBool("zero"));
+  EXPECT_TRUE(reg.ReadBool("dword"));
+  EXPECT_EQ(Raised([&] { reg.ReadInteger("missing"); }), "Failed to get data for 'missing'");
+  EXPECT_EQ(Raised([&] { reg.ReadInteger("long"); }), "Failed to get data for 'long'");
+  EXPECT_EQ(Raised([&] { reg.ReadInteger("text"); }), "Invalid data type for 'text'");
+  EXPECT_EQ(Raised([&] { reg.ReadInteger("bigendian"); }), "Invalid data type for 'bigendian'");
+}
+
+TEST_P(RegistryContract, ReadBinaryData) {
+  SetBytes("dword", REG_DWORD_TYPE, DwordBytes(9));
+  SetBytes("blob", REG_BINARY_TYPE, {1, 2, 3, 4, 5});
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  unsigned char buffer[8];
+  std::memset(buffer, 0xEE, sizeof buffer);
+  EXPECT_EQ(reg.ReadBinaryData("dword", buffer, 4), 4);
+  EXPECT_EQ(buffer[0], 9);
+  EXPECT_EQ(reg.ReadBinaryData("blob", buffer, 8), 5);
+  EXPECT_EQ(buffer[4], 5);
+  EXPECT_EQ(buffer[5], 0xEE) << "nothing written past the data";
+  EXPECT_EQ(Raised([&] { reg.ReadBinaryData("blob", buffer, 4); }), "Invalid data type for 'blob'");
+  std::memset(buffer, 0xEE, sizeof buffer);
+  EXPECT_EQ(reg.ReadBinaryData("missing", buffer, 8), 0);
+  EXPECT_EQ(buffer[0], 0xEE) << "a missing value leaves the buffer alone";
+}
+
+TEST_P(RegistryContract, ReadWideStringKeepsInnerNuls) {
+  std::vector<std::uint8_t> multi = Utf16Bytes("a");
+  std::vector<std::uint8_t> b = Utf16Bytes("b");
+  multi.insert(multi.end(), b.begin(), b.end());
+  multi.push_back(0);
+  multi.push_back(0);  // a NUL b NUL NUL
+  SetBytes("multi", REG_MULTI_SZ_TYPE, multi);
+  SetBytes("odd", REG_BINARY_TYPE, {'x', 0, 'y'});
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  EXPECT_EQ(reg.ReadWideString("multi"), (std::u16string{u'a', 0, u'b', 0}));
+  EXPECT_EQ(reg.ReadWideString("missing"), u"");
+  EXPECT_EQ(reg.ReadWideString("odd"), u"") << "three bytes less the final two hold no whole character";
+}
+
+TEST_P(RegistryContract, DataInfoOfMissingValue) {
+  SetBytes("blob", REG_BINARY_TYPE, {1, 2, 3});
+  SetBytes("text", REG_SZ_TYPE, Utf16Bytes("abc"));
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  EXPECT_EQ(reg.GetDataType("missing"), rdOther);
+  EXPECT_EQ(reg.GetDataSize("missing"), -1);
+  EXPECT_EQ(reg.GetDataType("blob"), rdBinary);
+  EXPECT_EQ(reg.GetDataSize("blob"), 3);
+  EXPECT_EQ(reg.GetDataType("text"), rdString);
+  EXPECT_GE(reg.GetDataSize("text"), 4) << "at least the 8-bit text and its NUL";
+}
+
+TEST_P(RegistryContract, ReadExpandedValue) {
+  struct Case {
+    const char* name;
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;
+    std::string expected;
+  };
+  std::vector<std::uint8_t> multi = Utf16Bytes("a");
+  std::vector<std::uint8_t> b = Utf16Bytes("b");
+  multi.insert(multi.end(), b.begin(), b.end());
+  multi.push_back(0);
+  multi.push_back(0);
+  std::string profile;
+  if (!platform().system.GetEnvironment("USERPROFILE", &profile)) profile.clear();
+  const std::vector<Case> cases = {
+      {"sz", REG_SZ_TYPE, Utf16Bytes("%SYSTEMROOT%\\system32\\x.dll"), "C:\\WIN\\system32\\x.dll"},
+      {"expand", REG_EXPAND_SZ_TYPE, Utf16Bytes("%systemdrive%\\a;%ProgramFiles%\\b;%CommonProgramFiles%\\c"),
+       "C:\\a;C:\\PF\\b;C:\\PF\\Common\\c"},
+      {"windir", REG_SZ_TYPE, Utf16Bytes("%windir%\\x.exe"), "%windir%\\x.exe"},
+      {"profile", REG_SZ_TYPE, Utf16Bytes("%UserProfile%\\x"), profile + "\\x"},
+      {"twice", REG_SZ_TYPE, Utf16Bytes("%SystemRoot%%SystemRoot%"), "C:\\WINC:\\WIN"},
+      {"dword", REG_DWORD_TYPE, DwordBytes(5), ""},
+      {"bigendian", REG_DWORD_BIG_ENDIAN_TYPE, DwordBytes(5), ""},
+      {"binary", REG_BINARY_TYPE, {'a', 'b', 'c', 0}, std::string("abc\0", 4)},
+      {"none", REG_NONE_TYPE, {'%', 'S', 'y', 's', 't', 'e', 'm', 'R', 'o', 'o', 't', '%'}, "C:\\WIN"},
+      {"link", REG_LINK_TYPE, {'z'}, "z"},
+      {"qword", REG_QWORD_TYPE, {'q', 0, 0, 0, 0, 0, 0, 0}, std::string("q\0\0\0\0\0\0\0", 8)},
+      {"multi", REG_MULTI_SZ_TYPE, multi, std::string("a\0b\0", 4)},
+      {"empty", REG_SZ_TYPE, {}, ""},
+  };
+  for (const Case& c : cases) SetBytes(c.name, c.type, c.data);
+  TWinInfo info(platform());
+  info.SystemRoot = "C:\\WIN";
+  info.SystemDrive = "C:";
+  info.ProgramFiles = "C:\\PF";
+  info.CommonFiles = "C:\\PF\\Common";
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  for (const Case& c : cases) EXPECT_EQ(info.ReadExpandedValue(c.name, reg), c.expected) << "value " << c.name;
+  EXPECT_EQ(info.ReadExpandedValue("missing", reg), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(AllWorlds()),
+                         [](const ::testing::TestParamInfo<WorldKind>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace kv::testing

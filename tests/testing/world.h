@@ -1,0 +1,55 @@
+// A machine that a contract test sets up and then examines through the seam. The memory world is the
+// memory platform; the real world (Windows build, under Wine) is the real registry with HKEY_LOCAL_MACHINE,
+// HKEY_CURRENT_USER and HKEY_CLASSES_ROOT redirected to scratch keys, and a scratch folder on the drive.
+// The same test cases run against every world, which proves the memory platform faithful.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kv::testing {
+
+class World {
+ public:
+  virtual ~World() = default;
+  virtual Platform& platform() = 0;
+
+  // Registry fixtures; `root` is a predefined key code, `path` below it, names in the 8-bit code page.
+  virtual void CreateKey(std::uint32_t root, const std::string& path) = 0;
+  // Stores `data` byte for byte (string types: UTF-16LE, as the registry keeps them).
+  virtual void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+                        const std::vector<std::uint8_t>& data) = 0;
+  // The same, with a name that may hold characters outside the 8-bit code page.
+  virtual void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name,
+                         std::uint32_t type, const std::vector<std::uint8_t>& data) = 0;
+  // Lets the key be opened with KEY_QUERY_VALUE only.
+  virtual void RestrictToQueryValue(std::uint32_t root, const std::string& path) = 0;
+
+  // File fixtures. Folder() is an existing scratch folder with a closing backslash; paths are absolute.
+  virtual std::string Folder() = 0;
+  virtual void AddFile(const std::string& path) = 0;
+  virtual void AddDirectory(const std::string& path) = 0;
+  // A shortcut file `link` whose target is `target`.
+  virtual void AddShortcut(const std::string& link, const std::string& target) = 0;
+  // Sets a file's last-write time (a FILETIME number).
+  virtual void SetFileTime(const std::string& path, std::uint64_t fileTime) = 0;
+};
+
+struct WorldKind {
+  std::string name;
+  std::function<std::unique_ptr<World>()> make;
+};
+
+// The memory world everywhere; the real world too in the Windows build.
+std::vector<WorldKind> AllWorlds();
+
+// Helpers for fixture data.
+std::vector<std::uint8_t> Utf16Bytes(const std::string& ascii, bool closingNul = true);
+std::vector<std::uint8_t> DwordBytes(std::uint32_t value);
+
+}  // namespace kv::testing

@@ -1,0 +1,18 @@
+#include "tests/testing/world.h"
+
+namespace kv::testing {
+
+std::unique_ptr<World> MakeMemoryWorld();
+#ifdef _WIN32
+std::unique_ptr<World> MakeRealWorld();
+#endif
+
+std::vector<WorldKind> AllWorlds() {
+  std::vector<WorldKind> worlds{{"Memory", MakeMemoryWorld}};
+#ifdef _WIN32
+  worlds.push_back({"Real", MakeRealWorld});
+#endif
+  return worlds;
+}
+
+}  // namespace kv::testing

@@ -1,0 +1,76 @@
+#include "platform/memory/memory_platform.h"
+#include "tests/testing/world.h"
+
+namespace kv::testing {
+namespace {
+
+std::string RootName(std::uint32_t root) {
+  switch (root) {
+    case HKEY_CLASSES_ROOT_CODE: return "HKEY_CLASSES_ROOT";
+    case HKEY_CURRENT_USER_CODE: return "HKEY_CURRENT_USER";
+    case HKEY_LOCAL_MACHINE_CODE: return "HKEY_LOCAL_MACHINE";
+    case HKEY_USERS_CODE: return "HKEY_USERS";
+    default: return "HKEY_CURRENT_CONFIG";
+  }
+}
+
+std::string KeyPath(std::uint32_t root, const std::string& path) {
+  return path.empty() ? RootName(root) : RootName(root) + "\\" + path;
+}
+
+class MemoryWorld : public World {
+ public:
+  MemoryWorld() { memory_.files.AddDirectory("C:\\kvtest"); }
+  Platform& platform() override { return memory_.platform(); }
+  void CreateKey(std::uint32_t root, const std::string& path) override { memory_.registry.CreateKey(KeyPath(root, path)); }
+  void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override {
+    memory_.registry.SetValue(KeyPath(root, path), AnsiToUtf8(name), type, data);
+  }
+  void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
+                 const std::vector<std::uint8_t>& data) override {
+    memory_.registry.SetValue(KeyPath(root, path), Utf16ToUtf8(name), type, data);
+  }
+  void RestrictToQueryValue(std::uint32_t root, const std::string& path) override {
+    memory_.registry.SetKeyAccess(KeyPath(root, path), kKeyQueryValue);
+  }
+  std::string Folder() override { return "C:\\kvtest\\"; }
+  void AddFile(const std::string& path) override { memory_.files.AddFile(path); }
+  void AddDirectory(const std::string& path) override { memory_.files.AddDirectory(path); }
+  void AddShortcut(const std::string& link, const std::string& target) override {
+    memory_.files.AddFile(link);
+    memory_.system.SetShortcut(link, target);
+  }
+  void SetFileTime(const std::string& path, std::uint64_t fileTime) override {
+    // Re-adding keeps the attributes the file had.
+    std::uint32_t attributes = memory_.files.GetAttributes(path);
+    memory_.files.AddFile(path, attributes, fileTime);
+  }
+
+ private:
+  MemoryPlatform memory_;
+};
+
+}  // namespace
+
+std::unique_ptr<World> MakeMemoryWorld() { return std::make_unique<MemoryWorld>(); }
+
+std::vector<std::uint8_t> Utf16Bytes(const std::string& ascii, bool closingNul) {
+  std::vector<std::uint8_t> bytes;
+  for (char c : ascii) {
+    bytes.push_back(static_cast<std::uint8_t>(c));
+    bytes.push_back(0);
+  }
+  if (closingNul) {
+    bytes.push_back(0);
+    bytes.push_back(0);
+  }
+  return bytes;
+}
+
+std::vector<std::uint8_t> DwordBytes(std::uint32_t value) {
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value >> 16),
+          static_cast<std::uint8_t>(value >> 24)};
+}
+
+}  // namespace kv::testing

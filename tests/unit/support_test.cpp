@@ -1,0 +1,58 @@
+// Root-key names, the drive of a path and the system information gathered at load.
+#include <gtest/gtest.h>
+
+#include "support/reg_utils.h"
+#include "support/win_info.h"
+#include "tests/testing/memory_machine.h"
+
+namespace kv::testing {
+namespace {
+
+TEST(RootKeyToString, NamesThePredefinedKeys) {
+  const std::vector<std::pair<std::uint32_t, std::string>> cases = {
+      {0x80000000u, "HKEY_CLASSES_ROOT"},  {0x80000001u, "HKEY_CURRENT_USER"},
+      {0x80000002u, "HKEY_LOCAL_MACHINE"}, {0x80000003u, "HKEY_USERS"},
+      {0x80000004u, "HKEY_PERFORMANCE_DATA"}, {0x80000005u, "HKEY_CURRENT_CONFIG"},
+      {0x80000006u, "HKEY_DYN_DATA"},     {0x80000007u, "unchanged"},
+      {0u, "unchanged"},
+  };
+  for (const auto& [root, expected] : cases) {
+    std::string name = "unchanged";
+    RootKeyToString(root, name);
+    EXPECT_EQ(name, expected) << std::hex << root;
+  }
+}
+
+TEST(WinInfo, DriveOfAPath) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"C:\\WINDOWS", "C:"}, {"d:", "d:"}, {"\\\\server\\share\\windows", "\\\\server\\share"},
+      {"\\\\server\\share", "\\\\server\\share"}, {"\\\\server", "\\\\server"}, {"WINDOWS", ""}, {"", ""}};
+  for (const auto& [path, drive] : cases) EXPECT_EQ(ExtractFileDrive(path), drive) << path;
+}
+
+TEST(WinInfo, GathersFoldersOnce) {
+  MemoryMachine machine;
+  machine.memory.system.SetWindowsDirectory("E:\\WINNT");
+  const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  machine.memory.registry.SetString(key, "ProgramFilesDir", "%SystemDrive%\\Program Files", REG_EXPAND_SZ_TYPE);
+  machine.memory.registry.SetString(key, "CommonFilesDir", "%ProgramFiles%\\Common Files");
+  TWinInfo info(machine.memory.platform());
+  EXPECT_EQ(info.SystemRoot, "E:\\WINNT");
+  EXPECT_EQ(info.SystemDrive, "E:");
+  EXPECT_EQ(info.ProgramFiles, "E:\\Program Files");
+  EXPECT_EQ(info.CommonFiles, "E:\\Program Files\\Common Files");
+}
+
+TEST(WinInfo, MissingFoldersStayEmpty) {
+  MemoryMachine machine;
+  TWinInfo info(machine.memory.platform());
+  EXPECT_EQ(info.ProgramFiles, "");
+  EXPECT_EQ(info.CommonFiles, "");
+  machine.memory.registry.SetString("HKCU\\Software\\T", "v", "%ProgramFiles%\\x;%UserProfile%");
+  TRegistry reg(machine.memory.platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\T"));
+  EXPECT_EQ(info.ReadExpandedValue("v", reg), "\\x;") << "unset USERPROFILE and folder give empty text";
+}
+
+}  // namespace
+}  // namespace kv::testing

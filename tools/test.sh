@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native suite, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the Windows build's tests under Wine (in a fresh prefix, with a virtual
+# display). Installs what it needs first. Exits non-zero on any failure.
+#
+#   bash tools/test.sh            everything
+#   KV_SKIP_INSTALL=1 bash ...    skip the package installation (already done)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+JOBS=${KV_JOBS:-$(nproc)}
+
+if [ "${KV_SKIP_INSTALL:-0}" != 1 ]; then
+  bash tools/install-deps.sh
+fi
+
+# One scratch folder for this run: the Wine prefix, the display's files and the test artifacts' copies.
+KV_RUN_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kv-test.XXXXXX")
+export KV_RUN_DIR
+export WINEPREFIX="$KV_RUN_DIR/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+XVFB_PID=""
+
+cleanup() {
+  local status=$?
+  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" >/dev/null 2>&1 || true; wait "$XVFB_PID" 2>/dev/null || true; fi
+  rm -rf "$KV_RUN_DIR"
+  exit $status
+}
+trap cleanup EXIT INT TERM
+
+# A virtual display for Wine's windows (the monitor, its alert and dialogs, the notification area).
+for n in $(seq 91 120); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then DISPLAY_NUM=$n; break; fi
+done
+Xvfb ":$DISPLAY_NUM" -screen 0 1024x768x24 -nolisten tcp >"$KV_RUN_DIR/xvfb.log" 2>&1 &
+XVFB_PID=$!
+export DISPLAY=":$DISPLAY_NUM"
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "native build and tests"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$JOBS"
+ctest --preset native -j "$JOBS"
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$JOBS"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --preset asan -j "$JOBS"
+
+step "Windows build (mingw-w64) and tests under Wine"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$JOBS"
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w || true
+ctest --preset windows
+
+step "all tests passed"

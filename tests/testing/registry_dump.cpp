@@ -6,7 +6,7 @@
 #include "platform/memory/memory_platform.h"
 
 namespace kv {
-namespace testing {
+namespace test {
 namespace {
 
 constexpr std::uint32_t kNameBuffer = 32768;
@@ -70,5 +70,5 @@ std::string DumpRegistry(RegistryApi& registry, RegKey key) {
   return out;
 }
 
-}  // namespace testing
+}  // namespace test
 }  // namespace kv

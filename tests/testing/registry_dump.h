@@ -7,10 +7,10 @@
 #include "platform/registry_api.h"
 
 namespace kv {
-namespace testing {
+namespace test {
 
 // Lines "path" for keys and "path\[name] type=N data=01 02 ..." for values; paths relative to `key`.
 std::string DumpRegistry(RegistryApi& registry, RegKey key);
 
-}  // namespace testing
+}  // namespace test
 }  // namespace kv

@@ -212,8 +212,10 @@ TEST_F(ResolveTest, LongPathsAreNotTruncated) {
   machine_.memory.system.SetEnvironment("Path", folder);
   engine_ = &machine_.Load();
   std::string fileName;
+  files().ClearCalls();
   EXPECT_TRUE(ExtractFileFromCommand(*engine_, "deep", fileName));
   EXPECT_TRUE(SameText(fileName, folder + "\\deep.exe")) << fileName;
+  EXPECT_EQ(CountOf(files().Calls(), "FullPathName"), 2) << "asked again with the size the platform named";
   EXPECT_TRUE(ExtractFileFromCommand(*engine_, "\"" + folder + "\\deep.exe\" -x", fileName));
   EXPECT_EQ(fileName, folder + "\\deep.exe");
 }

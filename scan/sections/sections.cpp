@@ -1,5 +1,12 @@
 #include "scan/sections/sections.h"
 
+#include "scan/sections/app_paths.h"
+#include "scan/sections/fonts.h"
+#include "scan/sections/mru.h"
+#include "scan/sections/shared_dlls.h"
+#include "scan/sections/shared_folders.h"
+#include "scan/sections/uninstall.h"
+
 namespace kv {
 namespace {
 
@@ -13,13 +20,18 @@ void Add(std::vector<TRegistryCleaner::Slot>& table, std::uint32_t bit, Engine& 
 // The fixed scan order. The driver runs the groups by bit (1, 2, 4, ... 64) and, inside a group, the
 // sections in the order they are added here.
 void AddStandardSections(Engine& engine, std::vector<TRegistryCleaner::Slot>& table) {
-  (void)engine;
-  (void)table;
   // 1 "Startup": TStartUpSectionHKLM, TStartUpSectionHKCU, TStartUpSectionSL
-  // 2 "Shared DLLs": TSharedDLL
-  // 4 "Font Entries": TRegFonts
-  // 8 "Application Info": TUninstallInfo (no progress event after it), TAppPath
+  // 2 "Shared DLLs"
+  Add<TSharedDLL>(table, 2, engine);
+  // 4 "Font Entries"
+  Add<TRegFonts>(table, 4, engine);
+  // 8 "Application Info": no progress event after the uninstall section
+  Add<TUninstallInfo>(table, 8, engine, /*progressAfter=*/false);
+  Add<TAppPath>(table, 8, engine);
   // 16 "Miscellaneous": TSharedFolders, TWinHelp, THTMLHelp, TMRUList
+  Add<TSharedFolders>(table, 16, engine);
+  // TWinHelp, THTMLHelp
+  Add<TMRUList>(table, 16, engine);
   // 32 "COM/ActiveX": TClsIdTYPES
   // 64 "File Extensions": TFileExtCommands
 }

@@ -5,6 +5,8 @@
 #include "scan/sections/mru.h"
 #include "scan/sections/shared_dlls.h"
 #include "scan/sections/shared_folders.h"
+#include "scan/sections/startup_folders.h"
+#include "scan/sections/startup_run.h"
 #include "scan/sections/uninstall.h"
 
 namespace kv {
@@ -20,17 +22,16 @@ void Add(std::vector<TRegistryCleaner::Slot>& table, std::uint32_t bit, Engine& 
 // The fixed scan order. The driver runs the groups by bit (1, 2, 4, ... 64) and, inside a group, the
 // sections in the order they are added here.
 void AddStandardSections(Engine& engine, std::vector<TRegistryCleaner::Slot>& table) {
-  // 1 "Startup": TStartUpSectionHKLM, TStartUpSectionHKCU, TStartUpSectionSL
-  // 2 "Shared DLLs"
+  Add<TStartUpSectionHKLM>(table, 1, engine);
+  Add<TStartUpSectionHKCU>(table, 1, engine);
+  Add<TStartUpSectionSL>(table, 1, engine);
   Add<TSharedDLL>(table, 2, engine);
-  // 4 "Font Entries"
   Add<TRegFonts>(table, 4, engine);
-  // 8 "Application Info": no progress event after the uninstall section
+  // No progress event after the uninstall section.
   Add<TUninstallInfo>(table, 8, engine, /*progressAfter=*/false);
   Add<TAppPath>(table, 8, engine);
-  // 16 "Miscellaneous": TSharedFolders, TWinHelp, THTMLHelp, TMRUList
   Add<TSharedFolders>(table, 16, engine);
-  // TWinHelp, THTMLHelp
+  // 16 "Miscellaneous", between these two: TWinHelp, THTMLHelp
   Add<TMRUList>(table, 16, engine);
   // 32 "COM/ActiveX": TClsIdTYPES
   // 64 "File Extensions": TFileExtCommands

@@ -51,7 +51,9 @@ TEST(ExtractNtSharePath, TheLineThatBeginsWithPath) {
   for (const Case& c : cases) {
     std::string folder = "untouched";
     EXPECT_EQ(ExtractNtSharePath(c.strings, folder), c.found) << c.what;
-    if (c.found) EXPECT_EQ(folder, c.folder) << c.what;
+    if (c.found) {
+      EXPECT_EQ(folder, c.folder) << c.what;
+    }
   }
 }
 

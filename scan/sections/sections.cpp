@@ -1,5 +1,9 @@
 #include "scan/sections/sections.h"
 
+#include "scan/sections/com_classes.h"
+#include "scan/sections/file_types.h"
+#include "scan/sections/help_files.h"
+
 namespace kv {
 namespace {
 
@@ -13,15 +17,17 @@ void Add(std::vector<TRegistryCleaner::Slot>& table, std::uint32_t bit, Engine& 
 // The fixed scan order. The driver runs the groups by bit (1, 2, 4, ... 64) and, inside a group, the
 // sections in the order they are added here.
 void AddStandardSections(Engine& engine, std::vector<TRegistryCleaner::Slot>& table) {
-  (void)engine;
-  (void)table;
   // 1 "Startup": TStartUpSectionHKLM, TStartUpSectionHKCU, TStartUpSectionSL
   // 2 "Shared DLLs": TSharedDLL
   // 4 "Font Entries": TRegFonts
   // 8 "Application Info": TUninstallInfo (no progress event after it), TAppPath
   // 16 "Miscellaneous": TSharedFolders, TWinHelp, THTMLHelp, TMRUList
+  Add<TWinHelp>(table, 16, engine);
+  Add<THTMLHelp>(table, 16, engine);
   // 32 "COM/ActiveX": TClsIdTYPES
+  Add<TClsIdTYPES>(table, 32, engine);
   // 64 "File Extensions": TFileExtCommands
+  Add<TFileExtCommands>(table, 64, engine);
 }
 
 }  // namespace kv

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <memory>
 
 #include "platform/win32/win32_platform.h"

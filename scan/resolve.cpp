@@ -103,7 +103,8 @@ bool CommandResolver::Resolve(std::string& fileName) {
   // Switches and what follows them are dropped; the blank before a switch stays. The text ends at a NUL,
   // as the system would read it.
   fileName.clear();
-  w.erase(std::min(w.find('/'), w.find('\0')), std::string::npos);
+  const std::size_t end = std::min(w.find('/'), w.find('\0'));
+  if (end != std::string::npos) w.erase(end);
 
   // From here on a drive without a medium fails quietly; the mode is left set.
   files_.SetErrorMode(kSemFailCriticalErrors);

@@ -41,6 +41,7 @@ enum class SeamCall : std::size_t {
   kIsMultiByteCodePage,
   kWideToAnsi,
   kAnsiToWide,
+  kCompareUserLocale,
   kCount_
 };
 
@@ -52,7 +53,7 @@ inline const char* SeamCallName(SeamCall call) {
       "RegEnumValue", "RegQueryValue",     "RegQueryValueW",   "FindFirst",       "FindNext",
       "FindClose",    "GetAttributes",     "FullPathName",     "ShortPathName",   "SetErrorMode",
       "GetEnvironment", "SystemDirectory", "WindowsDirectory", "Version",         "GetSpecialFolder",
-      "GetShortcutTarget", "IsMultiByteCodePage", "WideToAnsi", "AnsiToWide"};
+      "GetShortcutTarget", "IsMultiByteCodePage", "WideToAnsi", "AnsiToWide", "CompareUserLocale"};
   return kNames[static_cast<std::size_t>(call)];
 }
 
@@ -209,6 +210,10 @@ class CountingPlatform {
     std::u16string AnsiToWide(const std::string& text) override {
       Bump(counts_, SeamCall::kAnsiToWide);
       return inner_.AnsiToWide(text);
+    }
+    int CompareUserLocale(const std::string& a, const std::string& b) override {
+      Bump(counts_, SeamCall::kCompareUserLocale);
+      return inner_.CompareUserLocale(a, b);
     }
 
    private:

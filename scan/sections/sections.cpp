@@ -37,9 +37,7 @@ void AddStandardSections(Engine& engine, std::vector<TRegistryCleaner::Slot>& ta
   Add<TWinHelp>(table, 16, engine);
   Add<THTMLHelp>(table, 16, engine);
   Add<TMRUList>(table, 16, engine);
-  // 32 "COM/ActiveX": TClsIdTYPES
   Add<TClsIdTYPES>(table, 32, engine);
-  // 64 "File Extensions": TFileExtCommands
   Add<TFileExtCommands>(table, 64, engine);
 }
 

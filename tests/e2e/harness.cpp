@@ -452,7 +452,7 @@ bool PostRegistered(HWND window, const char* name) {
 
 // ---- screenshots ----
 
-bool Screenshot(const std::string& name, const RECT* area) {
+bool Screenshot(const std::string& name, const RECT* area, int zoom) {
   const std::string folder = TestPaths().artifactsUnix;
   if (folder.empty()) {
     ADD_FAILURE() << "no artifacts folder given for screenshot " << name;
@@ -472,7 +472,7 @@ bool Screenshot(const std::string& name, const RECT* area) {
     const std::string crop = folder + "/" + name + ".png";
     script += " && convert '" + screen + "' -crop " + std::to_string(area->right - area->left + 2 * margin) + "x" +
               std::to_string(area->bottom - area->top + 2 * margin) + "+" + std::to_string(left) + "+" +
-              std::to_string(top) + " +repage png:'" + crop + ".part' && mv '" + crop + ".part' '" + crop + "'";
+              std::to_string(top) + " +repage -scale " + std::to_string(100 * zoom) + "% png:'" + crop + ".part' && mv '" + crop + ".part' '" + crop + "'";
   }
   script += " ; echo $? > '" + done + "'";
   std::string commandLine = "/bin/sh -c \"" + script + "\"";

@@ -223,8 +223,9 @@ std::string ArgumentsOf(const std::string& commandLine);
 bool PostRegistered(HWND window, const char* name);
 
 // A screenshot of the whole display saved as artifacts/<name>-screen.png and, when `area` is given, the
-// part of it around that area as artifacts/<name>.png. Returns false (and says why) when it failed.
-bool Screenshot(const std::string& name, const RECT* area = nullptr);
+// part of it around that area as artifacts/<name>.png, enlarged `zoom` times. Returns false (and says
+// why) when it failed.
+bool Screenshot(const std::string& name, const RECT* area = nullptr, int zoom = 1);
 
 // Watches the threads of a process from a thread of its own and counts the threads that appear after
 // the watch began: the monitor makes one thread per probe. A thread that lives shorter than the polling

@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     };
     if (const char* path = value("--monitor=")) paths.monitor = DosPath(path);
     if (const char* path = value("--standin=")) paths.standIn = DosPath(path);
+    if (const char* path = value("--real-monitor=")) paths.realMonitor = DosPath(path);
     if (const char* path = value("--artifacts=")) {
       paths.artifactsUnix = path;
       paths.artifacts = DosPath(path);

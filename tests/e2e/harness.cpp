@@ -350,8 +350,8 @@ bool CopyInto(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-MonitorInstall::MonitorInstall(bool withStandIn) {
-  CopyInto(TestPaths().monitor, monitorPath());
+MonitorInstall::MonitorInstall(bool withStandIn, const std::string& monitor) {
+  CopyInto(monitor.empty() ? TestPaths().monitor : monitor, monitorPath());
   if (withStandIn) CopyInto(TestPaths().standIn, standInPath());
 }
 

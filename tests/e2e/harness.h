@@ -26,6 +26,7 @@ namespace kv::e2e {
 struct Paths {
   std::string monitor;        // kvmonitor_test.exe as built
   std::string standIn;        // vanetide.exe as built
+  std::string realMonitor;    // kvmonitor.exe as built (for the figures of the idle cost only)
   std::string artifactsUnix;  // folder for screenshots, as the Linux side names it
   std::string artifacts;      // the same folder as this program sees it
 };
@@ -170,7 +171,8 @@ class Process {
 // A copy of the monitor's test build in a scratch folder, with or without the stand-in beside it.
 class MonitorInstall {
  public:
-  explicit MonitorInstall(bool withStandIn);
+  // `monitor` is the program to copy under the test build's name; by default the test build itself.
+  explicit MonitorInstall(bool withStandIn, const std::string& monitor = "");
   const std::string& folder() const { return scratch_.path(); }
   std::string monitorPath() const { return folder() + "kvmonitor_test.exe"; }
   std::string standInPath() const { return folder() + "vanetide.exe"; }

@@ -40,7 +40,7 @@ void Answer(const Monitor& monitor, HWND alert, const char* button) {
 TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   ScopedSettings settings;
   settings.monitoring.SetDword(1);
-  settings.mask.SetDword(127);
+  settings.mask.SetDword(SeededFault::kGroup);
   SeededFault fault(kSlowProbeEntries);
   MonitorInstall install(/*withStandIn=*/true);
   Monitor monitor(install);
@@ -95,7 +95,7 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
 TEST(Alert, YesWithoutTheFullCleanerNamesTheMissingFile) {
   ScopedSettings settings;
   settings.monitoring.SetDword(1);
-  settings.mask.SetDword(127);
+  settings.mask.SetDword(SeededFault::kGroup);
   SeededFault fault;
   MonitorInstall install(/*withStandIn=*/false);
   Monitor monitor(install);
@@ -139,7 +139,7 @@ TEST(Alert, YesWithoutTheFullCleanerNamesTheMissingFile) {
 TEST(Alert, ACheckWhileTheFullCleanerRunsClearsTheHistory) {
   ScopedSettings settings;
   settings.monitoring.SetDword(1);
-  settings.mask.SetDword(127);
+  settings.mask.SetDword(SeededFault::kGroup);
   SeededFault fault(kSlowProbeEntries);
   MonitorInstall install(/*withStandIn=*/true);
   ScratchFolder helper;

@@ -465,7 +465,13 @@ bool Screenshot(const std::string& name, const RECT* area, int zoom) {
   // ImageMagick runs on the Linux side; Wine starts Linux programs but gives no handle to wait on, so
   // the script leaves a marker when everything is written. Each file is written under a temporary name
   // first, so a half-written picture is never seen.
-  std::string script = "import -window root png:'" + screen + ".part' && mv '" + screen + ".part' '" + screen + "'";
+  // The virtual display's root window is black, and the alert is transparent outside its controls (the
+  // black text of its label included): the root gets a desktop's colour first, or the picture would
+  // show only the alert's buttons and icon.
+  const std::string desktop = folder + "/desktop.png";
+  std::string script = "convert -size 16x16 xc:'#3A6EA5' png:'" + desktop + "' && display -window root '" + desktop +
+                       "' ; rm -f '" + desktop + "' ; import -window root png:'" + screen + ".part' && mv '" + screen +
+                       ".part' '" + screen + "'";
   if (area != nullptr) {
     const int margin = 24;
     const LONG left = std::max<LONG>(0, area->left - margin), top = std::max<LONG>(0, area->top - margin);
@@ -486,7 +492,9 @@ bool Screenshot(const std::string& name, const RECT* area, int zoom) {
   if (info.hProcess != nullptr) CloseHandle(info.hProcess);
   if (info.hThread != nullptr) CloseHandle(info.hThread);
   const std::string marker = DosPath(done);
-  if (!WaitUntil([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000, 50)) {
+  if (!WaitUntil(
+          [&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; },
+          30000, 50)) {
     ADD_FAILURE() << "screenshot " << name << " not taken within 30 s";
     return false;
   }

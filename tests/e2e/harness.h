@@ -107,7 +107,7 @@ class ScopedWineVersion {
 // come before it, both in the order they were written and in the order of their names, so that each
 // probe takes long enough to be watched. All of them are removed after the test.
 // Sound entries enough for a probe that a thread watch cannot miss.
-constexpr int kSlowProbeEntries = 2000;
+constexpr int kSlowProbeEntries = 200;
 class SeededFault {
  public:
   explicit SeededFault(int soundEntriesBefore = 0);
@@ -115,6 +115,9 @@ class SeededFault {
   SeededFault(const SeededFault&) = delete;
   SeededFault& operator=(const SeededFault&) = delete;
   static constexpr const char* kValueName = "kv-e2e-missing-program";
+  // The section group that finds it ("Startup"). Tests that want faulty probes select only this group,
+  // so that what the prefix itself holds elsewhere plays no part.
+  static constexpr DWORD kGroup = 1;
   static std::string MissingProgram();
 
  private:

@@ -61,8 +61,8 @@ TEST(IdleCost, OneProbeOfThisPrefix) {
   Monitor monitor(install);
   ASSERT_TRUE(monitor.WaitUntilRunning());
   ThreadWatch probes(monitor.pid(), 1);
-  const double before = CpuSeconds(monitor.process().handle());
   ASSERT_TRUE(probes.WaitForNewThread(3 * kIntervalMs + 30000)) << "no probe started";
+  const double before = CpuSeconds(monitor.process().handle());
   const auto started = Clock::now();
   ASSERT_TRUE(WaitUntil([&] { return probes.Ended() >= 1; }, 600000, 1)) << "the probe did not end";
   const long long wall = MillisecondsSince(started);

@@ -154,7 +154,7 @@ class RegisteredMessage : public ::testing::TestWithParam<const char*> {};
 TEST_P(RegisteredMessage, EndsTheMonitorDuringAProbe) {
   ScopedSettings settings;
   settings.monitoring.SetDword(1);
-  settings.mask.SetDword(127);
+  settings.mask.SetDword(SeededFault::kGroup);
   SeededFault fault(kSlowProbeEntries);
   MonitorInstall install(/*withStandIn=*/true);
   Monitor monitor(install);

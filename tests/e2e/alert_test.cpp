@@ -49,7 +49,7 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   auto probes = std::make_unique<ThreadWatch>(monitor.pid());
   HWND alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after three faulty probes";
-  EXPECT_GE(probes->Appeared(), 3) << "the alert came before three probes";
+  EXPECT_GE(probes->Appeared(), 3) << "the alert came before three probes: " << probes->Describe();
   ExpectAlertLayout(alert);
   RECT area{};
   GetWindowRect(alert, &area);
@@ -60,7 +60,7 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   probes = std::make_unique<ThreadWatch>(monitor.pid());
   alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after three further faulty probes";
-  EXPECT_GE(probes->Appeared(), 3) << "the next alert came before three further probes";
+  EXPECT_GE(probes->Appeared(), 3) << "the next alert came before three further probes: " << probes->Describe();
   EXPECT_TRUE(LoggedCommandLines(install.standInLog()).empty()) << "\"No\" started the full cleaner";
 
   // The close box counts as "No".
@@ -70,7 +70,7 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   probes = std::make_unique<ThreadWatch>(monitor.pid());
   alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after the one closed";
-  EXPECT_GE(probes->Appeared(), 3);
+  EXPECT_GE(probes->Appeared(), 3) << probes->Describe();
   EXPECT_TRUE(LoggedCommandLines(install.standInLog()).empty()) << "closing the alert started the full cleaner";
 
   // "Yes": the full cleaner beside the monitor, with "Monitoring", in its own folder.
@@ -148,9 +148,9 @@ TEST(Alert, ACheckWhileTheFullCleanerRunsClearsTheHistory) {
   ASSERT_TRUE(monitor.WaitUntilRunning(kStartMs));
 
   // The first alert leaves a known state: an empty history, the timer just started. Two faulty probes
-  // go into the history; then the full cleaner holds its mutex across the next check. Should the
-  // cleaner come up too late for that check (the alert shows first), the round is answered and tried
-  // again.
+  // go into the history; then the full cleaner holds its mutex across the next check (for two intervals,
+  // so that a late timer still falls inside). Should the cleaner come up too late for that check (a
+  // third probe starts first), the round is answered and tried again.
   std::unique_ptr<ThreadWatch> probes;
   Process cleaner;
   for (int round = 1;; ++round) {
@@ -161,24 +161,26 @@ TEST(Alert, ACheckWhileTheFullCleanerRunsClearsTheHistory) {
     probes = std::make_unique<ThreadWatch>(monitor.pid());
     ASSERT_TRUE(WaitUntil([&] { return probes->Ended() >= 2 || monitor.AlertShown(); }, 2 * kIntervalMs + kSlackMs));
     if (monitor.AlertShown()) continue;
-    cleaner = StartStandIn("--hold-mutex " + std::to_string(kIntervalMs + 1500), helperLog);
+    cleaner = StartStandIn("--hold-mutex " + std::to_string(2 * kIntervalMs + 1500), helperLog);
     ASSERT_TRUE(WaitUntil([&] { return LogHas(helperLog, "holding", "Vanetide") || monitor.AlertShown(); }, kStartMs));
+    probes->CatchUp();
     if (probes->Appeared() == 2 && !monitor.AlertShown()) break;
-    cleaner.WaitForExit(2 * kIntervalMs + kSlackMs);
+    cleaner.WaitForExit(3 * kIntervalMs + kSlackMs);
     DeleteFileA(helperLog.c_str());
   }
 
   const int beforeHold = probes->Appeared();
-  ASSERT_TRUE(cleaner.WaitForExit(2 * kIntervalMs + kSlackMs));
+  ASSERT_TRUE(cleaner.WaitForExit(3 * kIntervalMs + kSlackMs));
   EXPECT_EQ(cleaner.ExitCode(), 0u);
-  EXPECT_EQ(probes->Appeared(), beforeHold) << "a probe ran while the full cleaner held its mutex";
+  EXPECT_EQ(probes->Appeared(), beforeHold) << "a probe ran while the full cleaner held its mutex: " << probes->Describe();
   EXPECT_FALSE(monitor.AlertShown());
 
   // Two faulty results were in the history before the skipped check; had they stayed, the next faulty
   // probe would bring the alert. Cleared, it takes three.
   HWND alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after the full cleaner ended";
-  EXPECT_GE(probes->Appeared() - beforeHold, 3) << "the check during the full cleaner's run kept the history";
+  EXPECT_GE(probes->Appeared() - beforeHold, 3)
+      << "the check during the full cleaner's run kept the history: " << probes->Describe();
 }
 
 }  // namespace

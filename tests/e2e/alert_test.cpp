@@ -12,7 +12,8 @@ constexpr DWORD kSlackMs = 60000;
 // Three probes, each one interval after the result of the one before, and time to spare.
 constexpr DWORD kThreeProbesMs = 3 * kIntervalMs + kSlackMs;
 
-const char* const kAlertText = "The registry may contain errors. Run Keyvane Pro\rto perform a full scan of the registry?";
+const char* const kAlertText =
+    "The registry may contain errors. Run Keyvane Pro\rto perform a full scan of the registry?";
 
 // Everything the alert must hold; on a mismatch, lists what it does hold.
 void ExpectAlertLayout(HWND alert) {
@@ -25,7 +26,8 @@ void ExpectAlertLayout(HWND alert) {
   EXPECT_TRUE(no && no->id == IDNO) << "no button \"No\" with id " << IDNO;
   if (!label || !yes || !no) {
     for (const Control& control : ChildrenOf(alert))
-      ADD_FAILURE() << "control " << control.className << " id " << control.id << " \"" << Visible(control.text) << "\"";
+      ADD_FAILURE() << "control " << control.className << " id " << control.id << " \"" << Visible(control.text)
+                    << "\"";
   }
 }
 
@@ -61,7 +63,7 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after three further faulty probes";
   EXPECT_GE(probes->Appeared(), 3) << "the next alert came before three further probes: " << probes->Describe();
-  EXPECT_TRUE(LoggedCommandLines(install.standInLog()).empty()) << "\"No\" started the full cleaner";
+  EXPECT_TRUE(StandInStarts(install.standInLog()).empty()) << "\"No\" started the full cleaner";
 
   // The close box counts as "No".
   PostMessageA(alert, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -71,24 +73,25 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after the one closed";
   EXPECT_GE(probes->Appeared(), 3) << probes->Describe();
-  EXPECT_TRUE(LoggedCommandLines(install.standInLog()).empty()) << "closing the alert started the full cleaner";
+  EXPECT_TRUE(StandInStarts(install.standInLog()).empty()) << "closing the alert started the full cleaner";
 
   // "Yes": the full cleaner beside the monitor, with "Monitoring", in its own folder.
   ASSERT_NO_FATAL_FAILURE(Answer(monitor, alert, "Yes"));
-  std::vector<std::string> started;
+  std::vector<StandInStart> started;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        started = LoggedCommandLines(install.standInLog());
+        started = StandInStarts(install.standInLog());
         return !started.empty();
       },
       kStartMs))
       << "\"Yes\" did not start the full cleaner";
   ASSERT_EQ(started.size(), 1u);
-  EXPECT_EQ(ArgumentsOf(started[0]), "Monitoring") << "command line: " << started[0];
-  EXPECT_NE(started[0].find("vanetide.exe"), std::string::npos) << "command line: " << started[0];
+  const std::string& commandLine = started[0].commandLine;
+  EXPECT_EQ(ArgumentsOf(commandLine), "Monitoring") << "command line: " << commandLine;
+  EXPECT_NE(commandLine.find("vanetide.exe"), std::string::npos) << "command line: " << commandLine;
   std::string folder = install.folder();
   folder.pop_back();
-  EXPECT_TRUE(LogHas(install.standInLog(), "cwd", folder)) << "the full cleaner was not started in its own folder";
+  EXPECT_EQ(started[0].workingFolder, folder) << "the full cleaner was not started in its own folder";
   EXPECT_TRUE(monitor.process().Running());
 }
 
@@ -118,7 +121,8 @@ TEST(Alert, YesWithoutTheFullCleanerNamesTheMissingFile) {
   EXPECT_TRUE(FindChild(box, "Static", expected).has_value()) << "no text \"" << expected << "\"";
   bool errorIcon = false;
   for (const Control& control : ChildrenOf(box)) {
-    if ((control.style & SS_TYPEMASK) == SS_ICON && lstrcmpiA(control.className.c_str(), "Static") == 0) errorIcon = true;
+    if ((control.style & SS_TYPEMASK) == SS_ICON && lstrcmpiA(control.className.c_str(), "Static") == 0)
+      errorIcon = true;
     if (control.text.rfind("Cannot find", 0) == 0 && control.text != expected)
       ADD_FAILURE() << "the message box says \"" << control.text << "\"";
   }
@@ -172,7 +176,8 @@ TEST(Alert, ACheckWhileTheFullCleanerRunsClearsTheHistory) {
   const int beforeHold = probes->Appeared();
   ASSERT_TRUE(cleaner.WaitForExit(3 * kIntervalMs + kSlackMs));
   EXPECT_EQ(cleaner.ExitCode(), 0u);
-  EXPECT_EQ(probes->Appeared(), beforeHold) << "a probe ran while the full cleaner held its mutex: " << probes->Describe();
+  EXPECT_EQ(probes->Appeared(), beforeHold)
+      << "a probe ran while the full cleaner held its mutex: " << probes->Describe();
   EXPECT_FALSE(monitor.AlertShown());
 
   // Two faulty results were in the history before the skipped check; had they stayed, the next faulty

@@ -366,7 +366,9 @@ namespace {
 // The stand-in reads the log's name from its environment, which it inherits from us.
 class ScopedLogVariable {
  public:
-  explicit ScopedLogVariable(const std::string& logPath) { SetEnvironmentVariableA("KV_VANETIDE_LOG", logPath.c_str()); }
+  explicit ScopedLogVariable(const std::string& logPath) {
+    SetEnvironmentVariableA("KV_VANETIDE_LOG", logPath.c_str());
+  }
   ~ScopedLogVariable() { SetEnvironmentVariableA("KV_VANETIDE_LOG", nullptr); }
 };
 
@@ -395,11 +397,18 @@ std::vector<std::pair<std::string, std::string>> ReadStandInLog(const std::strin
   return lines;
 }
 
-std::vector<std::string> LoggedCommandLines(const std::string& logPath) {
-  std::vector<std::string> commandLines;
-  for (const auto& [tag, text] : ReadStandInLog(logPath))
-    if (tag == "cmdline") commandLines.push_back(text);
-  return commandLines;
+std::vector<StandInStart> StandInStarts(const std::string& logPath) {
+  // Each start writes its command line, then its working folder: a start is complete with the second.
+  std::vector<StandInStart> starts;
+  std::optional<std::string> commandLine;
+  for (const auto& [tag, text] : ReadStandInLog(logPath)) {
+    if (tag == "cmdline") commandLine = text;
+    if (tag == "cwd" && commandLine) {
+      starts.push_back(StandInStart{*commandLine, text});
+      commandLine.reset();
+    }
+  }
+  return starts;
 }
 
 bool LogHas(const std::string& logPath, const std::string& tag, const std::string& text) {
@@ -457,7 +466,8 @@ bool Screenshot(const std::string& name, const RECT* area, int zoom) {
     const std::string crop = folder + "/" + name + ".png";
     script += " && convert '" + screen + "' -crop " + std::to_string(area->right - area->left + 2 * margin) + "x" +
               std::to_string(area->bottom - area->top + 2 * margin) + "+" + std::to_string(left) + "+" +
-              std::to_string(top) + " +repage -scale " + std::to_string(100 * zoom) + "% png:'" + crop + ".part' && mv '" + crop + ".part' '" + crop + "'";
+              std::to_string(top) + " +repage -scale " + std::to_string(100 * zoom) + "% png:'" + crop +
+              ".part' && mv '" + crop + ".part' '" + crop + "'";
   }
   script += " ; echo $? > '" + done + "'";
   std::string commandLine = "/bin/sh -c \"" + script + "\"";
@@ -471,9 +481,7 @@ bool Screenshot(const std::string& name, const RECT* area, int zoom) {
   // A Linux program gives no handles to wait on; whatever it gives is let go at once.
   UniqueHandle process(info.hProcess), thread(info.hThread);
   const std::string marker = DosPath(done);
-  if (!WaitUntil(
-          [&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; },
-          30000, 50)) {
+  if (!WaitUntil([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000, 50)) {
     ADD_FAILURE() << "screenshot " << name << " not taken within 30 s";
     return false;
   }
@@ -530,7 +538,8 @@ void ThreadWatch::Run() {
         if (seen.alive) seen.last = time;
       }
       for (DWORD id : now)
-        if (std::find(baseline_.begin(), baseline_.end(), id) == baseline_.end()) seen_.emplace(id, Seen{true, time, time});
+        if (std::find(baseline_.begin(), baseline_.end(), id) == baseline_.end())
+          seen_.emplace(id, Seen{true, time, time});
       ++passes_;
     }
     changed_.notify_all();
@@ -545,7 +554,8 @@ int ThreadWatch::Appeared() const {
 
 int ThreadWatch::Ended() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<int>(std::count_if(seen_.begin(), seen_.end(), [](const auto& entry) { return !entry.second.alive; }));
+  return static_cast<int>(
+      std::count_if(seen_.begin(), seen_.end(), [](const auto& entry) { return !entry.second.alive; }));
 }
 
 bool ThreadWatch::NewThreadAlive() const {

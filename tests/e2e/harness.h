@@ -218,7 +218,12 @@ Process StartStandIn(const std::string& arguments, const std::string& logPath);
 
 // The stand-in's log: one (tag, text) pair per line.
 std::vector<std::pair<std::string, std::string>> ReadStandInLog(const std::string& logPath);
-std::vector<std::string> LoggedCommandLines(const std::string& logPath);
+// The starts of the stand-in that the log records completely: its command line and working folder.
+struct StandInStart {
+  std::string commandLine;
+  std::string workingFolder;
+};
+std::vector<StandInStart> StandInStarts(const std::string& logPath);
 bool LogHas(const std::string& logPath, const std::string& tag, const std::string& text);
 // The arguments of a command line: what follows the program's name (quoted or not), trimmed.
 std::string ArgumentsOf(const std::string& commandLine);
@@ -241,8 +246,8 @@ class ThreadWatch {
   ThreadWatch(const ThreadWatch&) = delete;
   ThreadWatch& operator=(const ThreadWatch&) = delete;
 
-  int Appeared() const;        // threads seen that were not there when the watch began
-  int Ended() const;           // of those, the ones gone again
+  int Appeared() const;  // threads seen that were not there when the watch began
+  int Ended() const;     // of those, the ones gone again
   bool NewThreadAlive() const;
   // Waits until a new thread is alive (a probe is running); false when none came within the time.
   bool WaitForNewThread(DWORD timeoutMs) const;

@@ -115,7 +115,8 @@ TEST_P(WindowsVersion, DecidesWhetherTheMonitorRuns) {
       },
       kStartMs))
       << "no version dialog within the time";
-  ASSERT_NE(dialog, nullptr) << "the monitor ended without the version dialog, exit code " << monitor.process().ExitCode();
+  ASSERT_NE(dialog, nullptr) << "the monitor ended without the version dialog, exit code "
+                             << monitor.process().ExitCode();
 
   EXPECT_EQ(TextOf(dialog), "Keyvane Pro");
   const auto message = FindChild(dialog, "Static", "Sorry, Keyvane Pro cannot run\r\nunder this version of Windows.");
@@ -127,7 +128,8 @@ TEST_P(WindowsVersion, DecidesWhetherTheMonitorRuns) {
   EXPECT_EQ(ok->id, IDOK);
   if (!message || !link) {
     for (const Control& control : ChildrenOf(dialog))
-      ADD_FAILURE() << "control " << control.className << " id " << control.id << " \"" << Visible(control.text) << "\"";
+      ADD_FAILURE() << "control " << control.className << " id " << control.id << " \"" << Visible(control.text)
+                    << "\"";
   }
   // Nothing of the monitor exists besides the dialog: no tray icon, no form.
   EXPECT_EQ(monitor.Tray(), nullptr) << "a tray icon exists beside the version dialog";

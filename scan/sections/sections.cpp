@@ -1,7 +1,13 @@
 #include "scan/sections/sections.h"
 
+#include "scan/sections/app_paths.h"
+#include "scan/sections/fonts.h"
+#include "scan/sections/mru.h"
+#include "scan/sections/shared_dlls.h"
+#include "scan/sections/shared_folders.h"
 #include "scan/sections/startup_folders.h"
 #include "scan/sections/startup_run.h"
+#include "scan/sections/uninstall.h"
 
 namespace kv {
 namespace {
@@ -19,10 +25,14 @@ void AddStandardSections(Engine& engine, std::vector<TRegistryCleaner::Slot>& ta
   Add<TStartUpSectionHKLM>(table, 1, engine);
   Add<TStartUpSectionHKCU>(table, 1, engine);
   Add<TStartUpSectionSL>(table, 1, engine);
-  // 2 "Shared DLLs": TSharedDLL
-  // 4 "Font Entries": TRegFonts
-  // 8 "Application Info": TUninstallInfo (no progress event after it), TAppPath
-  // 16 "Miscellaneous": TSharedFolders, TWinHelp, THTMLHelp, TMRUList
+  Add<TSharedDLL>(table, 2, engine);
+  Add<TRegFonts>(table, 4, engine);
+  // No progress event after the uninstall section.
+  Add<TUninstallInfo>(table, 8, engine, /*progressAfter=*/false);
+  Add<TAppPath>(table, 8, engine);
+  Add<TSharedFolders>(table, 16, engine);
+  // 16 "Miscellaneous", between these two: TWinHelp, THTMLHelp
+  Add<TMRUList>(table, 16, engine);
   // 32 "COM/ActiveX": TClsIdTYPES
   // 64 "File Extensions": TFileExtCommands
 }

@@ -1,7 +1,10 @@
 #include "scan/sections/sections.h"
 
 #include "scan/sections/app_paths.h"
+#include "scan/sections/com_classes.h"
+#include "scan/sections/file_types.h"
 #include "scan/sections/fonts.h"
+#include "scan/sections/help_files.h"
 #include "scan/sections/mru.h"
 #include "scan/sections/shared_dlls.h"
 #include "scan/sections/shared_folders.h"
@@ -31,10 +34,11 @@ void AddStandardSections(Engine& engine, std::vector<TRegistryCleaner::Slot>& ta
   Add<TUninstallInfo>(table, 8, engine, /*progressAfter=*/false);
   Add<TAppPath>(table, 8, engine);
   Add<TSharedFolders>(table, 16, engine);
-  // 16 "Miscellaneous", between these two: TWinHelp, THTMLHelp
+  Add<TWinHelp>(table, 16, engine);
+  Add<THTMLHelp>(table, 16, engine);
   Add<TMRUList>(table, 16, engine);
-  // 32 "COM/ActiveX": TClsIdTYPES
-  // 64 "File Extensions": TFileExtCommands
+  Add<TClsIdTYPES>(table, 32, engine);
+  Add<TFileExtCommands>(table, 64, engine);
 }
 
 }  // namespace kv

@@ -1,0 +1,217 @@
+// Windows-1252, UTF-8 and UTF-16 conversions and the case folding of names.
+#include "platform/memory/code_page.h"
+
+#include "platform/memory/memory_platform.h"
+
+namespace kv {
+namespace text {
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F; the other bytes are their own code points.
+constexpr char16_t kHighBlock[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88..8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
+};
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+char16_t AnsiToUnit(unsigned char c) {
+  if (c >= 0x80 && c <= 0x9F) return kHighBlock[c - 0x80];
+  return c;
+}
+
+bool UnitToAnsi(char16_t unit, unsigned char* c) {
+  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+    *c = static_cast<unsigned char>(unit);
+    return true;
+  }
+  for (unsigned i = 0; i < 32; ++i) {
+    if (kHighBlock[i] == unit) {
+      *c = static_cast<unsigned char>(0x80 + i);
+      return true;
+    }
+  }
+  return false;
+}
+
+char16_t Upcase(char16_t c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+  if (c == 0x00B5) return 0x039C;                                  // micro sign -> capital mu
+  if (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7) return static_cast<char16_t>(c - 32);
+  if (c == 0x00FF) return 0x0178;                                  // y diaeresis
+  // Latin Extended-A: pairs of capital and small letter; the capital is even in the first and last
+  // runs and odd in the middle ones.
+  if ((c >= 0x0100 && c <= 0x012F) || (c >= 0x0132 && c <= 0x0137) || (c >= 0x014A && c <= 0x0177))
+    return (c & 1) ? static_cast<char16_t>(c - 1) : c;
+  if ((c >= 0x0139 && c <= 0x0148) || (c >= 0x0179 && c <= 0x017E)) return (c & 1) ? c : static_cast<char16_t>(c - 1);
+  // Greek.
+  if (c == 0x03AC) return 0x0386;
+  if (c >= 0x03AD && c <= 0x03AF) return static_cast<char16_t>(c - 37);
+  if (c == 0x03C2) return 0x03A3;                                  // final sigma
+  if (c >= 0x03B1 && c <= 0x03CB) return static_cast<char16_t>(c - 32);
+  if (c == 0x03CC) return 0x038C;
+  if (c == 0x03CD || c == 0x03CE) return static_cast<char16_t>(c - 63);
+  // Cyrillic.
+  if (c >= 0x0430 && c <= 0x044F) return static_cast<char16_t>(c - 32);
+  if (c >= 0x0450 && c <= 0x045F) return static_cast<char16_t>(c - 80);
+  // Full-width Latin small letters.
+  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 32);
+  return c;
+}
+
+std::u16string Upcase(const std::u16string& text) {
+  std::u16string result(text);
+  for (char16_t& c : result) c = Upcase(c);
+  return result;
+}
+
+int CompareNoCase(const std::u16string& a, const std::u16string& b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t x = Upcase(a[i]);
+    const char16_t y = Upcase(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool EqualNoCase(const std::u16string& a, const std::u16string& b) {
+  return a.size() == b.size() && CompareNoCase(a, b) == 0;
+}
+
+int CompareAnsiNoCase(const std::string& a, const std::string& b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t x = Upcase(AnsiToUnit(static_cast<unsigned char>(a[i])));
+    const char16_t y = Upcase(AnsiToUnit(static_cast<unsigned char>(b[i])));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool EqualAnsiNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && CompareAnsiNoCase(a, b) == 0;
+}
+
+char UpcaseAnsi(char c) {
+  unsigned char upper;
+  if (UnitToAnsi(Upcase(AnsiToUnit(static_cast<unsigned char>(c))), &upper)) return static_cast<char>(upper);
+  return c;
+}
+
+}  // namespace text
+
+std::u16string AnsiToUtf16(const std::string& ansi) {
+  std::u16string result;
+  result.reserve(ansi.size());
+  for (char c : ansi) result.push_back(text::AnsiToUnit(static_cast<unsigned char>(c)));
+  return result;
+}
+
+// Each code unit on its own, as the code-page conversion of the system does: a surrogate pair becomes
+// two question marks.
+std::string Utf16ToAnsi(const std::u16string& utf16) {
+  std::string result;
+  result.reserve(utf16.size());
+  for (char16_t unit : utf16) {
+    unsigned char c;
+    result.push_back(text::UnitToAnsi(unit, &c) ? static_cast<char>(c) : '?');
+  }
+  return result;
+}
+
+// Malformed sequences (stray continuation bytes, overlong forms, encoded surrogates, code points beyond
+// U+10FFFF, truncated sequences) become U+FFFD, one for each byte that cannot start a sequence.
+std::u16string Utf8ToUtf16(const std::string& utf8) {
+  std::u16string result;
+  result.reserve(utf8.size());
+  const std::size_t n = utf8.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      result.push_back(lead);
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, code = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, code = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, code = lead & 0x07, minimum = 0x10000;
+    }
+    bool valid = length != 0 && i + length <= n;
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(utf8[i + k]);
+      if ((next & 0xC0) != 0x80) valid = false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (valid && (code < minimum || code > 0x10FFFF || text::IsHighSurrogate(code) || text::IsLowSurrogate(code)))
+      valid = false;
+    if (!valid) {
+      result.push_back(text::kReplacement);
+      ++i;
+      continue;
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      result.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+      result.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      result.push_back(static_cast<char16_t>(code));
+    }
+    i += length;
+  }
+  return result;
+}
+
+// A surrogate without its partner becomes U+FFFD.
+std::string Utf16ToUtf8(const std::u16string& utf16) {
+  std::string result;
+  result.reserve(utf16.size());
+  const std::size_t n = utf16.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    char32_t code = utf16[i];
+    if (text::IsHighSurrogate(code) && i + 1 < n && text::IsLowSurrogate(utf16[i + 1])) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+      ++i;
+    } else if (text::IsHighSurrogate(code) || text::IsLowSurrogate(code)) {
+      code = text::kReplacement;
+    }
+    if (code < 0x80) {
+      result.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+      result.push_back(static_cast<char>(0xC0 | (code >> 6)));
+      result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+      result.push_back(static_cast<char>(0xE0 | (code >> 12)));
+      result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+      result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+      result.push_back(static_cast<char>(0xF0 | (code >> 18)));
+      result.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+      result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+      result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+  }
+  return result;
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) { return Utf16ToAnsi(Utf8ToUtf16(utf8)); }
+
+std::string AnsiToUtf8(const std::string& ansi) { return Utf16ToUtf8(AnsiToUtf16(ansi)); }
+
+}  // namespace kv

@@ -1,0 +1,105 @@
+// The tree behind MemoryRegistry: keys with sorted subkeys and values in creation order, the root keys,
+// and key paths. Names are UTF-16 and compare without regard to case.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kv {
+namespace memreg {
+
+constexpr std::uint64_t kDefaultKeyTime = 0x01D0000000000000ull;
+// The limits NT puts on names and nesting.
+constexpr std::size_t kMaxKeyNameLength = 255;
+constexpr std::size_t kMaxValueNameLength = 16383;
+constexpr std::size_t kMaxKeyDepth = 512;
+
+struct RegValue {
+  std::u16string name;
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+};
+
+class RegNode {
+ public:
+  explicit RegNode(std::u16string name) : name_(std::move(name)) {}
+  RegNode(const RegNode&) = delete;
+  RegNode& operator=(const RegNode&) = delete;
+
+  const std::u16string& name() const { return name_; }
+
+  // Subkeys, kept sorted by their upper-cased names.
+  const std::vector<std::shared_ptr<RegNode>>& subkeys() const { return subkeys_; }
+  std::shared_ptr<RegNode> FindSubkey(const std::u16string& name) const;
+  // The subkey of that name, created when missing (new subkeys keep the spelling given here).
+  std::shared_ptr<RegNode> AddSubkey(const std::u16string& name);
+  // Removes the subkey and marks it and everything below it deleted; false when there is none.
+  bool RemoveSubkey(const std::u16string& name);
+  // Removes every subkey and value, marking the subkeys deleted.
+  void Clear();
+
+  // Values, in the order they were first set.
+  const std::vector<RegValue>& values() const { return values_; }
+  const RegValue* FindValue(const std::u16string& name) const;
+  // Replaces the data of an existing value in place (its spelling stays) or appends a new one.
+  void SetValue(const std::u16string& name, std::uint32_t type, std::vector<std::uint8_t> data);
+  bool DeleteValue(const std::u16string& name);
+
+  bool deleted() const { return deleted_; }
+  std::uint32_t allowedAccess() const { return allowedAccess_; }
+  void setAllowedAccess(std::uint32_t mask) { allowedAccess_ = mask; }
+  std::uint64_t lastWriteTime() const { return lastWriteTime_; }
+
+ private:
+  std::vector<std::shared_ptr<RegNode>>::const_iterator LowerBound(const std::u16string& name) const;
+  void RebuildValueIndex();
+  static void MarkDeleted(const std::shared_ptr<RegNode>& top);
+
+  std::u16string name_;
+  std::vector<std::shared_ptr<RegNode>> subkeys_;
+  std::vector<RegValue> values_;
+  std::unordered_map<std::u16string, std::size_t> valueIndex_;  // upper-cased name -> position
+  std::uint32_t allowedAccess_ = 0xFFFFFFFFu;
+  std::uint64_t lastWriteTime_ = kDefaultKeyTime;
+  bool deleted_ = false;
+};
+
+// A key named by its predefined root and the names below it (no empty names).
+struct KeyPath {
+  std::uint32_t root = 0;
+  std::vector<std::u16string> parts;
+};
+
+// HKEY_LOCAL_MACHINE, HKLM, HKEY_CURRENT_USER, HKCU, HKEY_CLASSES_ROOT, HKCR, HKEY_USERS, HKU,
+// HKEY_CURRENT_CONFIG, HKCC, HKEY_DYN_DATA, in any case.
+bool ParseRootName(const std::u16string& name, std::uint32_t* root);
+// Splits at backslashes, dropping empty names (a doubled or a trailing backslash adds nothing).
+std::vector<std::u16string> SplitKeyNames(const std::u16string& path);
+// "ROOT\sub\key"; false when the root is not known.
+bool ParseKeyPath(const std::u16string& path, KeyPath* result);
+
+class RegistryTree {
+ public:
+  RegistryTree();
+
+  // The node behind a predefined root; HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\Software\Classes (null
+  // when that key has been deleted). Null for a root that holds no tree.
+  std::shared_ptr<RegNode> Root(std::uint32_t root) const;
+  std::shared_ptr<RegNode> Find(const KeyPath& path) const;
+  std::shared_ptr<RegNode> Create(const KeyPath& path);
+  // Deletes the key with its subkeys; a root key is emptied instead. False when it does not exist.
+  bool Delete(const KeyPath& path);
+
+ private:
+  // HKEY_CLASSES_ROOT paths rewritten below HKEY_LOCAL_MACHINE.
+  static KeyPath Canonical(const KeyPath& path);
+
+  std::map<std::uint32_t, std::shared_ptr<RegNode>> roots_;
+};
+
+}  // namespace memreg
+}  // namespace kv

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,26 @@ class Machine {
 #endif
   }
 
+  // A string value below a key whose path may be longer than the 8-bit registry calls take under Wine
+  // (260 characters): the key is made through the UTF-16 calls there.
+  void SetLongPathString(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text) {
+    if (dynamic_cast<MemoryRegistry*>(&world.platform().registry) != nullptr) {
+      world.SetValue(root, path, name, REG_SZ_TYPE, Utf16Bytes(text));
+      return;
+    }
+#ifdef _WIN32
+    HKEY predefined = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
+    HKEY key = nullptr;
+    const std::wstring widePath(path.begin(), path.end());
+    ASSERT_EQ(RegCreateKeyExW(predefined, widePath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const Bytes data = Utf16Bytes(text);
+    const std::wstring wideName(name.begin(), name.end());
+    EXPECT_EQ(RegSetValueExW(key, wideName.c_str(), 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+    RegCloseKey(key);
+#endif
+  }
+
   void GiveBackAccess() {
 #ifdef _WIN32
     for (const auto& [root, path] : denied_) SetDacl(root, path, "D:(A;;KA;;;WD)");
@@ -105,6 +126,9 @@ struct HostileCase {
   // faulty one among them, and adds its marker; so one faulty entry in a key alone gives 2 (the COM
   // class section lists the faulty key only: 1).
   std::int32_t verdict;
+  // Where Wine answers otherwise, and why: its 8-bit registry calls (RegOpenKeyExA) refuse a key path
+  // longer than 260 characters with ERROR_MORE_DATA, so such an entry cannot be read there: an empty read.
+  std::optional<std::int32_t> verdictUnderWine = std::nullopt;
 };
 
 // An uninstall entry whose uninstaller is missing: a fault wherever it can be read.
@@ -138,14 +162,18 @@ std::vector<HostileCase> Cases() {
       {"1 MB binary value as a COM server",
        [](Machine& m, const std::string&) { m.world.SetValue(HKCR, kServer, "", REG_BINARY_TYPE, Bytes(1 << 20, 'b')); },
        1},
-      {"16 383-character value name in a Run key",
+      {"16 383-character value name of a faulty Run entry",
        [](Machine& m, const std::string& folder) {
-         m.world.SetValue(HKLM, kRun, std::string(16383, 'n'), REG_SZ_TYPE, Utf16Bytes(folder + "app.exe"));
+         m.world.SetValue(HKLM, kRun, std::string(16383, 'n'), REG_SZ_TYPE, Utf16Bytes(folder + "gone.exe"));
        },
-       0},
-      {"255-character key name of a faulty uninstall entry (a key path past 260)",
-       [](Machine& m, const std::string& folder) { FaultyUninstallEntry(m.world, std::string(255, 'k'), folder); },
        2},
+      {"255-character key name of a faulty uninstall entry",
+       [](Machine& m, const std::string& folder) {
+         const std::string entry = kUninstall + "\\" + std::string(255, 'k');
+         m.SetLongPathString(HKLM, entry, "DisplayName", "App");
+         m.SetLongPathString(HKLM, entry, "UninstallString", folder + "gone.exe");
+       },
+       2, 0},
       {"program path of 300 characters",
        [](Machine& m, const std::string& folder) {
          m.world.SetValue(HKLM, kRun, "Long", REG_SZ_TYPE, Utf16Bytes(folder + std::string(300, 'p') + ".exe -x"));
@@ -236,7 +264,8 @@ TEST_P(HostileData, EveryCaseGetsItsVerdict) {
     machine.GiveBackAccess();
     std::printf("  %-75s verdict %d\n", hostile.name, probe.verdict);
     EXPECT_EQ(probe.raised, "") << hostile.name;
-    EXPECT_EQ(probe.verdict, hostile.verdict) << hostile.name;
+    const bool wine = dynamic_cast<MemoryRegistry*>(&world->platform().registry) == nullptr;
+    EXPECT_EQ(probe.verdict, wine ? hostile.verdictUnderWine.value_or(hostile.verdict) : hostile.verdict) << hostile.name;
     EXPECT_EQ(probe.openKeys, 0u) << hostile.name;
     EXPECT_EQ(probe.openFinds, 0u) << hostile.name;
     EXPECT_EQ(probe.misuses, std::vector<std::string>{}) << hostile.name;

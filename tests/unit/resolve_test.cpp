@@ -100,8 +100,8 @@ TEST_F(ResolveTest, Commands) {
       {"\"C:\\WINDOWS\\notepad.exe\"", true, "C:\\WINDOWS\\notepad.exe"},
       // A quoted long path with arguments: C:\Program is tried (with every extension), then the file.
       {"\"C:\\Program Files\\App\\app.exe\" -min", true, "C:\\Program Files\\App\\app.exe"},
-      // A switch cuts the text; the blank before it stays and the walk finds the file.
-      {"C:\\Program Files\\App\\app.exe /s /x:1", true, "C:\\Program Files\\App\\app.exe"},
+      // A switch cuts the text; the blank before it stays (the file system reads the name without it).
+      {"C:\\Program Files\\App\\app.exe /s /x:1", true, "C:\\Program Files\\App\\app.exe "},
       {"C:\\Program Files\\App\\gone.exe /s", false, "C:\\Program Files\\App\\gone.exe"},
       // Arguments longer than a 260-character path: the full path is made anyway.
       {"\"C:\\Program Files\\App\\app.exe\" " + longArguments, true, "C:\\Program Files\\App\\app.exe"},
@@ -112,7 +112,8 @@ TEST_F(ResolveTest, Commands) {
       {"calc", true, "c:\\windows\\system32\\calc.exe"},
       {"tool", true, "c:\\tools\\tool.com"},
       {"tool.com -x", true, "c:\\tools\\tool.com"},
-      {"notepad.exe /p x.txt", true, "c:\\windows\\notepad.exe"},
+      // A whole path that exists is made short: each part as the file system spells it.
+      {"notepad.exe /p x.txt", true, "c:\\WINDOWS\\notepad.exe"},
       // A name with an extension that exists nowhere: the extension stops the extension search.
       {"calc.bat", false, "c:\\windows\\calc.bat"},
       {"missing", false, "c:\\windows\\missing"},
@@ -211,8 +212,10 @@ TEST_F(ResolveTest, LongPathsAreNotTruncated) {
   machine_.memory.system.SetEnvironment("Path", folder);
   engine_ = &machine_.Load();
   std::string fileName;
+  files().ClearCalls();
   EXPECT_TRUE(ExtractFileFromCommand(*engine_, "deep", fileName));
   EXPECT_TRUE(SameText(fileName, folder + "\\deep.exe")) << fileName;
+  EXPECT_EQ(CountOf(files().Calls(), "FullPathName"), 2) << "asked again with the size the platform named";
   EXPECT_TRUE(ExtractFileFromCommand(*engine_, "\"" + folder + "\\deep.exe\" -x", fileName));
   EXPECT_EQ(fileName, folder + "\\deep.exe");
 }

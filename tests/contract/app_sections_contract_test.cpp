@@ -108,25 +108,6 @@ TEST_P(AppSectionsContract, FontNumberIsFaulty) {
   EXPECT_EQ(RunScan(fonts).list, (Strings{"Number", ""}));
 }
 
-#ifdef _WIN32
-// The fallback to the fonts folder, with a font file of our own there for the length of the test.
-TEST_P(AppSectionsContract, FontFoundOnlyInTheFontsFolder) {
-  std::string fontsFolder;
-  GetFontsFolder(world_->platform(), fontsFolder);
-  if (fontsFolder.empty()) GTEST_SKIP() << GetParam().name << " world has no fonts folder (see the unit tests)";
-  const std::string name = "kvtest-" + std::to_string(GetCurrentProcessId()) + ".ttf";
-  const std::string path = fontsFolder + "\\" + name;
-  world_->AddFile(path);
-  struct Remove {
-    std::string path;
-    ~Remove() { DeleteFileA(path.c_str()); }
-  } remove{path};
-  world_->SetValue(HKLM, FontsKey(), "Own font", REG_SZ_TYPE, StringBytes(name));
-  TRegFonts fonts(*engine_);
-  EXPECT_EQ(RunScan(fonts).list, Strings{});
-}
-#endif
-
 TEST_P(AppSectionsContract, SoundShares) {
   world_->AddDirectory(folder_ + "data");
   AddShare("A data", folder_ + "data");
@@ -179,6 +160,33 @@ INSTANTIATE_TEST_SUITE_P(Worlds, AppSectionsContract, ::testing::ValuesIn(AllWor
                          [](const auto& info) { return info.param.name; });
 
 #ifdef _WIN32
+// The fallback to the fonts folder, in the real world only (the memory world has no fonts folder; the unit
+// tests cover it there), with a font file of our own in the real folder for the length of the test.
+TEST(AppSectionsRealWorld, FontFoundOnlyInTheFontsFolder) {
+  std::unique_ptr<World> world;
+  for (const WorldKind& kind : AllWorlds()) {
+    if (kind.name == "Real") world = kind.make();
+  }
+  ASSERT_NE(world, nullptr);
+  Engine engine(world->platform());
+  std::string fontsFolder;
+  GetFontsFolder(world->platform(), fontsFolder);
+  ASSERT_FALSE(fontsFolder.empty());
+  const std::string name = "kvtest-" + std::to_string(GetCurrentProcessId()) + ".ttf";
+  const std::string path = fontsFolder + "\\" + name;
+  world->AddFile(path);
+  struct Remove {
+    std::string path;
+    ~Remove() { DeleteFileA(path.c_str()); }
+  } remove{path};
+  const std::string key = IsWindowsNT(world->platform()) ? kNtFonts : k9xFonts;
+  world->SetValue(HKLM, key, "Own font", REG_SZ_TYPE, StringBytes(name));
+  world->SetValue(HKLM, key, "Own font, quoted", REG_SZ_TYPE, StringBytes("\"" + name + "\""));
+  TRegFonts fonts(engine);
+  // Quoted, the name is looked for only as it stands; the fonts folder is tried with the quotes kept.
+  EXPECT_EQ(RunScan(fonts).list, (Strings{"Own font, quoted", ""}));
+}
+
 // The walks above follow what GetVersionEx reports; this says which family the run was meant to show, so
 // that a run that was meant to be Windows 98 and is not cannot pass unnoticed.
 TEST(AppSectionsPlatform, RunsOnTheIntendedFamily) {

@@ -173,7 +173,7 @@ TEST_F(ComClasses, StopsBetweenClasses) {
 
 TEST_F(ComClasses, HoldsOneKeyHandleAtATime) {
   for (const std::string& classId : {kClassA, kClassB, kClassC}) {
-    for (const char* subkey : kSubkeys) SetDefault(classId, subkey, "C:\\App\\handler.dll,0");
+    for (const char* subkey : kSubkeys) SetDefault(classId, subkey, "C:\\App\\handler.dll");
   }
   EXPECT_EQ(Scan(), Strings{});
   EXPECT_EQ(events_, 3);

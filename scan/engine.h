@@ -37,5 +37,7 @@ class Engine {
 Engine& TheEngine();
 // Makes `engine` the process's engine (replacing and freeing any earlier one) and returns it.
 Engine& InstallEngine(std::unique_ptr<Engine> engine);
+// Frees the process's engine, if any (before the platform it runs over goes away).
+void UninstallEngine();
 
 }  // namespace kv

@@ -107,7 +107,8 @@ class MemoryFileSystem : public FileSystemApi {
 };
 
 // ---------------------------------------------------------------------------------------------------
-// System: environment, folders, version, shell folders, shortcuts and the Windows-1252 code page.
+// System: environment, folders, version, shell folders, shortcuts, the Windows-1252 code page and the
+// user's sort order.
 class MemorySystem : public SystemApi {
  public:
   MemorySystem();  // an NT 5.1 machine with C:\WINDOWS, C:\WINDOWS\system32, no environment
@@ -135,6 +136,8 @@ class MemorySystem : public SystemApi {
   bool IsMultiByteCodePage() override;
   std::string WideToAnsi(const std::u16string& text) override;
   std::u16string AnsiToWide(const std::string& text) override;
+  // The word sort of an English user (see memory_collation.cpp).
+  int CompareUserLocale(const std::string& a, const std::string& b) override;
 
  private:
   std::map<std::string, std::string> environment_;  // keys upper-cased

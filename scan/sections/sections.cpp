@@ -1,7 +1,16 @@
 #include "scan/sections/sections.h"
 
+#include "scan/sections/app_paths.h"
+#include "scan/sections/com_classes.h"
+#include "scan/sections/file_types.h"
+#include "scan/sections/fonts.h"
+#include "scan/sections/help_files.h"
+#include "scan/sections/mru.h"
+#include "scan/sections/shared_dlls.h"
+#include "scan/sections/shared_folders.h"
 #include "scan/sections/startup_folders.h"
 #include "scan/sections/startup_run.h"
+#include "scan/sections/uninstall.h"
 
 namespace kv {
 namespace {
@@ -19,12 +28,17 @@ void AddStandardSections(Engine& engine, std::vector<TRegistryCleaner::Slot>& ta
   Add<TStartUpSectionHKLM>(table, 1, engine);
   Add<TStartUpSectionHKCU>(table, 1, engine);
   Add<TStartUpSectionSL>(table, 1, engine);
-  // 2 "Shared DLLs": TSharedDLL
-  // 4 "Font Entries": TRegFonts
-  // 8 "Application Info": TUninstallInfo (no progress event after it), TAppPath
-  // 16 "Miscellaneous": TSharedFolders, TWinHelp, THTMLHelp, TMRUList
-  // 32 "COM/ActiveX": TClsIdTYPES
-  // 64 "File Extensions": TFileExtCommands
+  Add<TSharedDLL>(table, 2, engine);
+  Add<TRegFonts>(table, 4, engine);
+  // No progress event after the uninstall section.
+  Add<TUninstallInfo>(table, 8, engine, /*progressAfter=*/false);
+  Add<TAppPath>(table, 8, engine);
+  Add<TSharedFolders>(table, 16, engine);
+  Add<TWinHelp>(table, 16, engine);
+  Add<THTMLHelp>(table, 16, engine);
+  Add<TMRUList>(table, 16, engine);
+  Add<TClsIdTYPES>(table, 32, engine);
+  Add<TFileExtCommands>(table, 64, engine);
 }
 
 }  // namespace kv

@@ -14,4 +14,11 @@ LRESULT WindowMainThread::Serve(LPARAM call) {
   return 1;
 }
 
+// Peeking processes the messages sent to this thread's windows: a call among them finds the link closed
+// and returns at once. Posted messages stay where they are.
+void WindowMainThread::TurnAwayWaitingCalls() {
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 }  // namespace kv

@@ -18,6 +18,7 @@ class WindowMainThread : public MainThread {
 
   bool Synchronize(const std::function<void()>& call) override;
   void Close() override { closed_ = true; }
+  void TurnAwayWaitingCalls() override;
   // For the window procedure, on kCallMessage: runs the call unless closed; 1 when it ran.
   LRESULT Serve(LPARAM call);
 

@@ -16,6 +16,11 @@ class MainThread {
   // Main thread only: from now on no call runs any more. Called when the form goes away, so that a scan
   // thread never reaches it afterwards.
   virtual void Close() = 0;
+
+  // Main thread only, once closed: answers, without running them, the calls that were already on their way
+  // when the main thread stopped serving, so that their callers go on. The form calls it while it waits
+  // for a scan thread to end.
+  virtual void TurnAwayWaitingCalls() {}
 };
 
 }  // namespace kv

@@ -1,5 +1,7 @@
 #include "app/logic/monitor_form.h"
 
+#include <algorithm>
+#include <chrono>
 #include <exception>
 #include <utility>
 
@@ -137,8 +139,22 @@ void MonitorForm::FormDestroy() {
   parts_.mainThread.Close();
   if (ScanThreadAlive()) {
     ScanThread_->Terminate();
-    if (!ScanThread_->WaitFor(ExitWaitMs)) ScanThread_->WaitFor(ExitWaitMs);
+    if (!WaitForScanThread(ExitWaitMs)) WaitForScanThread(ExitWaitMs);
   }
+}
+
+// In short steps, turning away between them a call the thread had already sent when the main thread
+// stopped serving: otherwise that call would hold the thread for the whole wait. The steps end when their
+// sum reaches the wait or the clock does, whichever comes first.
+bool MonitorForm::WaitForScanThread(std::uint32_t milliseconds) {
+  constexpr std::uint32_t kStep = 10;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (std::uint32_t waited = 0; waited < milliseconds && std::chrono::steady_clock::now() < deadline;
+       waited += kStep) {
+    parts_.mainThread.TurnAwayWaitingCalls();
+    if (ScanThread_->WaitFor(std::min(kStep, milliseconds - waited))) return true;
+  }
+  return ScanThread_->WaitFor(0);
 }
 
 bool MonitorForm::ScanThreadAlive() const { return ScanThread_ && !ScanThread_->WaitFor(0); }

@@ -85,6 +85,8 @@ class MonitorForm : public ScanReport {
   std::uint32_t ExitWaitMs = 2000;
 
  private:
+  bool WaitForScanThread(std::uint32_t milliseconds);
+
   Engine& engine_;
   FormParts parts_;
   std::shared_ptr<ScanThread> ScanThread_;  // the latest scan's thread (shared: it may outlive the form)

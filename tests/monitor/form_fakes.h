@@ -153,7 +153,9 @@ class InlineMainThread : public MainThread {
     return true;
   }
   void Close() override { closed = true; }
+  void TurnAwayWaitingCalls() override { ++turnedAway; }
   bool closed = false;
+  int turnedAway = 0;
 };
 
 }  // namespace kv::testing

@@ -20,14 +20,21 @@ class QueueMainThread : public MainThread {
     Pending pending{&call};
     queue_.push_back(&pending);
     changed_.notify_all();
-    changed_.wait(lock, [&] { return pending.done || closed_; });
+    changed_.wait(lock, [&] { return pending.done || (closed_ && !pending.running && !Queued(&pending)); });
     return pending.done;
   }
 
-  // Drops the calls still waiting (their callers go on without them) and refuses every later one.
+  // Refuses every later call. Calls already waiting stay blocked, as a window message already sent stays
+  // until its receiver looks at its messages again, until TurnAwayWaitingCalls.
   void Close() override {
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
+  }
+
+  // Once closed: the waiting calls return without running.
+  void TurnAwayWaitingCalls() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!closed_) return;
     queue_.clear();
     changed_.notify_all();
   }
@@ -41,6 +48,7 @@ class QueueMainThread : public MainThread {
       while (!queue_.empty()) {
         Pending* pending = queue_.front();
         queue_.pop_front();
+        pending->running = true;
         lock.unlock();
         (*pending->call)();
         lock.lock();
@@ -69,8 +77,16 @@ class QueueMainThread : public MainThread {
   }
 
  private:
+  struct Pending;
+  bool Queued(const Pending* pending) const {
+    for (const Pending* p : queue_)
+      if (p == pending) return true;
+    return false;
+  }
+
   struct Pending {
     const std::function<void()>* call;
+    bool running = false;
     bool done = false;
   };
 

@@ -314,7 +314,8 @@ TEST_F(FormWithThreadTest, TheThreadEndsAfterExitWhenTheMainThreadNoLongerServes
   ASSERT_TRUE(mainThread_->ServeUntil([&] { return section.waiting && Form().IsScanRunning(); }));
   Form().acExitExecute();
   // The loop has ended: nothing serves the thread's calls any more. The thread's next call (the report
-  // that the scan is over) is dropped when the form goes, and the thread ends within the waits.
+  // that the scan is over) is already on its way; the form turns it away while it waits, and the thread
+  // ends within the waits.
   ASSERT_TRUE(mainThread_->WaitForCall());
   Form().FormDestroy();
   EXPECT_FALSE(Form().ScanThreadAlive());

@@ -1,5 +1,5 @@
 // What the engine asks of the rest of the system: environment, folders, version, shell folders,
-// shortcut targets and the 8-bit code page.
+// shortcut targets, the 8-bit code page and the user's sort order.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +51,9 @@ class SystemApi {
   // Conversions between UTF-16 and the 8-bit code page (unrepresentable characters become '?').
   virtual std::string WideToAnsi(const std::u16string& text) = 0;
   virtual std::u16string AnsiToWide(const std::string& text) = 0;
+  // CompareStringA in the user's default locale, ignoring case: negative, zero or positive as `a` sorts
+  // before, with or after `b`.
+  virtual int CompareUserLocale(const std::string& a, const std::string& b) = 0;
 };
 
 }  // namespace kv

@@ -38,6 +38,8 @@ TRegistryCleaner::TRegistryCleaner(Engine& engine, std::vector<Slot> table)
 
 TRegistryCleaner::~TRegistryCleaner() {
   OnProgress = nullptr;
+  OnSectionStart = nullptr;
+  OnSectionEnd = nullptr;
   table_.clear();
 }
 
@@ -51,6 +53,7 @@ void TRegistryCleaner::ItemChecked(TObject& sender) {
 }
 
 std::int32_t TRegistryCleaner::ScanSections() {
+  ProbeMemo::Scope memo(engine_.Memo);
   for (Slot& slot : table_) slot.section->Clear();
   std::int32_t total = 0;
   SetCancelled(false);
@@ -58,6 +61,7 @@ std::int32_t TRegistryCleaner::ScanSections() {
     if ((static_cast<std::uint32_t>(Mask) & bit) == 0) continue;
     for (Slot& slot : table_) {
       if (slot.bit != bit) continue;
+      if (OnSectionStart) OnSectionStart(*slot.section);
       // A section's failure is a verdict, not an error: whatever it raises (a registry read of an
       // unexpected type, a shell object that cannot be created, memory) is dropped here, and the list
       // counts as it stands.
@@ -65,6 +69,7 @@ std::int32_t TRegistryCleaner::ScanSections() {
         slot.section->Scan();
       } catch (...) {
       }
+      if (OnSectionEnd) OnSectionEnd(*slot.section);
       total += slot.section->Count();
       if (total != 0) return total;
       if (slot.progressAfter && OnProgress) OnProgress(*this);

@@ -33,6 +33,11 @@ class TRegistryCleaner : public TObject {
   std::atomic<bool> Cancelled{false};
   std::int32_t Mask = 127;
   TNotifyEvent OnProgress;
+  // Observation only, for tools that report on a scan: called with the section just before each selected
+  // section's Scan and just after it (the list as the scan left it). Nothing in the scan depends on them;
+  // they must not raise.
+  TNotifyEvent OnSectionStart;
+  TNotifyEvent OnSectionEnd;
 
   // Sets the stop request of every section, then the driver's own. Safe from another thread.
   void SetCancelled(bool value);

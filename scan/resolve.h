@@ -20,4 +20,8 @@ bool ExtractFileFromCommand(Engine& engine, const std::string& command, std::str
 // True when `path`'s attributes can be read and carry the directory bit. Leaves the error mode alone.
 bool DirectoryExists(Engine& engine, const std::string& path);
 
+// The extension of a file name with its dot: the text from the last "." that follows the last "\" or
+// ":". Empty when there is none.
+std::string ExtractFileExt(const std::string& fileName);
+
 }  // namespace kv

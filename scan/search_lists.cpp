@@ -5,17 +5,20 @@
 namespace kv {
 namespace {
 
+// Appends the ";"-separated pieces of `rest`. Folders: every piece counts, the empty one after a closing
+// ";" too (it becomes "\\"); extensions: the text after the last ";" only when there is some.
 void AppendPieces(std::string rest, std::vector<std::string>& list, bool asFolder) {
   auto add = [&](std::string piece) {
     if (asFolder && (piece.empty() || piece.back() != '\\')) piece += '\\';
     list.push_back(LowerAscii(std::move(piece)));
   };
+  const bool closingDelimiter = !rest.empty() && rest.back() == ';';
   std::string piece;
   while (rest.find(';') != std::string::npos) {
     CutToken(rest, ';', piece);
     add(piece);
   }
-  if (!rest.empty()) add(rest);
+  if (!rest.empty() || (asFolder && closingDelimiter)) add(rest);
 }
 
 bool Contains(const std::vector<std::string>& list, const std::string& item) {

@@ -51,6 +51,18 @@ class TNamedRegStringList : public TObject {
   // The list itself, for the registry's name enumerations.
   std::vector<std::string>& List() { return strings_; }
 
+  // Closes an accessor's key when a scan leaves, by whichever way it leaves.
+  class CloseKeyOnExit {
+   public:
+    explicit CloseKeyOnExit(TRegistry& registry) : registry_(registry) {}
+    CloseKeyOnExit(const CloseKeyOnExit&) = delete;
+    CloseKeyOnExit& operator=(const CloseKeyOnExit&) = delete;
+    ~CloseKeyOnExit() { registry_.CloseKey(); }
+
+   private:
+    TRegistry& registry_;
+  };
+
   Engine& engine_;
 
  private:

@@ -18,7 +18,9 @@ namespace kv {
 // Registry. Fixture paths are "ROOT\sub\key" with ROOT one of HKEY_LOCAL_MACHINE, HKLM,
 // HKEY_CURRENT_USER, HKCU, HKEY_CLASSES_ROOT, HKCR, HKEY_USERS, HKU, HKEY_CURRENT_CONFIG.
 // HKEY_CLASSES_ROOT is the same tree as HKEY_LOCAL_MACHINE\Software\Classes. Fixture names and
-// strings are UTF-8; the seam's 8-bit calls see them in Windows-1252.
+// strings are UTF-8; the seam's 8-bit calls see them in Windows-1252. A fixture path with an unknown
+// root throws std::invalid_argument. Subkeys enumerate in NT's order (upper-cased names compared code
+// unit by code unit), values in the order they were first set.
 class MemoryRegistry : public RegistryApi {
  public:
   MemoryRegistry();
@@ -67,7 +69,9 @@ class MemoryRegistry : public RegistryApi {
 
 // ---------------------------------------------------------------------------------------------------
 // File system. Paths are 8-bit, "C:\dir\file" or "\\server\share\..."; names compare without regard to
-// case. Every call through the seam is logged.
+// case. Every call through the seam is logged. Fixture paths must lie on a drive (relative ones resolve
+// against the current directory); a path through a file throws std::invalid_argument. Names that are not
+// valid 8.3 names get an alias ("PROGRA~1") when they are added, which lookups and searches accept too.
 class MemoryFileSystem : public FileSystemApi {
  public:
   MemoryFileSystem();
@@ -103,7 +107,8 @@ class MemoryFileSystem : public FileSystemApi {
 };
 
 // ---------------------------------------------------------------------------------------------------
-// System: environment, folders, version, shell folders, shortcuts and the Windows-1252 code page.
+// System: environment, folders, version, shell folders, shortcuts, the Windows-1252 code page and the
+// user's sort order.
 class MemorySystem : public SystemApi {
  public:
   MemorySystem();  // an NT 5.1 machine with C:\WINDOWS, C:\WINDOWS\system32, no environment
@@ -131,6 +136,8 @@ class MemorySystem : public SystemApi {
   bool IsMultiByteCodePage() override;
   std::string WideToAnsi(const std::u16string& text) override;
   std::u16string AnsiToWide(const std::string& text) override;
+  // The word sort of an English user (see memory_collation.cpp).
+  int CompareUserLocale(const std::string& a, const std::string& b) override;
 
  private:
   std::map<std::string, std::string> environment_;  // keys upper-cased

@@ -42,6 +42,7 @@ class Win32System : public SystemApi {
   bool IsMultiByteCodePage() override;
   std::string WideToAnsi(const std::u16string& text) override;
   std::u16string AnsiToWide(const std::string& text) override;
+  int CompareUserLocale(const std::string& a, const std::string& b) override;
 };
 
 // The process's real platform (one instance, alive until the process ends).

@@ -139,6 +139,14 @@ std::u16string Win32System::AnsiToWide(const std::string& text) {
   return result;
 }
 
+int Win32System::CompareUserLocale(const std::string& a, const std::string& b) {
+  const int result = CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                                    b.data(), static_cast<int>(b.size()));
+  if (result != 0) return result - CSTR_EQUAL;
+  // The call fails only for arguments it cannot take; the plain byte order keeps the sort well defined.
+  return a.compare(b);
+}
+
 Platform& Win32Platform() {
   static Win32Registry registry;
   static Win32FileSystem files;

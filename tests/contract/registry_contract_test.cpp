@@ -98,14 +98,15 @@ TEST_P(RegistryContract, DefaultValueAndValueNames) {
 }
 
 TEST_P(RegistryContract, ValueNamesOutsideTheCodePageAreDropped) {
-  SetBytes("plain", REG_SZ_TYPE, Utf16Bytes("a"));
-  world_->SetValueW(HKCU, kKey, u"\u4e2d\u6587", REG_SZ_TYPE, Utf16Bytes("b"));
+  // Set in name order: Windows enumerates values in the order they were set, Wine by name.
   SetBytes("caf\xe9", REG_SZ_TYPE, Utf16Bytes("c"));  // e acute exists in the 8-bit code page
+  world_->SetValueW(HKCU, kKey, u"\u4e2d\u6587", REG_SZ_TYPE, Utf16Bytes("b"));
+  SetBytes("plain", REG_SZ_TYPE, Utf16Bytes("a"));
   TRegistry reg(platform());
   ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
   std::vector<std::string> names;
   reg.GetValueNames(names);
-  EXPECT_EQ(names, (std::vector<std::string>{"plain", "caf\xe9"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"caf\xe9", "plain"}));
 }
 
 TEST_P(RegistryContract, KeyNamesInSortedOrder) {

@@ -38,6 +38,8 @@ class World {
   virtual void AddShortcut(const std::string& link, const std::string& target) = 0;
   // Sets a file's last-write time (a FILETIME number).
   virtual void SetFileTime(const std::string& path, std::uint64_t fileTime) = 0;
+  // Makes `path` the process's current folder for as long as the world lives.
+  virtual void SetCurrentDirectory(const std::string& path) = 0;
 };
 
 struct WorldKind {

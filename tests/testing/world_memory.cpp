@@ -46,6 +46,7 @@ class MemoryWorld : public World {
     std::uint32_t attributes = memory_.files.GetAttributes(path);
     memory_.files.AddFile(path, attributes, fileTime);
   }
+  void SetCurrentDirectory(const std::string& path) override { memory_.files.SetCurrentDirectory(path); }
 
  private:
   MemoryPlatform memory_;

@@ -71,9 +71,14 @@ class RealWorld : public World {
     GetTempPathA(MAX_PATH, temp);
     folder_ = std::string(temp) + "kvtest-" + id + "\\";
     CreateDirectoryA(folder_.c_str(), nullptr);
+
+    char current[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    savedCurrentDirectory_ = current;
   }
 
   ~RealWorld() override {
+    ::SetCurrentDirectoryA(savedCurrentDirectory_.c_str());
     for (auto& [root, key] : overrides_) {
       RegOverridePredefKey(Predefined(root), nullptr);
       RegCloseKey(key);
@@ -164,6 +169,10 @@ class RealWorld : public World {
     CloseHandle(file);
   }
 
+  void SetCurrentDirectory(const std::string& path) override {
+    if (!::SetCurrentDirectoryA(path.c_str())) throw std::runtime_error("cannot enter " + path);
+  }
+
  private:
   static void SetDacl(HKEY key, const char* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -181,6 +190,7 @@ class RealWorld : public World {
 
   std::string scratch_;
   std::string folder_;
+  std::string savedCurrentDirectory_;
   std::vector<std::pair<std::uint32_t, HKEY>> overrides_;
   std::vector<std::string> restricted_;
 };

@@ -234,6 +234,27 @@ TEST(MemoryRegFile, CommentsBlankLinesAndLaterSectionsAddUp) {
   EXPECT_EQ(kErrorSuccess, ReadValue(registry, HKEY_CURRENT_USER_CODE, "A", u"new").status);
 }
 
+// Regedit wraps long hex lists at about 80 columns with a backslash at the end of each line.
+TEST(MemoryRegFile, AMegabyteValueInRegeditsWrappedFormRoundTrips) {
+  std::vector<std::uint8_t> data(1 << 20);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>((i * 131) ^ (i >> 8));
+  std::string text = std::string(kHeader5) + "[HKEY_CURRENT_USER\\Big]\n\"big\"=hex(3):";
+  char hex[4];
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    std::snprintf(hex, sizeof hex, "%02x", data[i]);
+    text += hex;
+    if (i + 1 < data.size()) text += (i % 25 == 24) ? ",\\\n  " : ",";
+  }
+  text += "\n";
+  MemoryRegistry registry;
+  std::string error;
+  ASSERT_TRUE(registry.LoadRegFile(RegFileUtf16(text), &error)) << error;
+  Read read = ReadValue(registry, HKEY_CURRENT_USER_CODE, "Big", u"big");
+  EXPECT_EQ(REG_BINARY_TYPE, read.type);
+  EXPECT_EQ(data.size(), read.data.size());
+  EXPECT_TRUE(read.data == data);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Malformed files.
 

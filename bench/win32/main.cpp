@@ -1,0 +1,63 @@
+// kvbench.exe: the benchmark under Wine (or Windows): generates a machine into scratch registry keys and
+// the drive, and measures a clean full probe and the floor over the real registry and files.
+#include <windows.h>
+#include <objbase.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "bench/generator.h"
+#include "bench/measure.h"
+#include "bench/win32/real_machine.h"
+#include "platform/win32/win32_platform.h"
+
+int main(int argc, char** argv) {
+  using namespace kv::bench;
+  CLI::App app("The benchmark over the real platform: generate a machine, then measure the probe or the floor.",
+               "kvbench");
+  app.require_subcommand(1);
+  int size = 1;
+  std::string command;
+  bool calls = false;
+  for (const char* name : {"generate", "probe", "floor"}) {
+    CLI::App* sub = app.add_subcommand(name, name);
+    sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
+    if (std::string(name) != "generate") sub->add_flag("--calls", calls, "Also print the seam calls by kind (stderr)");
+    sub->callback([&command, name] { command = name; });
+  }
+  CLI11_PARSE(app, argc, argv);
+
+  // COM as the monitor's scan thread has it.
+  const bool com = SUCCEEDED(CoInitialize(nullptr));
+  int status = 0;
+  // Failures to create the scratch keys or to write the machine end the run with a message.
+  try {
+    ScratchRoots roots(size);
+    if (command == "generate") {
+      Win32Sink sink;
+      const MachineSummary summary = GenerateMachine(size, sink);
+      std::printf("kvbench generated size=%d keys=%llu values=%llu files=%llu\n", size,
+                  static_cast<unsigned long long>(summary.keys), static_cast<unsigned long long>(summary.values),
+                  static_cast<unsigned long long>(summary.files));
+    } else {
+      Measurement m;
+      if (command == "probe") {
+        m = MeasureProbe(kv::Win32Platform(), "wine", size);
+      } else {
+        NullSink nowhere;
+        m = MeasureFloor(kv::Win32Platform(), "wine", GenerateMachine(size, nowhere));
+      }
+      std::printf("%s\n", ToLine(m).c_str());
+      if (calls) std::fprintf(stderr, "%s calls: %s\n", m.kind.c_str(), CallBreakdown(m).c_str());
+    }
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "kvbench: %s\n", error.what());
+    status = 2;
+  }
+  std::fflush(stdout);
+  if (com) CoUninitialize();
+  return status;
+}

@@ -1,0 +1,76 @@
+// kvscan, native build: the same probe and report as kvscan.exe, over a machine held in memory and loaded
+// from a registry export and a list of files. For fast tests of the tool and of example machines.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/kvscan.h"
+#include "cli/machine.h"
+#include "cli/text_encoding.h"
+#include "scan/engine.h"
+
+namespace {
+
+void Write(FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+// Ctrl+C (SIGINT) is taken by a thread that waits for it, so that the interrupt runs as ordinary code
+// and not inside a signal handler.
+void WatchForInterrupt(kv::cli::Interrupter& interrupter) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread([signals, &interrupter] {
+    int signal = 0;
+    if (sigwait(&signals, &signal) == 0) interrupter.Interrupt();
+  }).detach();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kv::cli;
+  Console console;
+  console.out = [](const std::string& text) { Write(stdout, text); };
+  console.err = [](const std::string& text) { Write(stderr, text); };
+  console.errIsConsole = isatty(STDERR_FILENO) != 0;
+
+  Options options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), /*withMachine=*/true);
+  if (options.action == Options::Action::kProbe && options.machineReg.empty()) {
+    options.action = Options::Action::kBadUsage;
+    options.message = "this build probes a machine held in memory: give --reg FILE --files FILE";
+  }
+  if (int status = AnswerWithoutProbe(options, console, /*withMachine=*/true); status >= 0) return status;
+
+  static Interrupter interrupter;
+  WatchForInterrupt(interrupter);
+  // The machine's files may be unreadable or malformed, and loading the engine raises when the version
+  // cannot be read: errors of this tool, not verdicts.
+  try {
+    auto machine = std::make_unique<kv::MemoryPlatform>();
+    std::string error;
+    if (!LoadMachine(*machine, options.machineReg, options.machineFiles, &error)) {
+      console.err("kvscan: " + error + "\n");
+      return kExitError;
+    }
+    kv::Engine& engine = kv::InstallEngine(std::make_unique<kv::Engine>(machine->platform()));
+    const int status = ProbeAndReport(options, engine, interrupter, console, [&engine](const std::string& text) {
+      return AnsiToUtf8(engine.platform.system, text);
+    });
+    kv::InstallEngine(nullptr);
+    return status;
+  } catch (const std::exception& error) {
+    console.err(std::string("kvscan: ") + error.what() + "\n");
+    return kExitError;
+  }
+}

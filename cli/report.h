@@ -1,0 +1,26 @@
+// The two ways kvscan tells what a probe found: text for a person, one JSON object for a program.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "cli/probe.h"
+
+namespace kv::cli {
+
+// The text report: the verdict, the section that reported first and what it holds, then one line per
+// scanned section. Control characters in registry text are shown as escapes, never sent to the terminal.
+std::string FormatText(const ProbeReport& report);
+
+// Converts text from the 8-bit code page to UTF-8.
+using ToUtf8 = std::function<std::string(const std::string&)>;
+
+// One JSON object: result, mask, clean, cancelled, section, group, list, explanation, sections, ms.
+// Registry text is converted with `toUtf8`; whatever bytes come out, the JSON is valid (bytes that are
+// still not UTF-8 become U+FFFD).
+std::string FormatJson(const ProbeReport& report, const ToUtf8& toUtf8);
+
+// The printable form of one registry string: control characters as \xNN (a backslash stays as it is).
+std::string Printable(const std::string& text);
+
+}  // namespace kv::cli

@@ -1,0 +1,231 @@
+// A decorator on the seam that counts the calls passing through it, by kind, and forwards every call
+// unchanged to the platform it wraps (the real one, the memory one, or another decorator). It answers
+// "how many registry and file-system calls did that cost?" without touching the code that made them.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace kv {
+
+enum class SeamCall : std::size_t {
+  // registry
+  kOpenKey,
+  kCloseKey,
+  kFlushKey,
+  kQueryInfoKey,
+  kEnumKey,
+  kEnumValue,
+  kQueryValue,
+  kQueryValueW,
+  // file system
+  kFindFirst,
+  kFindNext,
+  kFindClose,
+  kGetAttributes,
+  kFullPathName,
+  kShortPathName,
+  kSetErrorMode,
+  // system
+  kGetEnvironment,
+  kSystemDirectory,
+  kWindowsDirectory,
+  kVersion,
+  kGetSpecialFolder,
+  kGetShortcutTarget,
+  kIsMultiByteCodePage,
+  kWideToAnsi,
+  kAnsiToWide,
+  kCompareUserLocale,
+  kCount_
+};
+
+constexpr std::size_t kSeamCallKinds = static_cast<std::size_t>(SeamCall::kCount_);
+
+inline const char* SeamCallName(SeamCall call) {
+  static const char* const kNames[kSeamCallKinds] = {
+      "RegOpenKey",   "RegCloseKey",       "RegFlushKey",      "RegQueryInfoKey", "RegEnumKey",
+      "RegEnumValue", "RegQueryValue",     "RegQueryValueW",   "FindFirst",       "FindNext",
+      "FindClose",    "GetAttributes",     "FullPathName",     "ShortPathName",   "SetErrorMode",
+      "GetEnvironment", "SystemDirectory", "WindowsDirectory", "Version",         "GetSpecialFolder",
+      "GetShortcutTarget", "IsMultiByteCodePage", "WideToAnsi", "AnsiToWide", "CompareUserLocale"};
+  return kNames[static_cast<std::size_t>(call)];
+}
+
+inline bool IsRegistryCall(SeamCall call) { return call <= SeamCall::kQueryValueW; }
+inline bool IsFileSystemCall(SeamCall call) { return call >= SeamCall::kFindFirst && call <= SeamCall::kSetErrorMode; }
+
+class CountingPlatform {
+ public:
+  explicit CountingPlatform(Platform& inner)
+      : registry_(inner.registry, counts_), files_(inner.files, counts_), system_(inner.system, counts_),
+        platform_{registry_, files_, system_} {}
+  CountingPlatform(const CountingPlatform&) = delete;
+  CountingPlatform& operator=(const CountingPlatform&) = delete;
+
+  // The counted platform: hand this to whoever should be measured.
+  Platform& platform() { return platform_; }
+
+  std::uint64_t Count(SeamCall call) const { return counts_[static_cast<std::size_t>(call)].load(std::memory_order_relaxed); }
+  std::uint64_t RegistryCalls() const { return Sum(&IsRegistryCall); }
+  std::uint64_t FileSystemCalls() const { return Sum(&IsFileSystemCall); }
+  void Reset() {
+    for (auto& count : counts_) count.store(0, std::memory_order_relaxed);
+  }
+
+ private:
+  using Counts = std::array<std::atomic<std::uint64_t>, kSeamCallKinds>;
+
+  static void Bump(Counts& counts, SeamCall call) {
+    counts[static_cast<std::size_t>(call)].fetch_add(1, std::memory_order_relaxed);
+  }
+
+  std::uint64_t Sum(bool (*belongs)(SeamCall)) const {
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < kSeamCallKinds; ++i)
+      if (belongs(static_cast<SeamCall>(i))) total += counts_[i].load(std::memory_order_relaxed);
+    return total;
+  }
+
+  class Registry : public RegistryApi {
+   public:
+    Registry(RegistryApi& inner, Counts& counts) : inner_(inner), counts_(counts) {}
+    long OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) override {
+      Bump(counts_, SeamCall::kOpenKey);
+      return inner_.OpenKey(parent, path, access, result);
+    }
+    long CloseKey(RegKey key) override {
+      Bump(counts_, SeamCall::kCloseKey);
+      return inner_.CloseKey(key);
+    }
+    long FlushKey(RegKey key) override {
+      Bump(counts_, SeamCall::kFlushKey);
+      return inner_.FlushKey(key);
+    }
+    long QueryInfoKey(RegKey key, RegKeyCounts* counts) override {
+      Bump(counts_, SeamCall::kQueryInfoKey);
+      return inner_.QueryInfoKey(key, counts);
+    }
+    long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {
+      Bump(counts_, SeamCall::kEnumKey);
+      return inner_.EnumKey(key, index, name, length);
+    }
+    long EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {
+      Bump(counts_, SeamCall::kEnumValue);
+      return inner_.EnumValue(key, index, name, length);
+    }
+    long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) override {
+      Bump(counts_, SeamCall::kQueryValue);
+      return inner_.QueryValue(key, name, type, data, size);
+    }
+    long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+                     std::uint32_t* size) override {
+      Bump(counts_, SeamCall::kQueryValueW);
+      return inner_.QueryValueW(key, name, type, data, size);
+    }
+
+   private:
+    RegistryApi& inner_;
+    Counts& counts_;
+  };
+
+  class Files : public FileSystemApi {
+   public:
+    Files(FileSystemApi& inner, Counts& counts) : inner_(inner), counts_(counts) {}
+    FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override {
+      Bump(counts_, SeamCall::kFindFirst);
+      return inner_.FindFirst(pattern, entry);
+    }
+    bool FindNext(FindHandle find, FindEntry* entry) override {
+      Bump(counts_, SeamCall::kFindNext);
+      return inner_.FindNext(find, entry);
+    }
+    void FindClose(FindHandle find) override {
+      Bump(counts_, SeamCall::kFindClose);
+      inner_.FindClose(find);
+    }
+    std::uint32_t GetAttributes(const std::string& path) override {
+      Bump(counts_, SeamCall::kGetAttributes);
+      return inner_.GetAttributes(path);
+    }
+    std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) override {
+      Bump(counts_, SeamCall::kFullPathName);
+      return inner_.FullPathName(path, length, buffer);
+    }
+    std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) override {
+      Bump(counts_, SeamCall::kShortPathName);
+      return inner_.ShortPathName(path, length, buffer);
+    }
+    std::uint32_t SetErrorMode(std::uint32_t mode) override {
+      Bump(counts_, SeamCall::kSetErrorMode);
+      return inner_.SetErrorMode(mode);
+    }
+
+   private:
+    FileSystemApi& inner_;
+    Counts& counts_;
+  };
+
+  class System : public SystemApi {
+   public:
+    System(SystemApi& inner, Counts& counts) : inner_(inner), counts_(counts) {}
+    bool GetEnvironment(const std::string& name, std::string* value) override {
+      Bump(counts_, SeamCall::kGetEnvironment);
+      return inner_.GetEnvironment(name, value);
+    }
+    std::string SystemDirectory() override {
+      Bump(counts_, SeamCall::kSystemDirectory);
+      return inner_.SystemDirectory();
+    }
+    std::string WindowsDirectory() override {
+      Bump(counts_, SeamCall::kWindowsDirectory);
+      return inner_.WindowsDirectory();
+    }
+    bool Version(OsVersion* version) override {
+      Bump(counts_, SeamCall::kVersion);
+      return inner_.Version(version);
+    }
+    bool GetSpecialFolder(int csidl, std::string* path) override {
+      Bump(counts_, SeamCall::kGetSpecialFolder);
+      return inner_.GetSpecialFolder(csidl, path);
+    }
+    ShortcutRead GetShortcutTarget(const std::string& linkFile, std::string* target) override {
+      Bump(counts_, SeamCall::kGetShortcutTarget);
+      return inner_.GetShortcutTarget(linkFile, target);
+    }
+    bool IsMultiByteCodePage() override {
+      Bump(counts_, SeamCall::kIsMultiByteCodePage);
+      return inner_.IsMultiByteCodePage();
+    }
+    std::string WideToAnsi(const std::u16string& text) override {
+      Bump(counts_, SeamCall::kWideToAnsi);
+      return inner_.WideToAnsi(text);
+    }
+    std::u16string AnsiToWide(const std::string& text) override {
+      Bump(counts_, SeamCall::kAnsiToWide);
+      return inner_.AnsiToWide(text);
+    }
+    int CompareUserLocale(const std::string& a, const std::string& b) override {
+      Bump(counts_, SeamCall::kCompareUserLocale);
+      return inner_.CompareUserLocale(a, b);
+    }
+
+   private:
+    SystemApi& inner_;
+    Counts& counts_;
+  };
+
+  Counts counts_{};
+  Registry registry_;
+  Files files_;
+  System system_;
+  Platform platform_;
+};
+
+}  // namespace kv

@@ -1,0 +1,270 @@
+#include "scan/resolve.h"
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+
+#include "platform/handles.h"
+#include "scan/search_lists.h"
+
+namespace kv {
+namespace {
+
+constexpr std::uint32_t kPathBufferLength = 260;
+
+// A path that begins with two backslashes names a network share (or a device): it is never handed to
+// the file system, which would go out on the network for it.
+bool IsNetworkPath(const std::string& path) { return StartsWith(path, "\\\\"); }
+
+bool HasExtension(const std::string& fileName) {
+  const std::size_t at = fileName.find_last_of(".\\:");
+  return at != std::string::npos && fileName[at] == '.';
+}
+
+// Sets the error mode that fails critical errors quietly and, when it ends, puts back the mode it found.
+class QuietErrorMode {
+ public:
+  explicit QuietErrorMode(FileSystemApi& files) : files_(files), saved_(files.SetErrorMode(kSemFailCriticalErrors)) {}
+  QuietErrorMode(const QuietErrorMode&) = delete;
+  QuietErrorMode& operator=(const QuietErrorMode&) = delete;
+  ~QuietErrorMode() { files_.SetErrorMode(saved_); }
+
+ private:
+  FileSystemApi& files_;
+  std::uint32_t saved_;
+};
+
+// The existence test behind SafeFileExists: a directory search for the name finds an entry that is not a
+// folder. A file is present whatever its last-write time, and with wildcards any matching file will do,
+// even when a matching folder comes first. `entry` is scratch space a caller may reuse across tests.
+bool QuietFileExists(FileSystemApi& files, const std::string& fileName, FindEntry& entry) {
+  // The system reads a name up to its first NUL; every platform is given the name it would read.
+  if (fileName.find('\0') != std::string::npos) return QuietFileExists(files, std::string(fileName.c_str()), entry);
+  QuietErrorMode quiet(files);
+  UniqueFind find(files, files.FindFirst(fileName, &entry));
+  if (!find) return false;
+  do {
+    if ((entry.attributes & kAttrDirectory) == 0) return true;
+  } while (files.FindNext(find.get(), &entry));
+  return false;
+}
+
+// The existence test as a probe asks it: answered from the probe's memo when the name was tested before.
+bool MemoFileExists(Engine& engine, const std::string& fileName, FindEntry& entry) {
+  if (std::optional<bool> known = engine.Memo.Present(fileName)) return *known;
+  const bool present = QuietFileExists(engine.platform.files, fileName, entry);
+  engine.Memo.RememberPresent(fileName, present);
+  return present;
+}
+
+// One run of ExtractFileFromCommand. The strings it keeps are reused for every folder and candidate, so
+// that a search allocates nothing per candidate once they have grown to the longest path.
+class CommandResolver {
+ public:
+  CommandResolver(Engine& engine, const std::string& command)
+      : engine_(engine), files_(engine.platform.files), command_(command) {}
+
+  bool Resolve(std::string& fileName);
+
+ private:
+  enum class Outcome { kNotFound, kFound, kStopped };
+
+  Outcome SearchIn(const std::string& folder, const std::string& w, std::string& fileName);
+  Outcome TryExtensions(std::string& fileName);
+  void MakeFullPath(std::string& path);
+  void MakeShortPath(std::string& path);
+  bool Exists(const std::string& name) { return MemoFileExists(engine_, name, entry_); }
+  std::uint32_t Attributes(const std::string& name);
+
+  Engine& engine_;
+  FileSystemApi& files_;
+  const std::string& command_;
+  bool exemptProgram_ = false;  // the command starts explorer, rundll32 or regsvr32
+  bool marked_ = false;         // a candidate was taken as present by that rule
+  std::string path_;            // P: the command's text placed in a folder, as a full (short) path
+  std::string candidate_;       // C: P up to a blank
+  std::string withExtension_;   // C followed by one of the executable extensions
+  std::string buffer_;          // what the platform writes path names into
+  FindEntry entry_;
+};
+
+bool CommandResolver::Resolve(std::string& fileName) {
+  // A redirection is not a program.
+  if (StartsWith(command_, "<") || StartsWith(command_, ">")) {
+    fileName = command_;
+    return false;
+  }
+  // Nothing to run, or an entry marked "G@6!!", is taken as sound.
+  if (command_.empty() || StartsWith(command_, "G@6!!")) {
+    fileName.clear();
+    return true;
+  }
+  // A network path is taken as present without asking the network.
+  std::string w;
+  w.reserve(command_.size());
+  for (char c : command_) {
+    if (c != '"') w += c;
+  }
+  if (IsNetworkPath(w)) {
+    fileName = command_;
+    return true;
+  }
+
+  // Switches and what follows them are dropped; the blank before a switch stays. The text ends at a NUL,
+  // as the system would read it.
+  fileName.clear();
+  const std::size_t end = std::min(w.find('/'), w.find('\0'));
+  if (end != std::string::npos) w.erase(end);
+
+  // From here on a drive without a medium fails quietly; the mode is left set.
+  files_.SetErrorMode(kSemFailCriticalErrors);
+
+  // An unfilled command template, or a name present as it stands (a bare name: in the current folder).
+  if (StartsWith(w, "%1") || Exists(w)) {
+    fileName = w;
+    return true;
+  }
+
+  // The command as written (quotes included) decides whether the program is one that finds its argument
+  // its own way.
+  const std::string start = LowerAscii(command_.substr(0, 8));
+  exemptProgram_ = start == "explorer" || start == "rundll32" || start == "regsvr32";
+  // A drive path is searched as it stands whatever the folder, so every folder repeats the first search
+  // exactly; within a probe it is searched once.
+  const bool searchedOnce = w.find('\\') == 2 && engine_.Memo.Active();
+  for (const std::string& folder : engine_.SearchDirs) {
+    switch (SearchIn(folder, w, fileName)) {
+      case Outcome::kFound:
+        return true;
+      case Outcome::kStopped:
+        fileName = candidate_;
+        return marked_;
+      case Outcome::kNotFound:
+        if (marked_) {
+          fileName = candidate_;
+          return true;
+        }
+        break;
+    }
+    if (searchedOnce) break;
+  }
+  // Nothing found: fileName is the last candidate tried.
+  fileName = candidate_;
+  return false;
+}
+
+// The search in one folder: P is the text placed in the folder (unless it is a drive path already), made a
+// full path and, when it names something that exists, a short one; then P is walked from the left, one
+// blank-separated token more at a time, and each candidate is tested.
+CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, const std::string& w,
+                                                   std::string& fileName) {
+  if (w.find('\\') == 2) {
+    path_ = w;
+  } else {
+    path_.assign(folder).append(w);
+  }
+  // A network folder of the search path, or a folder "\" before a name that starts with a backslash,
+  // would reach the network: nothing is looked for there.
+  if (IsNetworkPath(path_)) return Outcome::kNotFound;
+  MakeFullPath(path_);
+  if (IsNetworkPath(path_)) return Outcome::kNotFound;
+  MakeShortPath(path_);
+
+  path_ += ' ';
+  for (std::size_t blank = path_.find(' '); blank != std::string::npos; blank = path_.find(' ', blank + 1)) {
+    candidate_.assign(path_, 0, blank);
+    if (Exists(candidate_)) {
+      // Passed over when it is a folder or a volume label (or its attributes cannot be read).
+      if ((Attributes(candidate_) & (kAttrVolumeLabel | kAttrDirectory)) != 0) continue;
+      fileName = candidate_;
+      return Outcome::kFound;
+    }
+    if (exemptProgram_) {
+      // The program's argument may name a file the program finds its own way.
+      marked_ = true;
+    } else if (!HasExtension(candidate_)) {
+      const Outcome outcome = TryExtensions(fileName);
+      if (outcome != Outcome::kNotFound) return outcome;
+    }
+  }
+  return Outcome::kNotFound;
+}
+
+// A candidate's attributes (all bits set when they cannot be read), from the probe's memo when asked before.
+std::uint32_t CommandResolver::Attributes(const std::string& name) {
+  if (std::optional<std::uint32_t> known = engine_.Memo.Attributes(name)) return *known;
+  const std::uint32_t attributes = files_.GetAttributes(name);
+  engine_.Memo.RememberAttributes(name, attributes);
+  return attributes;
+}
+
+// C followed by each executable extension in turn; the program's end is polled before each test.
+CommandResolver::Outcome CommandResolver::TryExtensions(std::string& fileName) {
+  for (const std::string& extension : engine_.ExeExtensions) {
+    if (engine_.ShuttingDown.load()) return Outcome::kStopped;
+    withExtension_.assign(candidate_).append(extension);
+    if (Exists(withExtension_)) {
+      fileName = withExtension_;
+      return Outcome::kFound;
+    }
+  }
+  return Outcome::kNotFound;
+}
+
+// P := the full path of P. A path that needs more than the usual 260 characters gets a buffer of the size
+// the platform asks for. When the platform makes no full path of it at all (too long for it, or not a
+// path), P goes on as written.
+void CommandResolver::MakeFullPath(std::string& path) {
+  if (buffer_.size() < kPathBufferLength) buffer_.resize(kPathBufferLength);
+  auto length = static_cast<std::uint32_t>(buffer_.size());
+  std::uint32_t copied = files_.FullPathName(path, length, &buffer_[0]);
+  if (copied > length) {
+    buffer_.resize(copied);
+    length = copied;
+    copied = files_.FullPathName(path, length, &buffer_[0]);
+  }
+  if (copied > 0 && copied < length) path.assign(buffer_, 0, copied);
+}
+
+// P := its short 8.3 form, which exists only when the whole of P names something that exists; otherwise
+// P stays the full path.
+void CommandResolver::MakeShortPath(std::string& path) {
+  auto length = static_cast<std::uint32_t>(buffer_.size());
+  std::uint32_t copied = files_.ShortPathName(path, length, &buffer_[0]);
+  if (copied > length) {
+    buffer_.resize(copied);
+    length = copied;
+    copied = files_.ShortPathName(path, length, &buffer_[0]);
+  }
+  if (copied > 0 && copied < length) path.assign(buffer_, 0, copied);
+}
+
+}  // namespace
+
+bool SafeFileExists(Engine& engine, const std::string& fileName) {
+  FindEntry entry;
+  return MemoFileExists(engine, fileName, entry);
+}
+
+bool ExtractFileFromCommand(Engine& engine, const std::string& command, std::string& fileName) {
+  // A command is judged, never an error: a failure to allocate for an absurdly long command or for a
+  // buffer size the platform asks for, or anything a platform implementation raises, makes it not
+  // resolvable.
+  try {
+    return CommandResolver(engine, command).Resolve(fileName);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool DirectoryExists(Engine& engine, const std::string& path) {
+  const std::uint32_t attributes = engine.platform.files.GetAttributes(path);
+  return attributes != kInvalidFileAttributes && (attributes & kAttrDirectory) != 0;
+}
+
+std::string ExtractFileExt(const std::string& fileName) {
+  const std::size_t at = fileName.find_last_of(".\\:");
+  return at != std::string::npos && fileName[at] == '.' ? fileName.substr(at) : std::string();
+}
+
+}  // namespace kv

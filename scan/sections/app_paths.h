@@ -1,0 +1,15 @@
+// TAppPath: the per-program registrations of HKEY_LOCAL_MACHINE "...\App Paths".
+#pragma once
+
+#include "scan/section.h"
+
+namespace kv {
+
+class TAppPath : public TNamedRegStringList {
+ public:
+  explicit TAppPath(Engine& engine);
+  const char* ClassName() const override { return "TAppPath"; }
+  void Scan() override;
+};
+
+}  // namespace kv

@@ -1,0 +1,16 @@
+// TRegFonts: the font registrations (the fonts key of HKEY_LOCAL_MACHINE, NT or Windows 9x).
+#pragma once
+
+#include "scan/section.h"
+
+namespace kv {
+
+class TRegFonts : public TNamedRegStringList {
+ public:
+  // Chooses the key by the platform family; raises EWindowsVersion when the version cannot be read.
+  explicit TRegFonts(Engine& engine);
+  const char* ClassName() const override { return "TRegFonts"; }
+  void Scan() override;
+};
+
+}  // namespace kv

@@ -1,0 +1,55 @@
+#include "scan/sections/help_files.h"
+
+#include "scan/resolve.h"
+
+namespace kv {
+
+THelpFileSection::THelpFileSection(Engine& engine, const char* keyPath) : TNamedRegStringList(engine) {
+  Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
+  KeyPath = keyPath;
+}
+
+TWinHelp::TWinHelp(Engine& engine) : THelpFileSection(engine, "SOFTWARE\\Microsoft\\Windows\\Help") {}
+
+THTMLHelp::THTMLHelp(Engine& engine) : THelpFileSection(engine, "SOFTWARE\\Microsoft\\Windows\\HTML Help") {}
+
+// Each value names a help file; its data is the folder that holds it. A number instead of a folder is
+// faulty whatever the value's name; the key's default value holding text is accepted untested; any other
+// value is sound when the folder and the name together resolve to a file. The key stays open after a
+// complete scan; the next scan closes it first.
+void THelpFileSection::Scan() {
+  Clear();
+  Registry.CloseKey();
+  if (Registry.OpenKeyReadOnly(KeyPath)) Registry.GetValueNames(List());
+  std::string path;
+  std::string found;
+  int i = 0;
+  while (i < Count()) {
+    if (StopRequested()) {
+      Registry.CloseKey();
+      return;
+    }
+    const std::string& name = (*this)[i];
+    const std::string folder = engine_.WinInfo.ReadExpandedValue(name, Registry);
+    const TRegDataType type = Registry.GetDataType(name);
+    bool valid;
+    if (type == rdInteger || type == rdIntegerBigEndian) {
+      valid = false;
+    } else if (name.empty()) {
+      valid = true;
+    } else {
+      path.assign(folder);
+      if (path.empty() || path.back() != '\\') path += '\\';
+      path += name;
+      valid = ExtractFileFromCommand(engine_, path, found);
+    }
+    if (!valid) {
+      Add("");
+      return;
+    }
+    Delete(i);
+    ItemChecked();
+  }
+}
+
+}  // namespace kv

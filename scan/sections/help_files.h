@@ -1,0 +1,31 @@
+// The help file registrations: one value per help file, its name the file's name and its data the
+// folder that holds it. One scanner, two keys: classic help and compiled HTML help.
+#pragma once
+
+#include "scan/section.h"
+
+namespace kv {
+
+class THelpFileSection : public TNamedRegStringList {
+ public:
+  void Scan() override;
+
+ protected:
+  THelpFileSection(Engine& engine, const char* keyPath);
+};
+
+// HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\Help
+class TWinHelp : public THelpFileSection {
+ public:
+  explicit TWinHelp(Engine& engine);
+  const char* ClassName() const override { return "TWinHelp"; }
+};
+
+// HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\HTML Help
+class THTMLHelp : public THelpFileSection {
+ public:
+  explicit THTMLHelp(Engine& engine);
+  const char* ClassName() const override { return "THTMLHelp"; }
+};
+
+}  // namespace kv

@@ -1,0 +1,36 @@
+#include "scan/sections/shared_dlls.h"
+
+#include "scan/resolve.h"
+
+namespace kv {
+
+TSharedDLL::TSharedDLL(Engine& engine) : TNamedRegStringList(engine) {
+  Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
+  KeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+}
+
+// Each value's name is the path of a shared file (its data, a usage count, is not read). The name is
+// tested exactly as stored: no quotes taken off, no search, no path variables, no extensions tried.
+// The key stays open after the scan, until the next one closes it.
+void TSharedDLL::Scan() {
+  Clear();
+  Registry.CloseKey();
+  Registry.OpenKeyReadOnly(KeyPath);
+  Registry.GetValueNames(List());
+
+  int i = 0;
+  while (i < Count()) {
+    if (StopRequested()) {
+      Registry.CloseKey();
+      return;
+    }
+    if (!SafeFileExists(engine_, (*this)[i])) {
+      Add("");
+      return;
+    }
+    Delete(i);
+    ItemChecked();
+  }
+}
+
+}  // namespace kv

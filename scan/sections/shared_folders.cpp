@@ -1,0 +1,142 @@
+#include "scan/sections/shared_folders.h"
+
+#include "scan/resolve.h"
+#include "scan/search_lists.h"
+#include "scan/shell.h"
+#include "support/win_info.h"
+
+namespace kv {
+namespace {
+
+// Sets the process error mode for the life of one lookup and puts the previous mode back.
+class ErrorModeScope {
+ public:
+  ErrorModeScope(FileSystemApi& files, std::uint32_t mode) : files_(files), previous_(files.SetErrorMode(mode)) {}
+  ErrorModeScope(const ErrorModeScope&) = delete;
+  ErrorModeScope& operator=(const ErrorModeScope&) = delete;
+  ~ErrorModeScope() { files_.SetErrorMode(previous_); }
+
+ private:
+  FileSystemApi& files_;
+  std::uint32_t previous_;
+};
+
+}  // namespace
+
+// The strings of a share value are lines "name=value" (CSCFlags, MaxUses, Path, Permissions, Remark,
+// Type, ...) in whatever order the value holds them; only the line that begins with "Path=" counts.
+bool ExtractNtSharePath(const std::string& multiString, std::string& folder) {
+  static const std::string kPath = "Path=";
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = multiString.find('\0', start);
+    const std::string line = multiString.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (StartsWith(line, kPath)) {
+      folder = line.substr(kPath.size());
+      return true;
+    }
+    if (end == std::string::npos) return false;
+    start = end + 1;
+  }
+}
+
+TSharedFolders::TSharedFolders(Engine& engine) : TNamedRegStringList(engine) {
+  Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
+  KeyPath = IsWindowsNT(engine.platform) ? "SYSTEM\\CurrentControlSet\\Services\\lanmanserver\\Shares"
+                                         : "Software\\Microsoft\\Windows\\CurrentVersion\\Network\\LanMan";
+}
+
+void TSharedFolders::Scan() {
+  if (IsWindowsNT(engine_.platform))
+    ScanNT();
+  else
+    Scan9x();
+}
+
+// A shared folder must be a local folder that exists, or the root of a drive (which may be one without a
+// medium); a network path is faulty even when it can be reached.
+bool TSharedFolders::FolderIsSound(const std::string& folder) {
+  if (StartsWith(folder, "\\\\")) return false;
+  bool exists = false;
+  {
+    // No system dialog for a drive without a medium.
+    ErrorModeScope quiet(engine_.platform.files, kSemFailCriticalErrors);
+    exists = DirectoryExists(engine_, folder);
+  }
+  if (exists) return true;
+  return folder == ExtractFileDrive(folder) + "\\";
+}
+
+// NT: one REG_MULTI_SZ value per share, named after the share. Any other type is faulty, and so is a value
+// without a "Path=" line. A value whose wide read fails raises out of the scan.
+void TSharedFolders::ScanNT() {
+  Clear();
+  Registry.CloseKey();
+  Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
+  if (!Registry.OpenKeyReadOnly(KeyPath)) return;
+  Registry.GetValueNames(List());
+
+  int i = 0;
+  while (i < Count()) {
+    if (StopRequested()) {
+      Registry.CloseKey();
+      return;
+    }
+    const std::string name = (*this)[i];
+    bool sound = false;
+    if (Registry.GetDataType(name) == rdMultiString) {
+      const std::string strings = engine_.platform.system.WideToAnsi(Registry.ReadWideString(name));
+      std::string folder;
+      sound = ExtractNtSharePath(strings, folder) && FolderIsSound(folder);
+    }
+    if (!sound) {
+      Add("");
+      return;
+    }
+    Delete(i);
+    ItemChecked();
+  }
+  Registry.CloseKey();
+}
+
+// Windows 9x: one subkey per share, whose value "Path" holds the folder. A subkey without a "Path" is not
+// examined further; a number there is faulty.
+void TSharedFolders::Scan9x() {
+  Clear();
+  Registry.CloseKey();
+  Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
+  if (!Registry.OpenKey(KeyPath, false)) {
+    Registry.CloseKey();
+    return;
+  }
+  Registry.GetKeyNames(List());
+
+  int i = 0;
+  while (i < Count()) {
+    if (StopRequested()) {
+      Registry.CloseKey();
+      return;
+    }
+    Registry.CloseKey();
+    Registry.OpenKeyReadOnly(KeyPath + "\\" + (*this)[i]);
+    std::string folder;
+    try {
+      folder = engine_.WinInfo.ReadExpandedValue("Path", Registry);
+    } catch (const ERegistryException&) {
+      folder.clear();  // an unreadable "Path" counts as empty, and an empty one is sound
+    }
+
+    bool sound = false;
+    const TRegDataType type = Registry.GetDataType("Path");
+    if (type != rdInteger && type != rdIntegerBigEndian) sound = folder.empty() || FolderIsSound(folder);
+    if (!sound) {
+      Add("");
+      return;
+    }
+    Delete(i);
+    ItemChecked();
+  }
+  Registry.CloseKey();
+}
+
+}  // namespace kv

@@ -1,0 +1,101 @@
+#include "scan/sections/uninstall.h"
+
+#include "scan/resolve.h"
+#include "scan/search_lists.h"
+
+namespace kv {
+namespace {
+
+// A braced product code: "{" 8-4-4-4-12 hexadecimal digits "}".
+constexpr std::size_t kProductCodeLength = 38;
+
+// `text` with the first occurrence of `what` removed, compared without regard to ASCII case.
+std::string RemoveFirstIgnoreCase(const std::string& text, const std::string& what) {
+  if (what.empty()) return text;
+  const std::size_t at = LowerAscii(text).find(LowerAscii(what));
+  if (at == std::string::npos) return text;
+  return text.substr(0, at) + text.substr(at + what.size());
+}
+
+}  // namespace
+
+TUninstallInfo::TUninstallInfo(Engine& engine) : TNamedRegStringList(engine) {
+  Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
+  KeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+}
+
+// Each subkey is one installed program. Only those with a "DisplayName" and no "SystemComponent" (whatever
+// its data) are examined: their "UninstallString" must pass CheckUninstallString. Every subkey is opened
+// from the root on its own and closed again before the next; the faulty one stays open.
+void TUninstallInfo::Scan() {
+  Clear();
+  Registry.CloseKey();
+  Registry.OpenKeyReadOnly(KeyPath);
+  Registry.GetKeyNames(List());
+  Registry.CloseKey();
+
+  int i = 0;
+  while (i < Count()) {
+    if (StopRequested()) {
+      Registry.CloseKey();
+      return;
+    }
+    Registry.OpenKeyReadOnly(KeyPath + "\\" + (*this)[i]);
+    if (!Registry.ValueExists("DisplayName")) {
+      Delete(i);
+    } else if (Registry.ValueExists("SystemComponent")) {
+      Delete(i);
+    } else if (Registry.ValueExists("UninstallString")) {
+      std::string u;
+      try {
+        u = engine_.WinInfo.ReadExpandedValue("UninstallString", Registry);
+      } catch (const ERegistryException&) {
+        u.clear();  // an unreadable command counts as empty, and an empty one is good
+      }
+      if (!CheckUninstallString(u)) {
+        Add("");
+        return;
+      }
+      Delete(i);
+    } else {
+      Delete(i);
+    }
+    Registry.CloseKey();
+    ItemChecked();
+  }
+}
+
+// A command is good when it names an existing file as a whole, or is empty. Otherwise its program must be
+// found; an Installer command ("msiexec.exe /X{product code}") must then name the product code this entry
+// is registered under, and a "rundll32" command the DLL before its comma.
+bool TUninstallInfo::CheckUninstallString(const std::string& u) {
+  if (u.empty() || SafeFileExists(engine_, u)) return true;
+
+  std::string f;
+  if (!ExtractFileFromCommand(engine_, u, f)) return false;
+
+  if (StartsWith(LowerAscii(u), "msiexec.exe")) {
+    std::string w = u;
+    std::string program;
+    CutToken(w, ' ', program);
+    if (!StartsWith(w, "/")) return false;
+    // The product code follows a two-letter option such as "/X" or "/I". A command that ends before the
+    // code's full length names no product code, even if its tail happens to occur in the path.
+    const std::string g = w.size() > 2 ? w.substr(2, kProductCodeLength) : std::string();
+    if (g.size() < kProductCodeLength) return false;
+    return Registry.CurrentPath().find(g) != std::string::npos;
+  }
+
+  // What is left of the command once its program is taken out: the arguments.
+  std::string w = Trim(RemoveFirstIgnoreCase(u, f));
+  w = Trim(RemoveFirstIgnoreCase(w, "\"\""));
+  if (StartsWith(LowerAscii(u), "rundll32") || LowerAscii(f).find("rundll32.exe") != std::string::npos) {
+    const std::size_t comma = w.find(',');
+    const std::string dll = comma == std::string::npos ? std::string() : w.substr(0, comma);
+    std::string dllFile;
+    return ExtractFileFromCommand(engine_, dll, dllFile);
+  }
+  return true;
+}
+
+}  // namespace kv

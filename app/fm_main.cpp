@@ -1,0 +1,241 @@
+#include "app/fm_main.h"
+
+#include <objbase.h>
+
+#include "app/resource.h"
+#include "app/ui_common.h"
+#include "scan/cleaner.h"
+
+// The scheduled check's interval: 90 minutes. The test build of the program sets a short one.
+#ifndef KV_TIMER_INTERVAL_MS
+#define KV_TIMER_INTERVAL_MS 5400000
+#endif
+
+namespace kv {
+namespace {
+
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT_PTR kExitTimer = 2;
+constexpr UINT kExitTimerInterval = 50;
+constexpr UINT kTimer1Interval = KV_TIMER_INTERVAL_MS;
+constexpr int kClientWidth = 341;
+constexpr int kClientHeight = 101;
+
+// COM on the scan thread: a single-threaded apartment, left again only when it was entered.
+ComHook ScanThreadCom() {
+  return {[] { return SUCCEEDED(CoInitialize(nullptr)); }, [] { CoUninitialize(); }};
+}
+
+}  // namespace
+
+TfmMain::TfmMain(HINSTANCE instance, Engine& engine, UINT mustDieMessage, UINT monitoringDisableMessage)
+    : instance_(instance),
+      engine_(engine),
+      mustDieMessage_(mustDieMessage),
+      monitoringDisableMessage_(monitoringDisableMessage) {}
+
+TfmMain::~TfmMain() { Destroy(); }
+
+bool TfmMain::Create() {
+  font_ = CreateArial(-11);
+  applicationIcon_ = LoadApplicationIcon(instance_, GetSystemMetrics(SM_CXICON));
+  RegisterFormClass(instance_, kClassName, &TfmMain::WindowProc,
+                    LoadIconA(instance_, MAKEINTRESOURCEA(IDI_APPLICATION_ICON)),
+                    static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                  LR_SHARED)));
+  // Only the controls are painted: the form's own colour (the button face) is its transparent colour.
+  window_.reset(CreateWindowExA(WS_EX_LAYERED | WS_EX_CONTROLPARENT, kClassName, kApplicationTitle,
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, Scale(kClientWidth), Scale(kClientHeight),
+                                nullptr, nullptr, instance_, this));
+  HWND form = window_.get();
+  if (form == nullptr) return false;
+  SetLayeredWindowAttributes(form, GetSysColor(COLOR_BTNFACE), 255, LWA_COLORKEY);
+  CreateControls();
+  SizeAndCentre(form, Scale(kClientWidth), Scale(kClientHeight));
+
+  PopupMenu1_.reset(CreatePopupMenu());
+  AppendMenuA(PopupMenu1_.get(), MF_STRING, kRunVanetiderCommand, "Run Keyvane Pro");
+  AppendMenuA(PopupMenu1_.get(), MF_STRING, kExitCommand, "Exit");
+  SetMenuDefaultItem(PopupMenu1_.get(), kRunVanetiderCommand, FALSE);
+
+  mainThread_ = std::make_shared<WindowMainThread>(form);
+  launcher_.SetOwner(form);
+  scans_ = std::make_unique<RegThreadStarter>(
+      mainThread_, [] { return std::make_unique<TRegistryCleaner>(TheEngine()); }, ScanThreadCom());
+
+  TrayIcon1_ = std::make_unique<TTrayIcon>(instance_, form);
+  TrayIcon1_->SetIcon(LoadApplicationIcon(instance_, GetSystemMetrics(SM_CXSMICON)));
+  TrayIcon1_->SetHint(kApplicationTitle);
+  TrayIcon1_->SetShowHint(true);
+  TrayIcon1_->PopupMenu = PopupMenu1_.get();
+  TrayIcon1_->StartMinimized = true;
+  TrayIcon1_->Loaded();
+
+  logic_ = std::make_unique<MonitorForm>(
+      engine_, FormParts{*this, mutexes_, *this, launcher_, *this, *scans_, *mainThread_, *this});
+  SendMessageA(Image1_, STM_SETICON, reinterpret_cast<WPARAM>(applicationIcon_.get()), 0);
+  logic_->FormCreate();
+  SetWindowTextA(form, kApplicationTitle);
+  return true;
+}
+
+// Label1 (the alert text), Image1 (the application's icon) and the two buttons, in tab order.
+void TfmMain::CreateControls() {
+  HWND form = window_.get();
+  bYes_ = CreateControl(form, "BUTTON", "Yes", WS_TABSTOP | BS_PUSHBUTTON, 88, 64, 75, 25, IDYES, font_.get());
+  bNo_ = CreateControl(form, "BUTTON", "No", WS_TABSTOP | BS_PUSHBUTTON, 176, 64, 75, 25, IDNO, font_.get());
+  Image1_ = CreateControl(form, "STATIC", "", SS_ICON, 16, 16, 32, 32, -1, nullptr);
+  Label1_ = CreateControl(form, "STATIC", "", SS_LEFT | SS_NOPREFIX, 56, 16, 0, 0, -1, font_.get());
+}
+
+void TfmMain::Destroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  if (window_) {
+    KillTimer(window_.get(), kTimer1);
+    KillTimer(window_.get(), kExitTimer);
+  }
+  timerEnabled_ = false;
+  if (logic_) logic_->FormDestroy();
+  TrayIcon1_.reset();
+  window_.reset();
+}
+
+void TfmMain::SetEnabled(bool enabled) {
+  if (enabled == timerEnabled_ || !window_) return;
+  timerEnabled_ = enabled;
+  if (enabled) {
+    SetTimer(window_.get(), kTimer1, kTimer1Interval, nullptr);
+  } else {
+    KillTimer(window_.get(), kTimer1);
+  }
+}
+
+// The form as the alert: "Run Keyvane Pro" is disabled while it is up; closing it counts as "No".
+bool TfmMain::ShowModal(const std::string& text) {
+  HWND form = window_.get();
+  if (form == nullptr) return false;
+  SetWindowTextA(Label1_, text.c_str());
+  const SIZE label = MeasureText(font_.get(), text);
+  SetWindowPos(Label1_, nullptr, 0, 0, label.cx, label.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EnableMenuItem(PopupMenu1_.get(), kRunVanetiderCommand, MF_BYCOMMAND | MF_GRAYED);
+
+  modalResult_ = 0;
+  inModal_ = true;
+  SizeAndCentre(form, Scale(kClientWidth), Scale(kClientHeight));
+  ShowWindow(form, SW_SHOWNORMAL);
+  SetForegroundWindow(form);  // FormShow
+  SetFocus(bYes_);
+  MSG msg;
+  while (modalResult_ == 0 && !exitRequested_) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) {  // the program ends: leave the alert and pass the quit request on
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    if (!IsDialogMessageA(form, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  inModal_ = false;
+  ShowWindow(form, SW_HIDE);
+
+  EnableMenuItem(PopupMenu1_.get(), kRunVanetiderCommand, MF_BYCOMMAND | MF_ENABLED);
+  EnableMenuItem(PopupMenu1_.get(), kExitCommand, MF_BYCOMMAND | MF_ENABLED);
+  ProcessPendingMessages();
+  return modalResult_ == IDYES;
+}
+
+void TfmMain::Hide() {
+  if (window_) ShowWindow(window_.get(), SW_HIDE);
+}
+
+bool TfmMain::Visible() const { return window_ && IsWindowVisible(window_.get()); }
+
+void TfmMain::ShowError(const std::string& text) {
+  MessageBoxA(window_.get(), text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+}
+
+void TfmMain::ClearMinimizeToTray() {
+  if (TrayIcon1_) TrayIcon1_->MinimizeToTray = false;
+}
+
+// Closing the main form ends the message loop, and with it the program; the alert, if it is up, ends its
+// modal state first (with neither answer), and an open tray menu closes. A modal loop that runs at this
+// moment (a menu's, a message box's) may swallow the quit request, so a short timer keeps waking the loops
+// until the program's own loop has seen the end.
+void TfmMain::CloseForm(bool alertUp) {
+  exitRequested_ = true;
+  if (alertUp || inModal_) modalResult_ = IDCANCEL;
+  EndMenu();
+  PostQuitMessage(0);
+  if (window_) SetTimer(window_.get(), kExitTimer, kExitTimerInterval, nullptr);
+}
+
+LRESULT CALLBACK TfmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  TfmMain* form = WindowOwner<TfmMain>(window, message, lParam);
+  if (form == nullptr || form->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  return form->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT TfmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND form = window_.get();
+  const bool live = logic_ && !destroyed_;
+  switch (message) {
+    case WindowMainThread::kCallMessage:  // a scan thread's synchronized call
+      return mainThread_ ? mainThread_->Serve(lParam) : 0;
+    case WM_TIMER:
+      if (wParam == kTimer1 && live && timerEnabled_) logic_->Timer1Timer();
+      return 0;  // the exit timer only wakes the loops
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_CLOSE:  // the alert's close box answers "No"; closing the hidden main form ends the program
+      if (inModal_) {
+        modalResult_ = IDNO;
+      } else if (live) {
+        logic_->acExitExecute();
+      }
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+  }
+  const LRESULT result = DefWindowProcA(form, message, wParam, lParam);
+  if (message != 0 && (message == mustDieMessage_ || message == monitoringDisableMessage_) && live) {
+    logic_->EndMessage();
+  }
+  return result;
+}
+
+void TfmMain::OnCommand(int id) {
+  const bool live = logic_ && !destroyed_;
+  switch (id) {
+    case IDYES:
+    case IDNO:
+      if (inModal_) modalResult_ = id;
+      break;
+    case IDCANCEL:  // Escape: as the close box
+      if (inModal_) modalResult_ = IDNO;
+      break;
+    case IDOK: {  // Enter: the focused button
+      const HWND focus = GetFocus();
+      if (inModal_ && (focus == bYes_ || focus == bNo_)) modalResult_ = focus == bYes_ ? IDYES : IDNO;
+      break;
+    }
+    case kRunVanetiderCommand:
+      if (live) logic_->acRunVanetiderExecute();
+      break;
+    case kExitCommand:
+      if (live) logic_->acExitExecute();
+      break;
+  }
+}
+
+}  // namespace kv

@@ -1,0 +1,38 @@
+// The HTML Help engine: located through its class registration and loaded once at start-up, unloaded at
+// the end. A help topic opens in the engine when it is loaded, otherwise through the help viewer program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/win32_handles.h"
+#include "platform/platform.h"
+
+namespace kv {
+
+class HtmlHelpEngine {
+ public:
+  using HtmlHelpAFunction = HWND(WINAPI*)(HWND owner, LPCSTR file, UINT command, DWORD_PTR data);
+  using HtmlHelpWFunction = HWND(WINAPI*)(HWND owner, LPCWSTR file, UINT command, DWORD_PTR data);
+
+  // Loads the engine when it is registered and present.
+  explicit HtmlHelpEngine(Platform& platform);
+  HtmlHelpEngine(const HtmlHelpEngine&) = delete;
+  HtmlHelpEngine& operator=(const HtmlHelpEngine&) = delete;
+
+  bool Loaded() const { return library_ != nullptr; }
+  HtmlHelpAFunction HtmlHelpA() const { return htmlHelpA_; }
+  HtmlHelpWFunction HtmlHelpW() const { return htmlHelpW_; }
+
+  // Shows `path` ("<file>::/<page>") with `owner`: through "HtmlHelpA" when the engine has it, else through
+  // "hh.exe". False when neither shows it.
+  bool ShowTopic(HWND owner, const std::string& path) const;
+
+ private:
+  UniqueLibrary library_;
+  HtmlHelpAFunction htmlHelpA_ = nullptr;
+  HtmlHelpWFunction htmlHelpW_ = nullptr;
+};
+
+}  // namespace kv

@@ -1,0 +1,58 @@
+#include "app/system_parts.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "app/win32_handles.h"
+
+namespace kv {
+namespace {
+
+class Win32NamedMutex : public NamedMutex {
+ public:
+  explicit Win32NamedMutex(UniqueHandle handle) : handle_(std::move(handle)) {}
+
+  MutexWait Wait(std::uint32_t milliseconds) override {
+    switch (WaitForSingleObject(handle_.get(), milliseconds)) {
+      case WAIT_OBJECT_0: return MutexWait::kAcquired;
+      case WAIT_ABANDONED: return MutexWait::kAbandoned;
+      case WAIT_TIMEOUT: return MutexWait::kTimeout;
+      default: return MutexWait::kFailed;
+    }
+  }
+  void Release() override { ReleaseMutex(handle_.get()); }
+
+ private:
+  UniqueHandle handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<NamedMutex> Win32NamedMutexes::Open(const std::string& name) {
+  UniqueHandle handle(CreateMutexA(nullptr, FALSE, name.c_str()));
+  if (!handle) return nullptr;
+  return std::make_unique<Win32NamedMutex>(std::move(handle));
+}
+
+std::string ExecutableFolder() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::string();
+    if (length < buffer.size()) {
+      std::string path(buffer.data(), length);
+      return path.substr(0, path.find_last_of("\\/:") + 1);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string ShellLauncher::ProgramFolder() { return ExecutableFolder(); }
+
+// The shell's answer is not looked at: a cleaner that does not start says so itself, or not at all.
+void ShellLauncher::Open(const std::string& file, const std::string& parameters, const std::string& folder) {
+  ShellExecuteA(owner_, "open", file.c_str(), parameters.c_str(), folder.c_str(), SW_SHOWNORMAL);
+}
+
+}  // namespace kv

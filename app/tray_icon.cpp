@@ -1,0 +1,232 @@
+#include "app/tray_icon.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "app/logic/tray_tip.h"
+#include "app/ui_common.h"
+
+namespace kv {
+namespace {
+
+constexpr UINT_PTR kHookId = 1;
+constexpr UINT kAltFlag = 0x20;  // the Alt key in a mouse event's shift state
+
+// The record the shell is given is the first form of its notify-icon data: size, window, identifier,
+// flags, callback message, icon and a 64-character tip. That is 88 bytes in a 32-bit build and 104 in a
+// 64-bit one, where the window and icon handles take 8 bytes each (with alignment).
+static_assert(NOTIFYICONDATAA_V1_SIZE == (sizeof(void*) == 8 ? 104 : 88), "the first form of the record");
+static_assert(TTrayIcon::kCallbackMessage == 0x800, "the callback message");
+static_assert((NIF_MESSAGE | NIF_ICON | NIF_TIP) == 7, "message, icon and tip");
+
+}  // namespace
+
+TTrayIcon::TTrayIcon(HINSTANCE instance, HWND ownerForm)
+    : owner_(ownerForm), taskbarCreated_(RegisterWindowMessageA("TaskbarCreated")) {
+  RegisterFormClass(instance, kClassName, &TTrayIcon::WindowProc, nullptr, nullptr);
+  // A hidden top-level window (not a message-only one): the shell's "TaskbarCreated" broadcast reaches it.
+  window_.reset(CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this));
+  if (owner_ != nullptr) {
+    hooked_ = SetWindowSubclass(owner_, &TTrayIcon::OwnerHook, kHookId, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+  }
+}
+
+TTrayIcon::~TTrayIcon() {
+  HideIcon();
+  if (hooked_) RemoveWindowSubclass(owner_, &TTrayIcon::OwnerHook, kHookId);
+  window_.reset();
+}
+
+void TTrayIcon::Loaded() {
+  loaded_ = true;
+  if (StartMinimized && owner_ != nullptr) ShowWindow(owner_, SW_HIDE);
+  if (iconVisible_) {
+    ShowIcon();
+  } else {
+    HideIcon();
+  }
+}
+
+void TTrayIcon::SetIcon(UniqueIcon icon) {
+  icon_ = std::move(icon);
+  ModifyIcon();
+}
+
+void TTrayIcon::SetHint(const std::string& hint) {
+  hint_ = hint;
+  ModifyIcon();
+}
+
+void TTrayIcon::SetShowHint(bool show) {
+  showHint_ = show;
+  ModifyIcon();
+}
+
+void TTrayIcon::SetIconVisible(bool visible) {
+  iconVisible_ = visible;
+  if (!loaded_) return;
+  if (visible) {
+    ShowIcon();
+  } else {
+    HideIcon();
+  }
+}
+
+void TTrayIcon::FillRecord(NOTIFYICONDATAA& record) const {
+  record = NOTIFYICONDATAA{};
+  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  record.hWnd = window_.get();
+  record.uID = kIconId;
+  record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  record.uCallbackMessage = kCallbackMessage;
+  record.hIcon = icon_.get();
+  const std::string tip = TrayTip(hint_, showHint_);
+  std::memcpy(record.szTip, tip.data(), tip.size());
+}
+
+void TTrayIcon::ShowIcon() {
+  NOTIFYICONDATAA record;
+  FillRecord(record);
+  if (iconAdded_) {
+    Shell_NotifyIconA(NIM_MODIFY, &record);
+  } else {
+    iconAdded_ = Shell_NotifyIconA(NIM_ADD, &record) != FALSE;
+  }
+}
+
+void TTrayIcon::HideIcon() {
+  if (!iconAdded_) return;
+  NOTIFYICONDATAA record;
+  FillRecord(record);
+  Shell_NotifyIconA(NIM_DELETE, &record);
+  iconAdded_ = false;
+}
+
+void TTrayIcon::ModifyIcon() {
+  if (!iconAdded_) return;
+  NOTIFYICONDATAA record;
+  FillRecord(record);
+  Shell_NotifyIconA(NIM_MODIFY, &record);
+}
+
+LRESULT CALLBACK TTrayIcon::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  TTrayIcon* tray = WindowOwner<TTrayIcon>(window, message, lParam);
+  if (tray == nullptr || tray->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  return tray->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT TTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kCallbackMessage) {
+    if (Enabled) HandleMouse(static_cast<UINT>(lParam));
+    return 0;
+  }
+  if (message == WM_QUERYENDSESSION) return 1;
+  // The shell's taskbar was (re)created, after a crash or restart of the shell: the icons it showed are
+  // gone, so ours is added again.
+  if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+    if (loaded_ && iconVisible_) {
+      NOTIFYICONDATAA record;
+      FillRecord(record);
+      // A shell that still shows the icon refuses to add it again; it is then brought up to date.
+      iconAdded_ = Shell_NotifyIconA(NIM_ADD, &record) != FALSE || Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
+    }
+    return 0;
+  }
+  return DefWindowProcA(window_.get(), message, wParam, lParam);
+}
+
+void TTrayIcon::HandleMouse(UINT mouseMessage) {
+  switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+      Fire(OnMouseDown, MouseButton::kLeft, MK_LBUTTON);
+      clickBegan_ = true;
+      if (LeftPopup) PopupAtCursor();
+      break;
+    case WM_LBUTTONUP:
+      if (clickBegan_) {
+        clickBegan_ = false;
+        if (OnClick) OnClick();
+      }
+      Fire(OnMouseUp, MouseButton::kLeft, MK_LBUTTON);
+      break;
+    case WM_LBUTTONDBLCLK:
+      if (OnDblClick) OnDblClick();
+      if (PopupMenu != nullptr && AutoPopup && !LeftPopup) RunDefaultItem();
+      break;
+    case WM_RBUTTONDOWN:
+      Fire(OnMouseDown, MouseButton::kRight, MK_RBUTTON);
+      PopupAtCursor();
+      break;
+    case WM_RBUTTONUP:
+      Fire(OnMouseUp, MouseButton::kRight, MK_RBUTTON);
+      break;
+    case WM_MBUTTONDOWN:
+      Fire(OnMouseDown, MouseButton::kMiddle, MK_MBUTTON);
+      break;
+    case WM_MBUTTONUP:
+      Fire(OnMouseUp, MouseButton::kMiddle, MK_MBUTTON);
+      break;
+    case WM_MOUSEMOVE:
+      Fire(OnMouseMove, MouseButton::kLeft, 0);
+      break;
+    default:  // the right double click and anything else: nothing
+      break;
+  }
+}
+
+void TTrayIcon::Fire(const MouseEvent& event, MouseButton button, UINT buttonFlag) {
+  if (!event) return;
+  UINT shift = buttonFlag;
+  if (GetKeyState(VK_SHIFT) < 0) shift |= MK_SHIFT;
+  if (GetKeyState(VK_CONTROL) < 0) shift |= MK_CONTROL;
+  if (GetKeyState(VK_MENU) < 0) shift |= kAltFlag;
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  event(button, shift, cursor);
+}
+
+// The menu at the cursor. The owner form comes to the foreground first and gets an empty message after,
+// so that the menu closes when the user clicks elsewhere.
+void TTrayIcon::PopupAtCursor() {
+  if (PopupMenu == nullptr || !AutoPopup) return;
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  ProcessPendingMessages();
+  SetForegroundWindow(owner_);
+  TrackPopupMenu(PopupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner_, nullptr);
+  PostMessageA(owner_, WM_NULL, 0, 0);
+}
+
+// The menu's default item, unless it is disabled, as if it had been chosen.
+void TTrayIcon::RunDefaultItem() {
+  const UINT id = GetMenuDefaultItem(PopupMenu, FALSE, 0);
+  if (id == static_cast<UINT>(-1)) return;
+  SendMessageA(owner_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+LRESULT CALLBACK TTrayIcon::OwnerHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                      DWORD_PTR self) {
+  TTrayIcon* tray = reinterpret_cast<TTrayIcon*>(self);
+  switch (message) {
+    case WM_SHOWWINDOW:  // shown by a show-window call: to the foreground
+      if (wParam != FALSE && lParam == 0) SetForegroundWindow(window);
+      break;
+    case WM_WINDOWPOSCHANGED:  // the active form's focus goes to its first control when it has none
+      if (GetActiveWindow() == window && IsWindowVisible(window) && !IsChild(window, GetFocus())) {
+        if (HWND first = GetNextDlgTabItem(window, nullptr, FALSE)) SetFocus(first);
+      }
+      break;
+    case WM_SYSCOMMAND:  // minimised: to the tray instead, when asked to
+      if ((wParam & 0xFFF0) == SC_MINIMIZE && tray->MinimizeToTray) {
+        ShowWindow(window, SW_HIDE);
+        tray->iconVisible_ = true;
+        tray->ShowIcon();
+        return 0;
+      }
+      break;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace kv

@@ -1,0 +1,14 @@
+#include "fuzz/fuzz_targets.h"
+
+namespace kv::fuzz {
+
+const std::vector<FuzzTarget>& AllTargets() {
+  static const std::vector<FuzzTarget> targets = {
+      {"reg_loader", FuzzRegLoader}, {"extract_file", FuzzExtractFile}, {"read_expanded", FuzzReadExpanded},
+      {"nt_share", FuzzNtShare},     {"icon_index", FuzzIconIndex},     {"guid", FuzzGuid},
+      {"probe", FuzzProbe},
+  };
+  return targets;
+}
+
+}  // namespace kv::fuzz

@@ -1,0 +1,42 @@
+// The .reg loader over any bytes: it loads or refuses, and a refused file changes nothing. A file that
+// loads gives the same registry when it is loaded a second time (later lines win, deletions are final), and
+// leaves no key open.
+#include <string>
+
+#include "fuzz/fuzz_targets.h"
+#include "platform/memory/memory_platform.h"
+#include "tests/testing/registry_dump.h"
+
+namespace kv::fuzz {
+namespace {
+
+std::string Dump(MemoryRegistry& registry) {
+  std::string out;
+  for (std::uint32_t root : {HKEY_LOCAL_MACHINE_CODE, HKEY_CURRENT_USER_CODE, HKEY_USERS_CODE, HKEY_CURRENT_CONFIG_CODE})
+    out += "root " + std::to_string(root) + "\n" + test::DumpRegistry(registry, root);
+  return out;
+}
+
+}  // namespace
+
+int FuzzRegLoader(const std::uint8_t* data, std::size_t size) {
+  const std::string file(reinterpret_cast<const char*>(data), size);
+  MemoryRegistry registry;
+  registry.SetString("HKCU\\Existing", "Kept", "value");
+  const std::string before = Dump(registry);
+
+  std::string error;
+  const bool loaded = registry.LoadRegFile(file, &error);
+  const std::string after = Dump(registry);
+  if (!loaded) {
+    Require(!error.empty(), "a refused file says why");
+    Require(after == before, "a refused file changes nothing");
+  } else {
+    Require(registry.LoadRegFile(file, &error), "a file that loaded loads again");
+    Require(Dump(registry) == after, "loading a file twice gives what loading it once gave");
+  }
+  Require(registry.OpenHandleCount() == 0, "every key opened is closed again");
+  return 0;
+}
+
+}  // namespace kv::fuzz

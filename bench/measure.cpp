@@ -39,7 +39,7 @@ std::string Cell(const std::string& text, std::size_t width) {
 
 Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size) {
   CountingPlatform counting(platform);
-  Engine& engine = InstallEngine(std::make_unique<Engine>(counting.platform()));
+  Engine engine(counting.platform());
   Measurement m;
   m.kind = "probe";
   m.platform = platformName;
@@ -62,7 +62,6 @@ Measurement MeasureProbe(Platform& platform, const std::string& platformName, in
     m.fileCalls = counting.FileSystemCalls();
     TakeCalls(counting, m);
   }
-  InstallEngine(nullptr);
   return m;
 }
 

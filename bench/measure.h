@@ -29,8 +29,9 @@ struct Measurement {
 // "RegOpenKey=12 RegQueryValue=40 ...": the seam calls of a measurement by kind, busiest first.
 std::string CallBreakdown(const Measurement& m);
 
-// A clean full probe (mask 127) over `platform`, counted and timed.
-Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size);
+// A clean full probe (mask 127) over `platform`, counted and timed; `memo` false switches the probe's memo
+// of the file system off, to show what it saves.
+Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo = true);
 // The floor over `platform` for the machine `summary` describes.
 Measurement MeasureFloor(Platform& platform, const std::string& platformName, const MachineSummary& summary);
 

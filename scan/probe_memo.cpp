@@ -24,6 +24,17 @@ void ProbeMemo::RememberAttributes(const std::string& name, std::uint32_t attrib
   if (Active()) attributes_.emplace(name, attributes);
 }
 
+std::optional<std::string> ProbeMemo::SearchPath(const std::string& placed) const {
+  if (!Active()) return std::nullopt;
+  auto found = searchPaths_.find(placed);
+  if (found == searchPaths_.end()) return std::nullopt;
+  return found->second;
+}
+
+void ProbeMemo::RememberSearchPath(const std::string& placed, const std::string& path) {
+  if (Active()) searchPaths_.emplace(placed, path);
+}
+
 ProbeMemo::Scope::Scope(ProbeMemo& memo) : memo_(memo), started_(false) {
   std::thread::id none;
   started_ = memo_.Enabled() && memo_.owner_.compare_exchange_strong(none, std::this_thread::get_id());
@@ -34,6 +45,7 @@ ProbeMemo::Scope::~Scope() {
   memo_.owner_ = std::thread::id();
   memo_.present_.clear();
   memo_.attributes_.clear();
+  memo_.searchPaths_.clear();
 }
 
 }  // namespace kv

@@ -31,6 +31,11 @@ class ProbeMemo {
   std::optional<std::uint32_t> Attributes(const std::string& name) const;
   void RememberAttributes(const std::string& name, std::uint32_t attributes);
 
+  // The full path, made short where it names something that exists, that a name placed in a search
+  // folder became, if already made in this probe.
+  std::optional<std::string> SearchPath(const std::string& placed) const;
+  void RememberSearchPath(const std::string& placed, const std::string& path);
+
   // Starts the memo for one probe on the calling thread, and forgets everything when the probe ends.
   class Scope {
    public:
@@ -50,6 +55,7 @@ class ProbeMemo {
   std::atomic<std::thread::id> owner_{};
   std::unordered_map<std::string, bool> present_;
   std::unordered_map<std::string, std::uint32_t> attributes_;
+  std::unordered_map<std::string, std::string> searchPaths_;
 };
 
 }  // namespace kv

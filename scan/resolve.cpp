@@ -81,6 +81,7 @@ class CommandResolver {
   const std::string& command_;
   bool exemptProgram_ = false;  // the command starts explorer, rundll32 or regsvr32
   bool marked_ = false;         // a candidate was taken as present by that rule
+  std::string placed_;          // the command's text placed in a folder, as written
   std::string path_;            // P: the command's text placed in a folder, as a full (short) path
   std::string candidate_;       // C: P up to a blank
   std::string withExtension_;   // C followed by one of the executable extensions
@@ -166,9 +167,15 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
   // A network folder of the search path, or a folder "\" before a name that starts with a backslash,
   // would reach the network: nothing is looked for there.
   if (IsNetworkPath(path_)) return Outcome::kNotFound;
-  MakeFullPath(path_);
+  if (std::optional<std::string> known = engine_.Memo.SearchPath(path_)) {
+    path_ = *known;
+  } else {
+    placed_ = path_;
+    MakeFullPath(path_);
+    if (!IsNetworkPath(path_)) MakeShortPath(path_);
+    engine_.Memo.RememberSearchPath(placed_, path_);
+  }
   if (IsNetworkPath(path_)) return Outcome::kNotFound;
-  MakeShortPath(path_);
 
   path_ += ' ';
   for (std::size_t blank = path_.find(' '); blank != std::string::npos; blank = path_.find(' ', blank + 1)) {

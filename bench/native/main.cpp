@@ -18,12 +18,12 @@ namespace {
 
 using namespace kv::bench;
 
-int Measure(const std::string& kind, int size, bool calls) {
+int Measure(const std::string& kind, int size, bool calls, bool memo) {
   auto machine = std::make_unique<kv::MemoryPlatform>();
   kv::cli::SetUpWineLikeSystem(*machine);
   MemorySink sink(*machine);
   const MachineSummary summary = GenerateMachine(size, sink);
-  const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size)
+  const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size, memo)
                                         : MeasureFloor(machine->platform(), "memory", summary);
   std::cout << ToLine(m) << std::endl;
   if (calls) std::cerr << m.kind << " calls: " << CallBreakdown(m) << std::endl;
@@ -68,10 +68,12 @@ int main(int argc, char** argv) {
   int size = 1;
   std::string kind;
   bool calls = false;
+  bool noMemo = false;
   for (const char* name : {"probe", "floor"}) {
     CLI::App* sub = app.add_subcommand(name, std::string("Measure the ") + name + " once and print one line");
     sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
     sub->add_flag("--calls", calls, "Also print the seam calls by kind (on standard error)");
+    if (std::string(name) == "probe") sub->add_flag("--no-memo", noMemo, "Probe without the memo of the file system");
     sub->callback([&kind, name] { kind = name; });
   }
   std::vector<std::string> files;
@@ -85,5 +87,5 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   if (*report) return PrintReport(files);
   if (*exporter) return Export(size, regPath, filesPath);
-  return Measure(kind, size, calls);
+  return Measure(kind, size, calls, !noMemo);
 }

@@ -1,5 +1,6 @@
 #include "bench/generator.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/registry_api.h"
@@ -176,7 +177,7 @@ void Verbs(Writer& w, const std::string& typeKey, const Program& p, int verbs, b
   }
 }
 
-void FileTypes(Writer& w, int extensions, int types, int programs, int size) {
+void FileTypes(Writer& w, int extensions, int types, int programs, int applications) {
   for (int t = 0; t < types; ++t) {
     const std::string type = "Kvb.Type" + Number(t, 6);
     w.Key(HKCR, type);
@@ -190,7 +191,6 @@ void FileTypes(Writer& w, int extensions, int types, int programs, int size) {
     if (k % 5 == 0) w.String(HKCR, extension, "Content Type", "application/x-kvb-" + std::to_string(k));
   }
   // Programs registered for "Open with", and the user's choices of them.
-  const int applications = 100 * size;
   for (int a = 0; a < applications; ++a) {
     const Program p = ProgramAt(a % programs);
     const std::string key = "Applications\\" + p.exeName;
@@ -243,9 +243,9 @@ void Fonts(Writer& w, int count) {
   }
 }
 
-void AppPaths(Writer& w, int count) {
+void AppPaths(Writer& w, int count, int programs) {
   for (int i = 0; i < count; ++i) {
-    const Program p = ProgramAt(i);
+    const Program p = ProgramAt(i % programs);
     const std::string key = kCurrentVersion + "\\App Paths\\" + p.exeName;
     w.Key(HKLM, key);
     if (i % 3 == 0) w.String(HKLM, key, "", p.exe);
@@ -255,9 +255,9 @@ void AppPaths(Writer& w, int count) {
   }
 }
 
-void RunEntries(Writer& w, int count) {
+void RunEntries(Writer& w, int count, int programs) {
   for (int r = 0; r < count; ++r) {
-    const Program p = ProgramAt(r);
+    const Program p = ProgramAt(r % programs);
     const bool machine = r % 5 != 4;
     const std::uint32_t root = machine ? HKLM : HKCU;
     const std::string key = (machine ? kCurrentVersion : std::string("Software\\Microsoft\\Windows\\CurrentVersion")) + "\\Run";
@@ -281,12 +281,12 @@ void HelpFiles(Writer& w, int count) {
   }
 }
 
-void RunMru(Writer& w, int count) {
+void RunMru(Writer& w, int count, int programs) {
   const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
   w.Key(HKCU, key);
   std::string order;
   for (int m = 0; m < count; ++m) {
-    const Program p = ProgramAt(m);
+    const Program p = ProgramAt(m % programs);
     std::string name(1, static_cast<char>('a' + m % 26));
     if (m >= 26) name += std::to_string(m / 26);
     if (m < 26) order += name;
@@ -317,39 +317,59 @@ const std::vector<std::string>& SystemDlls() {
   return dlls;
 }
 
-MachineSummary GenerateMachine(int size, MachineSink& sink) {
+MachineShape MachineShape::Size(int factor) {
+  MachineShape shape;
+  for (int* count : {&shape.classIds, &shape.extensions, &shape.fileTypes, &shape.programs, &shape.sharedDlls,
+                     &shape.fonts, &shape.appPaths, &shape.runEntries, &shape.helpFiles, &shape.mruEntries,
+                     &shape.shares, &shape.applications})
+    *count *= factor;
+  return shape;
+}
+
+MachineShape MachineShape::Tiny() {
+  MachineShape shape;
+  shape.classIds = 200;
+  shape.extensions = 50;
+  shape.fileTypes = 30;
+  shape.programs = 15;
+  shape.sharedDlls = 10;
+  shape.fonts = 8;
+  shape.appPaths = 3;
+  shape.runEntries = 5;
+  shape.helpFiles = 3;
+  shape.mruEntries = 4;
+  shape.shares = 2;
+  shape.applications = 2;
+  return shape;
+}
+
+MachineSummary GenerateMachine(const MachineShape& shape, MachineSink& sink) {
   MachineSummary summary;
-  summary.size = size;
+  summary.shape = shape;
   Writer w(sink, summary);
-  const int programs = kUninstallEntries * size;
+  const int programs = std::max(1, shape.programs);
 
   w.Key(HKLM, kCurrentVersion);
   w.String(HKLM, kCurrentVersion, "ProgramFilesDir", kProgramFiles);
   w.String(HKLM, kCurrentVersion, "CommonFilesDir", kProgramFiles + "\\Common Files");
 
   InstallPrograms(w, programs);
-  ClassIds(w, kClassIds * size, programs);
-  FileTypes(w, kExtensions * size, kFileTypes * size, programs, size);
-  Uninstall(w, kUninstallEntries * size);
-  SharedDlls(w, kSharedDlls * size, programs);
-  Fonts(w, kFonts * size);
-  AppPaths(w, kAppPaths * size);
-  RunEntries(w, kRunEntries * size);
-  HelpFiles(w, kHelpFiles * size);
-  RunMru(w, kMruEntries * size);
-  Shares(w, kShares * size);
+  ClassIds(w, shape.classIds, programs);
+  FileTypes(w, shape.extensions, std::max(1, shape.fileTypes), programs, shape.applications);
+  Uninstall(w, shape.programs);
+  SharedDlls(w, shape.sharedDlls, programs);
+  Fonts(w, shape.fonts);
+  AppPaths(w, shape.appPaths, programs);
+  RunEntries(w, shape.runEntries, programs);
+  HelpFiles(w, shape.helpFiles);
+  RunMru(w, shape.mruEntries, programs);
+  Shares(w, shape.shares);
+  return summary;
+}
 
-  summary.classIds = kClassIds * size;
-  summary.extensions = kExtensions * size;
-  summary.fileTypes = kFileTypes * size;
-  summary.uninstallEntries = kUninstallEntries * size;
-  summary.sharedDlls = kSharedDlls * size;
-  summary.fonts = kFonts * size;
-  summary.appPaths = kAppPaths * size;
-  summary.runEntries = kRunEntries * size;
-  summary.helpFiles = kHelpFiles * size;
-  summary.mruEntries = kMruEntries * size;
-  summary.shares = kShares * size;
+MachineSummary GenerateMachine(int size, MachineSink& sink) {
+  MachineSummary summary = GenerateMachine(MachineShape::Size(size), sink);
+  summary.size = size;
   return summary;
 }
 

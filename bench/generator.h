@@ -29,35 +29,43 @@ class MachineSink {
   virtual void AddFolder(const std::string& path) = 0;
 };
 
+// How many of each a machine holds.
+struct MachineShape {
+  int classIds = 20000;
+  int extensions = 5000;
+  int fileTypes = 3000;
+  int programs = 1500;  // installed programs, one uninstall entry each
+  int sharedDlls = 1000;
+  int fonts = 800;
+  int appPaths = 300;
+  int runEntries = 50;
+  int helpFiles = 30;
+  int mruEntries = 26;
+  int shares = 20;
+  int applications = 100;  // programs registered for "Open with", each chosen by the user for one extension
+
+  // The benchmark's machine at size `factor` (1, 2, 4, ...): every count multiplied.
+  static MachineShape Size(int factor);
+  // A machine a hundred times smaller than size 1, for tests.
+  static MachineShape Tiny();
+};
+
 // What a generated machine holds.
 struct MachineSummary {
-  int size = 0;
+  MachineShape shape;
+  int size = 0;                           // the size factor (0 for another shape)
   std::set<std::string> referencedFiles;  // every distinct file or folder an entry names, as a full path
   std::uint64_t keys = 0;                 // registry keys written
   std::uint64_t values = 0;               // registry values written
   std::uint64_t files = 0;                // files and folders created
-  std::int64_t classIds = 0, extensions = 0, fileTypes = 0, uninstallEntries = 0, sharedDlls = 0, fonts = 0,
-               appPaths = 0, runEntries = 0, helpFiles = 0, mruEntries = 0, shares = 0;
 };
-
-// The counts at size 1; every count is multiplied by the size factor.
-constexpr int kClassIds = 20000;
-constexpr int kExtensions = 5000;
-constexpr int kFileTypes = 3000;
-constexpr int kUninstallEntries = 1500;
-constexpr int kSharedDlls = 1000;
-constexpr int kFonts = 800;
-constexpr int kAppPaths = 300;
-constexpr int kRunEntries = 50;
-constexpr int kHelpFiles = 30;
-constexpr int kMruEntries = 26;
-constexpr int kShares = 20;
 
 // The system DLLs that many class registrations name (present on Windows and in every Wine prefix).
 const std::vector<std::string>& SystemDlls();
 
-// Writes the machine of size `size` (1, 2, 4, ...) into `sink`. Programs live in "C:\Program Files",
-// system files in "C:\windows\system32", fonts in "C:\windows\Fonts", as on a real machine.
+// Writes the machine into `sink`. Programs live in "C:\Program Files", system files in
+// "C:\windows\system32", fonts in "C:\windows\Fonts", as on a real machine.
+MachineSummary GenerateMachine(const MachineShape& shape, MachineSink& sink);
 MachineSummary GenerateMachine(int size, MachineSink& sink);
 
 // A sink that writes nothing.

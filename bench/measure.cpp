@@ -24,6 +24,13 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+void TakeCalls(const CountingPlatform& counting, Measurement& m) {
+  for (std::size_t i = 0; i < kSeamCallKinds; ++i) {
+    const SeamCall call = static_cast<SeamCall>(i);
+    if (counting.Count(call) != 0) m.calls[SeamCallName(call)] = counting.Count(call);
+  }
+}
+
 std::string Cell(const std::string& text, std::size_t width) {
   return text.size() >= width ? " " + text : std::string(width - text.size(), ' ') + text;
 }
@@ -53,6 +60,7 @@ Measurement MeasureProbe(Platform& platform, const std::string& platformName, in
     m.peakMb = PeakMemoryMb();
     m.registryCalls = counting.RegistryCalls();
     m.fileCalls = counting.FileSystemCalls();
+    TakeCalls(counting, m);
   }
   InstallEngine(nullptr);
   return m;
@@ -73,9 +81,19 @@ Measurement MeasureFloor(Platform& platform, const std::string& platformName, co
   m.peakMb = PeakMemoryMb();
   m.registryCalls = counting.RegistryCalls();
   m.fileCalls = counting.FileSystemCalls();
+  TakeCalls(counting, m);
   m.result = static_cast<std::int64_t>(counts.missing);
   m.items = counts.values;
   return m;
+}
+
+std::string CallBreakdown(const Measurement& m) {
+  std::vector<std::pair<std::uint64_t, std::string>> sorted;
+  for (const auto& [name, count] : m.calls) sorted.emplace_back(count, name);
+  std::sort(sorted.rbegin(), sorted.rend());
+  std::string out;
+  for (const auto& [count, name] : sorted) out += (out.empty() ? "" : " ") + name + "=" + std::to_string(count);
+  return out;
 }
 
 std::string ToLine(const Measurement& m) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,11 @@ struct Measurement {
   std::uint64_t fileCalls = 0;
   std::int64_t result = 0;  // probe: the driver's result (0: clean); floor: referenced files found missing
   std::uint64_t items = 0;  // probe: items examined; floor: values read
+  std::map<std::string, std::uint64_t> calls;  // seam calls by kind (not part of the line)
 };
+
+// "RegOpenKey=12 RegQueryValue=40 ...": the seam calls of a measurement by kind, busiest first.
+std::string CallBreakdown(const Measurement& m);
 
 // A clean full probe (mask 127) over `platform`, counted and timed.
 Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size);

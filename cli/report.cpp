@@ -50,9 +50,12 @@ void AppendSections(const ProbeReport& report, std::string& out) {
   long items = 0;
   for (const SectionReport& section : report.sections) {
     items += section.items;
+    const bool stopped = report.cancelled && &section == &report.sections.back();
+    const std::string verdict = stopped ? "interrupted"
+                                : section.count == 0 ? "clean"
+                                                     : "list of " + std::to_string(section.count);
     out += PadRight(section.name, nameWidth + 2) + PadRight(section.group, groupWidth + 2) +
-           PadLeft(std::to_string(section.items), 9) + PadLeft(Fixed(section.ms, 1), 11) + "  " +
-           (section.count == 0 ? "clean" : "list of " + std::to_string(section.count)) + "\n";
+           PadLeft(std::to_string(section.items), 9) + PadLeft(Fixed(section.ms, 1), 11) + "  " + verdict + "\n";
   }
   out += std::to_string(report.sections.size()) + (report.sections.size() == 1 ? " section, " : " sections, ") +
          std::to_string(items) + " items, " + Fixed(report.ms, 1) + " ms\n";
@@ -90,7 +93,8 @@ std::string FormatText(const ProbeReport& report) {
     if (!why.value.empty()) out += "  Value: " + Printable(why.value) + (why.type.empty() ? "" : ", " + why.type) + "\n";
     if (!why.data.empty()) out += "  Data:  " + Printable(why.data) + "\n";
     if (!why.rule.empty()) out += "  Rule:  " + why.rule + "\n";
-    out += "  List of the section (" + std::to_string(report.list.size()) + " strings):\n";
+    out += "  List of the section (" + std::to_string(report.list.size()) +
+           (report.list.size() == 1 ? " string):\n" : " strings):\n");
     for (std::size_t i = 0; i < report.list.size() && i < kListShown; ++i)
       out += "    " + (report.list[i].empty() ? std::string("(empty string)") : Printable(report.list[i])) + "\n";
     if (report.list.size() > kListShown)

@@ -53,6 +53,7 @@ void TRegistryCleaner::ItemChecked(TObject& sender) {
 }
 
 std::int32_t TRegistryCleaner::ScanSections() {
+  ProbeMemo::Scope memo(engine_.Memo);
   for (Slot& slot : table_) slot.section->Clear();
   std::int32_t total = 0;
   SetCancelled(false);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "scan/probe_memo.h"
 #include "support/win_info.h"
 
 namespace kv {
@@ -28,6 +29,8 @@ class Engine {
   TWinInfo WinInfo;
   // Set when the program ends; every section loop, the driver and the resolver's extension loop poll it.
   std::atomic<bool> ShuttingDown{false};
+  // What the running probe has learnt of the file system (the driver keeps it for one probe).
+  ProbeMemo Memo;
 };
 
 // The process's engine. Raises std::logic_error when none was installed.

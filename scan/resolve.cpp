@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "platform/handles.h"
 #include "scan/search_lists.h"
@@ -48,6 +49,14 @@ bool QuietFileExists(FileSystemApi& files, const std::string& fileName, FindEntr
   return false;
 }
 
+// The existence test as a probe asks it: answered from the probe's memo when the name was tested before.
+bool MemoFileExists(Engine& engine, const std::string& fileName, FindEntry& entry) {
+  if (std::optional<bool> known = engine.Memo.Present(fileName)) return *known;
+  const bool present = QuietFileExists(engine.platform.files, fileName, entry);
+  engine.Memo.RememberPresent(fileName, present);
+  return present;
+}
+
 // One run of ExtractFileFromCommand. The strings it keeps are reused for every folder and candidate, so
 // that a search allocates nothing per candidate once they have grown to the longest path.
 class CommandResolver {
@@ -64,7 +73,8 @@ class CommandResolver {
   Outcome TryExtensions(std::string& fileName);
   void MakeFullPath(std::string& path);
   void MakeShortPath(std::string& path);
-  bool Exists(const std::string& name) { return QuietFileExists(files_, name, entry_); }
+  bool Exists(const std::string& name) { return MemoFileExists(engine_, name, entry_); }
+  std::uint32_t Attributes(const std::string& name);
 
   Engine& engine_;
   FileSystemApi& files_;
@@ -119,6 +129,9 @@ bool CommandResolver::Resolve(std::string& fileName) {
   // its own way.
   const std::string start = LowerAscii(command_.substr(0, 8));
   exemptProgram_ = start == "explorer" || start == "rundll32" || start == "regsvr32";
+  // A drive path is searched as it stands whatever the folder, so every folder repeats the first search
+  // exactly; within a probe it is searched once.
+  const bool searchedOnce = w.find('\\') == 2 && engine_.Memo.Active();
   for (const std::string& folder : engine_.SearchDirs) {
     switch (SearchIn(folder, w, fileName)) {
       case Outcome::kFound:
@@ -133,6 +146,7 @@ bool CommandResolver::Resolve(std::string& fileName) {
         }
         break;
     }
+    if (searchedOnce) break;
   }
   // Nothing found: fileName is the last candidate tried.
   fileName = candidate_;
@@ -161,7 +175,7 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
     candidate_.assign(path_, 0, blank);
     if (Exists(candidate_)) {
       // Passed over when it is a folder or a volume label (or its attributes cannot be read).
-      if ((files_.GetAttributes(candidate_) & (kAttrVolumeLabel | kAttrDirectory)) != 0) continue;
+      if ((Attributes(candidate_) & (kAttrVolumeLabel | kAttrDirectory)) != 0) continue;
       fileName = candidate_;
       return Outcome::kFound;
     }
@@ -174,6 +188,14 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
     }
   }
   return Outcome::kNotFound;
+}
+
+// A candidate's attributes (all bits set when they cannot be read), from the probe's memo when asked before.
+std::uint32_t CommandResolver::Attributes(const std::string& name) {
+  if (std::optional<std::uint32_t> known = engine_.Memo.Attributes(name)) return *known;
+  const std::uint32_t attributes = files_.GetAttributes(name);
+  engine_.Memo.RememberAttributes(name, attributes);
+  return attributes;
 }
 
 // C followed by each executable extension in turn; the program's end is polled before each test.
@@ -221,7 +243,7 @@ void CommandResolver::MakeShortPath(std::string& path) {
 
 bool SafeFileExists(Engine& engine, const std::string& fileName) {
   FindEntry entry;
-  return QuietFileExists(engine.platform.files, fileName, entry);
+  return MemoFileExists(engine, fileName, entry);
 }
 
 bool ExtractFileFromCommand(Engine& engine, const std::string& command, std::string& fileName) {

@@ -27,8 +27,10 @@ convert -size 192x192 xc:none \
   -stroke '#ffb300' -strokewidth 10 -fill none -draw 'circle 122,122 122,86' \
   "$work/master.png"
 
-convert "$work/master.png" -filter Lanczos -resize 48x48 "$work/48.png"
-convert "$work/master.png" -filter Lanczos -resize 32x32 "$work/32.png"
+# Edges are either opaque or transparent: the monitor's alert shows the icon on a form whose background is
+# a transparent colour key, where half-transparent edge pixels would turn into a light fringe.
+convert "$work/master.png" -filter Lanczos -resize 48x48 -channel A -threshold 50% +channel "$work/48.png"
+convert "$work/master.png" -filter Lanczos -resize 32x32 -channel A -threshold 50% +channel "$work/32.png"
 
 # 16 x 16, pixel for pixel.
 convert -size 16x16 xc:none \

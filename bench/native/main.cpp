@@ -11,13 +11,14 @@
 #include "bench/generator.h"
 #include "bench/measure.h"
 #include "bench/memory_sink.h"
+#include "bench/reg_sink.h"
 #include "cli/machine.h"
 
 namespace {
 
 using namespace kv::bench;
 
-int Measure(const std::string& kind, int size) {
+int Measure(const std::string& kind, int size, bool calls) {
   auto machine = std::make_unique<kv::MemoryPlatform>();
   kv::cli::SetUpWineLikeSystem(*machine);
   MemorySink sink(*machine);
@@ -25,7 +26,19 @@ int Measure(const std::string& kind, int size) {
   const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size)
                                         : MeasureFloor(machine->platform(), "memory", summary);
   std::cout << ToLine(m) << std::endl;
+  if (calls) std::cerr << m.kind << " calls: " << CallBreakdown(m) << std::endl;
   return 0;
+}
+
+int Export(int size, const std::string& regPath, const std::string& filesPath) {
+  std::ofstream reg(regPath, std::ios::binary), files(filesPath, std::ios::binary);
+  if (!reg || !files) {
+    std::cerr << "kvbench: cannot write " << regPath << " or " << filesPath << "\n";
+    return 2;
+  }
+  RegFileSink sink(reg, files);
+  GenerateMachine(size, sink);
+  return reg && files ? 0 : 2;
 }
 
 int PrintReport(const std::vector<std::string>& files) {
@@ -54,15 +67,23 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int size = 1;
   std::string kind;
+  bool calls = false;
   for (const char* name : {"probe", "floor"}) {
     CLI::App* sub = app.add_subcommand(name, std::string("Measure the ") + name + " once and print one line");
     sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
+    sub->add_flag("--calls", calls, "Also print the seam calls by kind (on standard error)");
     sub->callback([&kind, name] { kind = name; });
   }
   std::vector<std::string> files;
   CLI::App* report = app.add_subcommand("report", "Print the table of a run from the files of measurement lines");
   report->add_option("files", files)->required();
+  std::string regPath, filesPath;
+  CLI::App* exporter = app.add_subcommand("export", "Write a generated machine as a .reg file and a list of files");
+  exporter->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
+  exporter->add_option("--reg", regPath, "The registry export to write (REGEDIT4)")->required();
+  exporter->add_option("--files", filesPath, "The list of files to write")->required();
   CLI11_PARSE(app, argc, argv);
   if (*report) return PrintReport(files);
-  return Measure(kind, size);
+  if (*exporter) return Export(size, regPath, filesPath);
+  return Measure(kind, size, calls);
 }

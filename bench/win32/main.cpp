@@ -21,9 +21,11 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int size = 1;
   std::string command;
+  bool calls = false;
   for (const char* name : {"generate", "probe", "floor"}) {
     CLI::App* sub = app.add_subcommand(name, name);
     sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
+    if (std::string(name) != "generate") sub->add_flag("--calls", calls, "Also print the seam calls by kind (stderr)");
     sub->callback([&command, name] { command = name; });
   }
   CLI11_PARSE(app, argc, argv);
@@ -40,12 +42,16 @@ int main(int argc, char** argv) {
       std::printf("kvbench generated size=%d keys=%llu values=%llu files=%llu\n", size,
                   static_cast<unsigned long long>(summary.keys), static_cast<unsigned long long>(summary.values),
                   static_cast<unsigned long long>(summary.files));
-    } else if (command == "probe") {
-      std::printf("%s\n", ToLine(MeasureProbe(kv::Win32Platform(), "wine", size)).c_str());
     } else {
-      NullSink nowhere;
-      const MachineSummary summary = GenerateMachine(size, nowhere);
-      std::printf("%s\n", ToLine(MeasureFloor(kv::Win32Platform(), "wine", summary)).c_str());
+      Measurement m;
+      if (command == "probe") {
+        m = MeasureProbe(kv::Win32Platform(), "wine", size);
+      } else {
+        NullSink nowhere;
+        m = MeasureFloor(kv::Win32Platform(), "wine", GenerateMachine(size, nowhere));
+      }
+      std::printf("%s\n", ToLine(m).c_str());
+      if (calls) std::fprintf(stderr, "%s calls: %s\n", m.kind.c_str(), CallBreakdown(m).c_str());
     }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "kvbench: %s\n", error.what());

@@ -12,7 +12,8 @@ constexpr DWORD kSlackMs = 60000;
 // Three probes, each one interval after the result of the one before, and time to spare.
 constexpr DWORD kThreeProbesMs = 3 * kIntervalMs + kSlackMs;
 
-const char* const kAlertText = "The registry may contain errors. Run Keyvane Pro\rto perform a full scan of the registry?";
+const char* const kAlertText =
+    "The registry may contain errors. Run Keyvane Pro\rto perform a full scan of the registry?";
 
 // Everything the alert must hold; on a mismatch, lists what it does hold.
 void ExpectAlertLayout(HWND alert) {
@@ -25,7 +26,8 @@ void ExpectAlertLayout(HWND alert) {
   EXPECT_TRUE(no && no->id == IDNO) << "no button \"No\" with id " << IDNO;
   if (!label || !yes || !no) {
     for (const Control& control : ChildrenOf(alert))
-      ADD_FAILURE() << "control " << control.className << " id " << control.id << " \"" << Visible(control.text) << "\"";
+      ADD_FAILURE() << "control " << control.className << " id " << control.id << " \"" << Visible(control.text)
+                    << "\"";
   }
 }
 
@@ -49,7 +51,7 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   auto probes = std::make_unique<ThreadWatch>(monitor.pid());
   HWND alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after three faulty probes";
-  EXPECT_GE(probes->Appeared(), 3) << "the alert came before three probes";
+  EXPECT_GE(probes->Appeared(), 3) << "the alert came before three probes: " << probes->Describe();
   ExpectAlertLayout(alert);
   RECT area{};
   GetWindowRect(alert, &area);
@@ -60,8 +62,8 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   probes = std::make_unique<ThreadWatch>(monitor.pid());
   alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after three further faulty probes";
-  EXPECT_GE(probes->Appeared(), 3) << "the next alert came before three further probes";
-  EXPECT_TRUE(LoggedCommandLines(install.standInLog()).empty()) << "\"No\" started the full cleaner";
+  EXPECT_GE(probes->Appeared(), 3) << "the next alert came before three further probes: " << probes->Describe();
+  EXPECT_TRUE(StandInStarts(install.standInLog()).empty()) << "\"No\" started the full cleaner";
 
   // The close box counts as "No".
   PostMessageA(alert, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -70,25 +72,26 @@ TEST(Alert, ComesAfterThreeFaultyProbesAndItsAnswersActAsChosen) {
   probes = std::make_unique<ThreadWatch>(monitor.pid());
   alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after the one closed";
-  EXPECT_GE(probes->Appeared(), 3);
-  EXPECT_TRUE(LoggedCommandLines(install.standInLog()).empty()) << "closing the alert started the full cleaner";
+  EXPECT_GE(probes->Appeared(), 3) << probes->Describe();
+  EXPECT_TRUE(StandInStarts(install.standInLog()).empty()) << "closing the alert started the full cleaner";
 
   // "Yes": the full cleaner beside the monitor, with "Monitoring", in its own folder.
   ASSERT_NO_FATAL_FAILURE(Answer(monitor, alert, "Yes"));
-  std::vector<std::string> started;
+  std::vector<StandInStart> started;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        started = LoggedCommandLines(install.standInLog());
+        started = StandInStarts(install.standInLog());
         return !started.empty();
       },
       kStartMs))
       << "\"Yes\" did not start the full cleaner";
   ASSERT_EQ(started.size(), 1u);
-  EXPECT_EQ(ArgumentsOf(started[0]), "Monitoring") << "command line: " << started[0];
-  EXPECT_NE(started[0].find("vanetide.exe"), std::string::npos) << "command line: " << started[0];
+  const std::string& commandLine = started[0].commandLine;
+  EXPECT_EQ(ArgumentsOf(commandLine), "Monitoring") << "command line: " << commandLine;
+  EXPECT_NE(commandLine.find("vanetide.exe"), std::string::npos) << "command line: " << commandLine;
   std::string folder = install.folder();
   folder.pop_back();
-  EXPECT_TRUE(LogHas(install.standInLog(), "cwd", folder)) << "the full cleaner was not started in its own folder";
+  EXPECT_EQ(started[0].workingFolder, folder) << "the full cleaner was not started in its own folder";
   EXPECT_TRUE(monitor.process().Running());
 }
 
@@ -118,7 +121,8 @@ TEST(Alert, YesWithoutTheFullCleanerNamesTheMissingFile) {
   EXPECT_TRUE(FindChild(box, "Static", expected).has_value()) << "no text \"" << expected << "\"";
   bool errorIcon = false;
   for (const Control& control : ChildrenOf(box)) {
-    if ((control.style & SS_TYPEMASK) == SS_ICON && lstrcmpiA(control.className.c_str(), "Static") == 0) errorIcon = true;
+    if ((control.style & SS_TYPEMASK) == SS_ICON && lstrcmpiA(control.className.c_str(), "Static") == 0)
+      errorIcon = true;
     if (control.text.rfind("Cannot find", 0) == 0 && control.text != expected)
       ADD_FAILURE() << "the message box says \"" << control.text << "\"";
   }
@@ -148,9 +152,9 @@ TEST(Alert, ACheckWhileTheFullCleanerRunsClearsTheHistory) {
   ASSERT_TRUE(monitor.WaitUntilRunning(kStartMs));
 
   // The first alert leaves a known state: an empty history, the timer just started. Two faulty probes
-  // go into the history; then the full cleaner holds its mutex across the next check. Should the
-  // cleaner come up too late for that check (the alert shows first), the round is answered and tried
-  // again.
+  // go into the history; then the full cleaner holds its mutex across the next check (for two intervals,
+  // so that a late timer still falls inside). Should the cleaner come up too late for that check (a
+  // third probe starts first), the round is answered and tried again.
   std::unique_ptr<ThreadWatch> probes;
   Process cleaner;
   for (int round = 1;; ++round) {
@@ -161,24 +165,27 @@ TEST(Alert, ACheckWhileTheFullCleanerRunsClearsTheHistory) {
     probes = std::make_unique<ThreadWatch>(monitor.pid());
     ASSERT_TRUE(WaitUntil([&] { return probes->Ended() >= 2 || monitor.AlertShown(); }, 2 * kIntervalMs + kSlackMs));
     if (monitor.AlertShown()) continue;
-    cleaner = StartStandIn("--hold-mutex " + std::to_string(kIntervalMs + 1500), helperLog);
+    cleaner = StartStandIn("--hold-mutex " + std::to_string(2 * kIntervalMs + 1500), helperLog);
     ASSERT_TRUE(WaitUntil([&] { return LogHas(helperLog, "holding", "Vanetide") || monitor.AlertShown(); }, kStartMs));
+    probes->CatchUp();
     if (probes->Appeared() == 2 && !monitor.AlertShown()) break;
-    cleaner.WaitForExit(2 * kIntervalMs + kSlackMs);
+    cleaner.WaitForExit(3 * kIntervalMs + kSlackMs);
     DeleteFileA(helperLog.c_str());
   }
 
   const int beforeHold = probes->Appeared();
-  ASSERT_TRUE(cleaner.WaitForExit(2 * kIntervalMs + kSlackMs));
+  ASSERT_TRUE(cleaner.WaitForExit(3 * kIntervalMs + kSlackMs));
   EXPECT_EQ(cleaner.ExitCode(), 0u);
-  EXPECT_EQ(probes->Appeared(), beforeHold) << "a probe ran while the full cleaner held its mutex";
+  EXPECT_EQ(probes->Appeared(), beforeHold)
+      << "a probe ran while the full cleaner held its mutex: " << probes->Describe();
   EXPECT_FALSE(monitor.AlertShown());
 
   // Two faulty results were in the history before the skipped check; had they stayed, the next faulty
   // probe would bring the alert. Cleared, it takes three.
   HWND alert = monitor.WaitForAlert(kThreeProbesMs);
   ASSERT_NE(alert, nullptr) << "no alert after the full cleaner ended";
-  EXPECT_GE(probes->Appeared() - beforeHold, 3) << "the check during the full cleaner's run kept the history";
+  EXPECT_GE(probes->Appeared() - beforeHold, 3)
+      << "the check during the full cleaner's run kept the history: " << probes->Describe();
 }
 
 }  // namespace

@@ -28,8 +28,9 @@ std::vector<DWORD> ProcessesUnder(const std::string& folder) {
     char path[MAX_PATH];
     DWORD size = MAX_PATH;
     if (!QueryFullProcessImageNameA(process.get(), 0, path, &size)) continue;
-    if (size >= folder.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, static_cast<int>(folder.size()),
-                                                folder.c_str(), static_cast<int>(folder.size())) == CSTR_EQUAL)
+    if (size >= folder.size() &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, static_cast<int>(folder.size()), folder.c_str(),
+                       static_cast<int>(folder.size())) == CSTR_EQUAL)
       found.push_back(entry.th32ProcessID);
   }
   return found;

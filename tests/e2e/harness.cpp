@@ -15,9 +15,8 @@ namespace {
 const char* const kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char* const kSettingsKey = "Software\\Tamberlyn\\Keyvane";
 
-// Wine's own path conversions (kernel32 exports them); absent on Windows itself.
+// Wine's own path conversion (kernel32 exports it); absent on Windows itself.
 using ToDosFn = WCHAR*(CDECL*)(const char*);
-using ToUnixFn = char*(CDECL*)(const WCHAR*);
 
 std::string Narrow(const WCHAR* wide) {
   int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
@@ -25,14 +24,6 @@ std::string Narrow(const WCHAR* wide) {
   std::string text(static_cast<size_t>(size - 1), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
   return text;
-}
-
-std::wstring Wide(const std::string& text) {
-  int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (size <= 1) return {};
-  std::wstring wide(static_cast<size_t>(size - 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
-  return wide;
 }
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
@@ -57,17 +48,6 @@ std::string DosPath(const std::string& unixPath) {
   if (dos == nullptr) return unixPath;
   std::string result = Narrow(dos);
   HeapFree(GetProcessHeap(), 0, dos);
-  return result;
-}
-
-std::string UnixPath(const std::string& dosPath) {
-  auto toUnix = reinterpret_cast<ToUnixFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (toUnix == nullptr) return dosPath;
-  char* unix = toUnix(Wide(dosPath).c_str());
-  if (unix == nullptr) return dosPath;
-  std::string result = unix;
-  HeapFree(GetProcessHeap(), 0, unix);
   return result;
 }
 
@@ -99,8 +79,8 @@ std::string ScratchRoot() {
 
 void RemoveTree(const std::string& folder) {
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  UniqueFindHandle find(FindFirstFileA((folder + "*").c_str(), &data));
+  if (find) {
     do {
       const std::string name = data.cFileName;
       if (name == "." || name == "..") continue;
@@ -110,8 +90,7 @@ void RemoveTree(const std::string& folder) {
         RemoveTree(path + "\\");
       else
         DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &data));
   }
   RemoveDirectoryA(folder.c_str());
 }
@@ -315,7 +294,7 @@ Process Process::Start(const std::string& program, const std::string& arguments,
     ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
     return Process();
   }
-  CloseHandle(info.hThread);
+  UniqueHandle thread(info.hThread);
   return Process(UniqueHandle(info.hProcess), info.dwProcessId);
 }
 
@@ -387,7 +366,9 @@ namespace {
 // The stand-in reads the log's name from its environment, which it inherits from us.
 class ScopedLogVariable {
  public:
-  explicit ScopedLogVariable(const std::string& logPath) { SetEnvironmentVariableA("KV_VANETIDE_LOG", logPath.c_str()); }
+  explicit ScopedLogVariable(const std::string& logPath) {
+    SetEnvironmentVariableA("KV_VANETIDE_LOG", logPath.c_str());
+  }
   ~ScopedLogVariable() { SetEnvironmentVariableA("KV_VANETIDE_LOG", nullptr); }
 };
 
@@ -416,11 +397,18 @@ std::vector<std::pair<std::string, std::string>> ReadStandInLog(const std::strin
   return lines;
 }
 
-std::vector<std::string> LoggedCommandLines(const std::string& logPath) {
-  std::vector<std::string> commandLines;
-  for (const auto& [tag, text] : ReadStandInLog(logPath))
-    if (tag == "cmdline") commandLines.push_back(text);
-  return commandLines;
+std::vector<StandInStart> StandInStarts(const std::string& logPath) {
+  // Each start writes its command line, then its working folder: a start is complete with the second.
+  std::vector<StandInStart> starts;
+  std::optional<std::string> commandLine;
+  for (const auto& [tag, text] : ReadStandInLog(logPath)) {
+    if (tag == "cmdline") commandLine = text;
+    if (tag == "cwd" && commandLine) {
+      starts.push_back(StandInStart{*commandLine, text});
+      commandLine.reset();
+    }
+  }
+  return starts;
 }
 
 bool LogHas(const std::string& logPath, const std::string& tag, const std::string& text) {
@@ -478,7 +466,8 @@ bool Screenshot(const std::string& name, const RECT* area, int zoom) {
     const std::string crop = folder + "/" + name + ".png";
     script += " && convert '" + screen + "' -crop " + std::to_string(area->right - area->left + 2 * margin) + "x" +
               std::to_string(area->bottom - area->top + 2 * margin) + "+" + std::to_string(left) + "+" +
-              std::to_string(top) + " +repage -scale " + std::to_string(100 * zoom) + "% png:'" + crop + ".part' && mv '" + crop + ".part' '" + crop + "'";
+              std::to_string(top) + " +repage -scale " + std::to_string(100 * zoom) + "% png:'" + crop +
+              ".part' && mv '" + crop + ".part' '" + crop + "'";
   }
   script += " ; echo $? > '" + done + "'";
   std::string commandLine = "/bin/sh -c \"" + script + "\"";
@@ -489,12 +478,10 @@ bool Screenshot(const std::string& name, const RECT* area, int zoom) {
     ADD_FAILURE() << "cannot start the screenshot script: error " << GetLastError();
     return false;
   }
-  if (info.hProcess != nullptr) CloseHandle(info.hProcess);
-  if (info.hThread != nullptr) CloseHandle(info.hThread);
+  // A Linux program gives no handles to wait on; whatever it gives is let go at once.
+  UniqueHandle process(info.hProcess), thread(info.hThread);
   const std::string marker = DosPath(done);
-  if (!WaitUntil(
-          [&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; },
-          30000, 50)) {
+  if (!WaitUntil([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000, 50)) {
     ADD_FAILURE() << "screenshot " << name << " not taken within 30 s";
     return false;
   }
@@ -545,9 +532,15 @@ void ThreadWatch::Run() {
     const std::vector<DWORD> now = ThreadsOf(pid_);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      for (auto& [id, alive] : seen_) alive = std::find(now.begin(), now.end(), id) != now.end();
+      const auto time = Clock::now();
+      for (auto& [id, seen] : seen_) {
+        seen.alive = std::find(now.begin(), now.end(), id) != now.end();
+        if (seen.alive) seen.last = time;
+      }
       for (DWORD id : now)
-        if (std::find(baseline_.begin(), baseline_.end(), id) == baseline_.end()) seen_.emplace(id, true);
+        if (std::find(baseline_.begin(), baseline_.end(), id) == baseline_.end())
+          seen_.emplace(id, Seen{true, time, time});
+      ++passes_;
     }
     changed_.notify_all();
     Sleep(pollMs_);
@@ -561,19 +554,39 @@ int ThreadWatch::Appeared() const {
 
 int ThreadWatch::Ended() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<int>(std::count_if(seen_.begin(), seen_.end(), [](const auto& entry) { return !entry.second; }));
+  return static_cast<int>(
+      std::count_if(seen_.begin(), seen_.end(), [](const auto& entry) { return !entry.second.alive; }));
 }
 
 bool ThreadWatch::NewThreadAlive() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return std::any_of(seen_.begin(), seen_.end(), [](const auto& entry) { return entry.second; });
+  return std::any_of(seen_.begin(), seen_.end(), [](const auto& entry) { return entry.second.alive; });
 }
 
 bool ThreadWatch::WaitForNewThread(DWORD timeoutMs) const {
   std::unique_lock<std::mutex> lock(mutex_);
   return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
-    return std::any_of(seen_.begin(), seen_.end(), [](const auto& entry) { return entry.second; });
+    return std::any_of(seen_.begin(), seen_.end(), [](const auto& entry) { return entry.second.alive; });
   });
+}
+
+void ThreadWatch::CatchUp() const {
+  std::unique_lock<std::mutex> lock(mutex_);
+  // The pass under way may have begun before the call: wait for the one after it.
+  const unsigned long long target = passes_ + 2;
+  changed_.wait_for(lock, std::chrono::seconds(10), [&] { return passes_ >= target; });
+}
+
+std::string ThreadWatch::Describe() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto ms = [](Clock::duration duration) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
+  };
+  std::string text = std::to_string(seen_.size()) + " new thread(s), in " + std::to_string(passes_) + " looks";
+  for (const auto& [id, seen] : seen_)
+    text += "; thread " + std::to_string(id) + " from " + ms(seen.first - start_) + " ms for " +
+            ms(seen.last - seen.first) + " ms" + (seen.alive ? " (alive)" : "");
+  return text;
 }
 
 }  // namespace kv::e2e

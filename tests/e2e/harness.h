@@ -35,9 +35,8 @@ Paths& TestPaths();
 // The monitor test build's check interval (the build passes the same number to the monitor).
 constexpr DWORD kIntervalMs = KV_E2E_TIMER_INTERVAL_MS;
 
-// A Linux path as this program sees it under Wine; unchanged where there is no Wine.
+// A Linux path as this program sees it under Wine; unchanged where there is no Wine, or not absolute.
 std::string DosPath(const std::string& unixPath);
-std::string UnixPath(const std::string& dosPath);
 
 using Clock = std::chrono::steady_clock;
 long long MillisecondsSince(Clock::time_point start);
@@ -107,7 +106,7 @@ class ScopedWineVersion {
 // come before it, both in the order they were written and in the order of their names, so that each
 // probe takes long enough to be watched. All of them are removed after the test.
 // Sound entries enough for a probe that a thread watch cannot miss.
-constexpr int kSlowProbeEntries = 200;
+constexpr int kSlowProbeEntries = 500;
 class SeededFault {
  public:
   explicit SeededFault(int soundEntriesBefore = 0);
@@ -219,7 +218,12 @@ Process StartStandIn(const std::string& arguments, const std::string& logPath);
 
 // The stand-in's log: one (tag, text) pair per line.
 std::vector<std::pair<std::string, std::string>> ReadStandInLog(const std::string& logPath);
-std::vector<std::string> LoggedCommandLines(const std::string& logPath);
+// The starts of the stand-in that the log records completely: its command line and working folder.
+struct StandInStart {
+  std::string commandLine;
+  std::string workingFolder;
+};
+std::vector<StandInStart> StandInStarts(const std::string& logPath);
 bool LogHas(const std::string& logPath, const std::string& tag, const std::string& text);
 // The arguments of a command line: what follows the program's name (quoted or not), trimmed.
 std::string ArgumentsOf(const std::string& commandLine);
@@ -237,16 +241,21 @@ bool Screenshot(const std::string& name, const RECT* area = nullptr, int zoom = 
 // period can be missed, so counts are lower bounds.
 class ThreadWatch {
  public:
-  explicit ThreadWatch(DWORD pid, DWORD pollMs = 5);
+  explicit ThreadWatch(DWORD pid, DWORD pollMs = 20);
   ~ThreadWatch();
   ThreadWatch(const ThreadWatch&) = delete;
   ThreadWatch& operator=(const ThreadWatch&) = delete;
 
-  int Appeared() const;        // threads seen that were not there when the watch began
-  int Ended() const;           // of those, the ones gone again
+  int Appeared() const;  // threads seen that were not there when the watch began
+  int Ended() const;     // of those, the ones gone again
   bool NewThreadAlive() const;
   // Waits until a new thread is alive (a probe is running); false when none came within the time.
   bool WaitForNewThread(DWORD timeoutMs) const;
+  // Waits until the watch has looked at the threads afresh, so that a thread started before the call
+  // and still alive is counted.
+  void CatchUp() const;
+  // The threads seen, for failure messages: when each was first seen and for how long.
+  std::string Describe() const;
 
  private:
   void Run();
@@ -255,7 +264,13 @@ class ThreadWatch {
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::vector<DWORD> baseline_;
-  std::map<DWORD, bool> seen_;  // thread id -> still alive
+  struct Seen {
+    bool alive = true;
+    Clock::time_point first, last;
+  };
+  std::map<DWORD, Seen> seen_;  // by thread id
+  Clock::time_point start_ = Clock::now();
+  unsigned long long passes_ = 0;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

@@ -61,9 +61,8 @@ TEST(IdleCost, OneProbeOfThisPrefix) {
     DWORD mask;
     const char* name;
   };
-  const Group groups[] = {{127, "all sections"},     {1, "Startup"},         {2, "Shared DLLs"},
-                          {4, "Font Entries"},       {8, "Application Info"}, {16, "Miscellaneous"},
-                          {32, "COM/ActiveX"},       {64, "File Extensions"}};
+  const Group groups[] = {{127, "all sections"},   {1, "Startup"},        {2, "Shared DLLs"},  {4, "Font Entries"},
+                          {8, "Application Info"}, {16, "Miscellaneous"}, {32, "COM/ActiveX"}, {64, "File Extensions"}};
   for (const Group& group : groups) {
     ScopedSettings settings;
     settings.monitoring.SetDword(1);

@@ -41,16 +41,16 @@ TEST(Tray, DoubleClickRunsTheDefaultItem) {
   Screenshot("tray-icon", area != nullptr ? &rect : nullptr, /*zoom=*/3);
 
   PostMessageA(monitor.Tray(), kTrayCallback, 1, WM_LBUTTONDBLCLK);
-  std::vector<std::string> started;
+  std::vector<StandInStart> started;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        started = LoggedCommandLines(install.standInLog());
+        started = StandInStarts(install.standInLog());
         return !started.empty();
       },
       kStartMs))
       << "a double click did not run \"Run Keyvane Pro\"";
   ASSERT_EQ(started.size(), 1u);
-  EXPECT_EQ(ArgumentsOf(started[0]), "Monitoring") << "command line: " << started[0];
+  EXPECT_EQ(ArgumentsOf(started[0].commandLine), "Monitoring") << "command line: " << started[0].commandLine;
   EXPECT_EQ(OpenMenu(), nullptr) << "a double click opened the menu";
   EXPECT_TRUE(monitor.process().Running());
 }
@@ -104,7 +104,7 @@ TEST(Tray, RightClickOpensTheMenuAtTheCursor) {
   // The menu closes the way it does when the user clicks elsewhere; nothing is run.
   PressKeys(menu, {VK_ESCAPE});
   EXPECT_TRUE(WaitUntil([] { return OpenMenu() == nullptr; }, kStartMs)) << "the menu does not close";
-  EXPECT_TRUE(LoggedCommandLines(install.standInLog()).empty());
+  EXPECT_TRUE(StandInStarts(install.standInLog()).empty());
   EXPECT_TRUE(monitor.process().Running());
 }
 
@@ -122,15 +122,15 @@ TEST(Tray, MenuItemsRunTheFullCleanerAndExit) {
   HWND menu = RightClick(monitor);
   ASSERT_NE(menu, nullptr);
   PressKeys(menu, {VK_DOWN, VK_RETURN});
-  std::vector<std::string> started;
+  std::vector<StandInStart> started;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        started = LoggedCommandLines(install.standInLog());
+        started = StandInStarts(install.standInLog());
         return !started.empty();
       },
       kStartMs))
       << "the first item did not run the full cleaner";
-  EXPECT_EQ(ArgumentsOf(started[0]), "Monitoring") << "command line: " << started[0];
+  EXPECT_EQ(ArgumentsOf(started[0].commandLine), "Monitoring") << "command line: " << started[0].commandLine;
   ASSERT_TRUE(WaitUntil([] { return OpenMenu() == nullptr; }, kStartMs));
   ASSERT_TRUE(monitor.process().Running());
 
@@ -139,7 +139,7 @@ TEST(Tray, MenuItemsRunTheFullCleanerAndExit) {
   PressKeys(menu, {VK_DOWN, VK_DOWN, VK_RETURN});
   ASSERT_TRUE(monitor.process().WaitForExit(kStartMs)) << "\"Exit\" did not end the monitor";
   EXPECT_EQ(monitor.process().ExitCode(), 0u);
-  EXPECT_EQ(LoggedCommandLines(install.standInLog()).size(), 1u);
+  EXPECT_EQ(StandInStarts(install.standInLog()).size(), 1u);
 }
 
 }  // namespace

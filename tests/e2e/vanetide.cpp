@@ -45,8 +45,9 @@ std::string LogPath() {
 // Appends one "tag<TAB>text" line. The file is opened for each line with full sharing, so that a test can
 // read it at any time and several stand-ins may write to it in turn.
 void Log(const std::string& tag, const std::string& text) {
-  UniqueHandle file(CreateFileA(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file(CreateFileA(LogPath().c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   const std::string line = tag + "\t" + text + "\r\n";
   DWORD written = 0;
@@ -135,7 +136,8 @@ int main(int argc, char** argv) {
       else
         ok = SetSetting(option == "--set-monitoring" ? "Monitoring" : "Items For Monitoring", number) && ok;
     } else if (option == "--post") {
-      if (operand == nullptr || (std::strcmp(operand, "KVMustDie") != 0 && std::strcmp(operand, "KVMonitoringDisable") != 0)) {
+      if (operand == nullptr ||
+          (std::strcmp(operand, "KVMustDie") != 0 && std::strcmp(operand, "KVMonitoringDisable") != 0)) {
         Log("error", "--post needs KVMustDie or KVMonitoringDisable");
         return kUsageError;
       }

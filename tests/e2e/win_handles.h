@@ -1,4 +1,5 @@
-// Owners of raw Win32 handles for the end-to-end programs: kernel objects and registry keys.
+// Owners of raw Win32 handles for the end-to-end programs: kernel objects, directory searches and
+// registry keys.
 #pragma once
 
 #include <windows.h>
@@ -30,6 +31,23 @@ class UniqueHandle {
 
  private:
   HANDLE handle_ = nullptr;
+};
+
+// A directory search of FindFirstFile; closed on destruction.
+class UniqueFindHandle {
+ public:
+  explicit UniqueFindHandle(HANDLE find) : find_(find) {}
+  UniqueFindHandle(const UniqueFindHandle&) = delete;
+  UniqueFindHandle& operator=(const UniqueFindHandle&) = delete;
+  ~UniqueFindHandle() {
+    if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
+  }
+
+  HANDLE get() const { return find_; }
+  explicit operator bool() const { return find_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE find_;
 };
 
 // An open registry key; closed on destruction.

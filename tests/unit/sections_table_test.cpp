@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -15,14 +16,31 @@ namespace {
 TEST(SectionsTable, ThirteenSectionsInScanOrder) {
   MemoryMachine machine;
   TRegistryCleaner cleaner(machine.Load());
-  std::vector<std::pair<std::uint32_t, std::string>> table;
-  for (const auto& slot : cleaner.Sections()) table.emplace_back(slot.bit, slot.section->ClassName());
-  EXPECT_EQ(table, (std::vector<std::pair<std::uint32_t, std::string>>{
-                       {1, "TStartUpSectionHKLM"}, {1, "TStartUpSectionHKCU"}, {1, "TStartUpSectionSL"},
-                       {2, "TSharedDLL"},          {4, "TRegFonts"},           {8, "TUninstallInfo"},
-                       {8, "TAppPath"},            {16, "TSharedFolders"},     {16, "TWinHelp"},
-                       {16, "THTMLHelp"},          {16, "TMRUList"},           {32, "TClsIdTYPES"},
-                       {64, "TFileExtCommands"}}));
+  using Slots = std::vector<std::tuple<std::uint32_t, std::string, bool>>;
+  Slots table;
+  for (const auto& slot : cleaner.Sections())
+    table.emplace_back(slot.bit, slot.section->ClassName(), slot.progressAfter);
+  // Only the uninstall section is followed by no progress event.
+  EXPECT_EQ(table, (Slots{{1, "TStartUpSectionHKLM", true}, {1, "TStartUpSectionHKCU", true},
+                          {1, "TStartUpSectionSL", true},   {2, "TSharedDLL", true},
+                          {4, "TRegFonts", true},           {8, "TUninstallInfo", false},
+                          {8, "TAppPath", true},            {16, "TSharedFolders", true},
+                          {16, "TWinHelp", true},           {16, "THTMLHelp", true},
+                          {16, "TMRUList", true},           {32, "TClsIdTYPES", true},
+                          {64, "TFileExtCommands", true}}));
+}
+
+TEST(SectionsTable, ApplicationInfoGroupFiresNoEventAfterTheUninstallSection) {
+  MemoryMachine machine;
+  const std::string uninstall = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App";
+  machine.memory.registry.SetString(uninstall, "DisplayName", "App");
+  machine.memory.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\app.exe", "", "");
+  TRegistryCleaner cleaner(machine.Load());
+  cleaner.Mask = 8;
+  std::vector<std::string> events;
+  cleaner.OnProgress = [&](TObject& sender) { events.push_back(sender.ClassName()); };
+  EXPECT_EQ(cleaner.ScanSections(), 0);
+  EXPECT_EQ(events, (std::vector<std::string>{"TUninstallInfo", "TAppPath", "TRegistryCleaner"}));
 }
 
 TEST(SectionsTable, TheDriverReportsTheFirstFaultySectionOfTheMask) {

@@ -1,0 +1,39 @@
+#include "scan/probe_memo.h"
+
+namespace kv {
+
+std::optional<bool> ProbeMemo::Present(const std::string& name) const {
+  if (!Active()) return std::nullopt;
+  auto found = present_.find(name);
+  if (found == present_.end()) return std::nullopt;
+  return found->second;
+}
+
+void ProbeMemo::RememberPresent(const std::string& name, bool present) {
+  if (Active()) present_.emplace(name, present);
+}
+
+std::optional<std::uint32_t> ProbeMemo::Attributes(const std::string& name) const {
+  if (!Active()) return std::nullopt;
+  auto found = attributes_.find(name);
+  if (found == attributes_.end()) return std::nullopt;
+  return found->second;
+}
+
+void ProbeMemo::RememberAttributes(const std::string& name, std::uint32_t attributes) {
+  if (Active()) attributes_.emplace(name, attributes);
+}
+
+ProbeMemo::Scope::Scope(ProbeMemo& memo) : memo_(memo), started_(false) {
+  std::thread::id none;
+  started_ = memo_.Enabled() && memo_.owner_.compare_exchange_strong(none, std::this_thread::get_id());
+}
+
+ProbeMemo::Scope::~Scope() {
+  if (!started_) return;
+  memo_.owner_ = std::thread::id();
+  memo_.present_.clear();
+  memo_.attributes_.clear();
+}
+
+}  // namespace kv

@@ -1,0 +1,55 @@
+// What one probe remembers of the file system. Many registry entries name the same files (thousands of
+// class registrations name the same few system DLLs; every command of a program begins with the same
+// folders, each tried with every executable extension), and within one probe the answer for a name does
+// not change. The driver keeps the memo for the length of a probe; it answers only on the thread that
+// runs that probe, and everywhere else (another thread, outside a probe, or when switched off) every test
+// asks the file system, as it does without it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+namespace kv {
+
+class ProbeMemo {
+ public:
+  // Whether probes use the memo (they do unless it is switched off, to compare or to measure).
+  void SetEnabled(bool enabled) { enabled_ = enabled; }
+  bool Enabled() const { return enabled_.load(); }
+
+  // True on the thread of a running probe with the memo enabled: the memo answers there.
+  bool Active() const { return owner_.load() == std::this_thread::get_id(); }
+
+  // Whether a directory search finds `name` as a file, if already asked in this probe.
+  std::optional<bool> Present(const std::string& name) const;
+  void RememberPresent(const std::string& name, bool present);
+  // The attributes of `name`, if already asked in this probe.
+  std::optional<std::uint32_t> Attributes(const std::string& name) const;
+  void RememberAttributes(const std::string& name, std::uint32_t attributes);
+
+  // Starts the memo for one probe on the calling thread, and forgets everything when the probe ends.
+  class Scope {
+   public:
+    explicit Scope(ProbeMemo& memo);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    ProbeMemo& memo_;
+    bool started_;
+  };
+
+ private:
+  std::atomic<bool> enabled_{true};
+  // The probe's thread while a probe runs; no thread otherwise. Only that thread touches the maps.
+  std::atomic<std::thread::id> owner_{};
+  std::unordered_map<std::string, bool> present_;
+  std::unordered_map<std::string, std::uint32_t> attributes_;
+};
+
+}  // namespace kv

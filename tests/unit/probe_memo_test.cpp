@@ -1,0 +1,242 @@
+// The probe's memo of the file system changes no verdict: over randomised file sets, search paths and
+// registries, the resolver and whole probes answer with the memo exactly as without it. And the memo is
+// the probe's alone: other threads, and tests outside a probe, still ask the file system.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "scan/cleaner.h"
+#include "scan/resolve.h"
+#include "tests/testing/memory_machine.h"
+
+namespace kv::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const Strings kFolders = {"C:\\Program Files", "C:\\Program Files\\App", "C:\\Program Files\\My App", "C:\\Program",
+                          "C:\\Tools",         "C:\\WINDOWS",           "C:\\WINDOWS\\system32",     "C:\\x y",
+                          "C:\\Data",          "D:\\Games"};
+const Strings kNames = {"app.exe", "app",     "tool.com",    "My App.exe", "run.bat", "lib.dll", "Files.exe",
+                        "y.exe",   "App.exe", "readme.txt",  "x.com",      "Files",   "My",      "notepad.exe"};
+const Strings kArguments = {"", " %1", " /s", " -x y", " \"%1\"", "  two  blanks", " /p \"%1\"", ",Entry"};
+const Strings kExtensions = {".COM", ".EXE", ".BAT", ".CMD"};
+
+class Random {
+ public:
+  explicit Random(unsigned seed) : engine_(seed) {}
+  std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(engine_); }
+  bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(engine_) < p; }
+  const std::string& Pick(const Strings& from) { return from[Below(from.size())]; }
+
+ private:
+  std::mt19937 engine_;
+};
+
+// A machine of random files and folders (some names are folders where a file would be expected), a random
+// search path and executable extensions, and a random current folder.
+void RandomFiles(Random& random, MemoryPlatform& machine) {
+  for (const std::string& folder : kFolders) machine.files.AddDirectory(folder);
+  for (const std::string& folder : kFolders) {
+    for (const std::string& name : kNames) {
+      if (machine.files.Exists(folder + "\\" + name)) continue;  // one of the folders ("...\\App")
+      if (random.Chance(0.25)) machine.files.AddFile(folder + "\\" + name);
+      else if (random.Chance(0.04)) machine.files.AddDirectory(folder + "\\" + name);
+    }
+  }
+  std::string path;
+  for (std::size_t i = 0, n = random.Below(5); i < n; ++i) path += random.Pick(kFolders) + (random.Chance(0.5) ? "\\;" : ";");
+  if (random.Chance(0.3)) path += random.Pick(kFolders);
+  machine.system.SetEnvironment("Path", path);
+  std::string extensions;
+  for (const std::string& extension : kExtensions)
+    if (random.Chance(0.6)) extensions += extension + ";";
+  machine.system.SetEnvironment("PathExt", extensions);
+  machine.files.SetCurrentDirectory(random.Pick(kFolders));
+}
+
+std::string RandomName(Random& random) {
+  switch (random.Below(4)) {
+    case 0: return random.Pick(kNames);
+    case 1: return random.Pick(kFolders) + "\\*.com";
+    default: return random.Pick(kFolders) + "\\" + random.Pick(kNames);
+  }
+}
+
+std::string RandomCommand(Random& random) {
+  std::string target = random.Below(3) == 0 ? random.Pick(kNames)
+                       : random.Below(4) == 0 ? "App\\" + random.Pick(kNames)
+                                              : random.Pick(kFolders) + "\\" + random.Pick(kNames);
+  if (random.Chance(0.4)) target = "\"" + target + "\"";
+  std::string command = target + random.Pick(kArguments);
+  switch (random.Below(16)) {
+    case 0: return "rundll32 " + command;
+    case 1: return "explorer.exe " + command;
+    case 2: return "regsvr32 /s " + command;
+    case 3: return "%1";
+    case 4: return "";
+    case 5: return "<" + command;
+    case 6: return "\\\\server\\share\\" + random.Pick(kNames);
+    case 7: return random.Pick(kFolders) + "\\*.com" + random.Pick(kArguments);
+    default: return command;
+  }
+}
+
+struct Answer {
+  bool result;
+  std::string fileName;
+  bool operator==(const Answer& other) const { return result == other.result && fileName == other.fileName; }
+};
+
+TEST(ProbeMemo, ResolverAnswersAreTheSameWithAndWithoutIt) {
+  std::size_t plainCalls = 0, memoCalls = 0;
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    Random random(seed);
+    MemoryMachine machine;
+    RandomFiles(random, machine.memory);
+    Engine& engine = machine.Load();
+    Strings commands, names;
+    for (int i = 0; i < 40; ++i) commands.push_back(RandomCommand(random));
+    for (int i = 0; i < 20; ++i) names.push_back(RandomName(random));
+
+    machine.memory.files.ClearCalls();
+    std::vector<Answer> plain;
+    std::vector<bool> plainPresent, plainFolder;
+    for (const std::string& command : commands) {
+      Answer answer{false, ""};
+      answer.result = ExtractFileFromCommand(engine, command, answer.fileName);
+      plain.push_back(answer);
+    }
+    for (const std::string& name : names) {
+      plainPresent.push_back(SafeFileExists(engine, name));
+      plainFolder.push_back(DirectoryExists(engine, name));
+    }
+    plainCalls += machine.memory.files.Calls().size();
+
+    machine.memory.files.ClearCalls();
+    ProbeMemo::Scope probe(engine.Memo);
+    ASSERT_TRUE(engine.Memo.Active());
+    // Twice over: the second round is answered from what the first one asked.
+    for (int round = 0; round < 2; ++round) {
+      for (std::size_t i = 0; i < commands.size(); ++i) {
+        Answer answer{false, ""};
+        answer.result = ExtractFileFromCommand(engine, commands[i], answer.fileName);
+        EXPECT_TRUE(answer == plain[i]) << "seed " << seed << " round " << round << ": [" << commands[i] << "] gives "
+                                        << answer.result << " [" << answer.fileName << "], without the memo "
+                                        << plain[i].result << " [" << plain[i].fileName << "]";
+      }
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(SafeFileExists(engine, names[i]), plainPresent[i]) << "seed " << seed << ": [" << names[i] << "]";
+        EXPECT_EQ(DirectoryExists(engine, names[i]), plainFolder[i]) << "seed " << seed << ": [" << names[i] << "]";
+      }
+    }
+    memoCalls += machine.memory.files.Calls().size();
+  }
+  // Not a vacuous comparison: the memo did answer.
+  EXPECT_LT(memoCalls, plainCalls);
+}
+
+// A registry with entries in every section, their data drawn from the same random commands and names.
+void RandomRegistry(Random& random, MemoryRegistry& registry) {
+  const std::string cv = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  auto some = [&](int most) { return static_cast<int>(random.Below(static_cast<std::size_t>(most) + 1)); };
+  for (int i = 0, n = some(3); i < n; ++i) registry.SetString(cv + "\\Run", "r" + std::to_string(i), RandomCommand(random));
+  for (int i = 0, n = some(3); i < n; ++i)
+    registry.SetString("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "u" + std::to_string(i), RandomCommand(random));
+  for (int i = 0, n = some(3); i < n; ++i) registry.SetDword(cv + "\\SharedDLLs", RandomName(random), 1);
+  for (int i = 0, n = some(3); i < n; ++i)
+    registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "f" + std::to_string(i), RandomName(random));
+  for (int i = 0, n = some(3); i < n; ++i) {
+    const std::string key = cv + "\\Uninstall\\p" + std::to_string(i);
+    registry.SetString(key, "DisplayName", "Product");
+    registry.SetString(key, "UninstallString", RandomCommand(random));
+  }
+  for (int i = 0, n = some(3); i < n; ++i) registry.SetString(cv + "\\App Paths\\a" + std::to_string(i) + ".exe", "", RandomCommand(random));
+  for (int i = 0, n = some(2); i < n; ++i)
+    registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\Help", random.Pick(kNames), random.Pick(kFolders));
+  const std::string mru = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
+  registry.SetString(mru, "MRUList", "ab");
+  for (const char* letter : {"a", "b"}) registry.SetString(mru, letter, RandomCommand(random) + "\\1");
+  for (int i = 0, n = some(4); i < n; ++i) {
+    const std::string id = "HKCR\\CLSID\\{00000000-0000-0000-0000-00000000000" + std::to_string(i) + "}";
+    registry.SetString(id + "\\InProcServer32", "", RandomCommand(random));
+    if (random.Chance(0.5)) registry.SetString(id + "\\DefaultIcon", "", RandomName(random) + ",1");
+    if (random.Chance(0.3)) registry.SetString(id + "\\LocalServer32", "", RandomCommand(random));
+  }
+  for (int i = 0, n = some(3); i < n; ++i) {
+    const std::string type = "HKCR\\type" + std::to_string(i);
+    registry.SetString("HKCR\\.e" + std::to_string(i), "", "type" + std::to_string(i));
+    registry.SetString(type + "\\shell\\open\\command", "", RandomCommand(random));
+    if (random.Chance(0.5)) registry.SetString(type + "\\shell\\edit\\command", "", RandomCommand(random));
+    if (random.Chance(0.5)) registry.SetString(type + "\\DefaultIcon", "", RandomName(random) + ",0");
+  }
+}
+
+TEST(ProbeMemo, ProbeVerdictsAreTheSameWithAndWithoutIt) {
+  int faults = 0;
+  for (unsigned seed = 1; seed <= 150; ++seed) {
+    Random random(seed);
+    MemoryMachine machine;
+    RandomFiles(random, machine.memory);
+    RandomRegistry(random, machine.memory.registry);
+    Engine& engine = machine.Load();
+    TRegistryCleaner cleaner(engine);
+    for (std::int32_t mask : {127, 1, 2, 4, 8, 16, 32, 64}) {
+      cleaner.Mask = mask;
+      engine.Memo.SetEnabled(false);
+      const std::int32_t plain = cleaner.ScanSections();
+      std::vector<Strings> plainLists;
+      for (const auto& slot : cleaner.Sections()) plainLists.push_back(slot.section->Strings());
+
+      engine.Memo.SetEnabled(true);
+      EXPECT_EQ(cleaner.ScanSections(), plain) << "seed " << seed << " mask " << mask;
+      for (std::size_t i = 0; i < cleaner.Sections().size(); ++i)
+        EXPECT_EQ(cleaner.Sections()[i].section->Strings(), plainLists[i])
+            << "seed " << seed << " mask " << mask << " " << cleaner.Sections()[i].section->ClassName();
+      faults += plain != 0;
+    }
+  }
+  // Both kinds of verdict were compared.
+  EXPECT_GT(faults, 0);
+  EXPECT_LT(faults, 150 * 8);
+}
+
+TEST(ProbeMemo, OnlyTheProbesThreadAndOnlyDuringTheProbe) {
+  MemoryMachine machine;
+  machine.memory.files.AddFile("C:\\Tools\\tool.exe");
+  Engine& engine = machine.Load();
+  EXPECT_FALSE(engine.Memo.Active());
+  {
+    ProbeMemo::Scope probe(engine.Memo);
+    EXPECT_TRUE(SafeFileExists(engine, "C:\\Tools\\tool.exe"));
+    // The file goes; the probe keeps its answer, another thread asks the file system.
+    machine.memory.files.Remove("C:\\Tools\\tool.exe");
+    EXPECT_TRUE(SafeFileExists(engine, "C:\\Tools\\tool.exe"));
+    EXPECT_FALSE(std::async(std::launch::async, [&] { return SafeFileExists(engine, "C:\\Tools\\tool.exe"); }).get());
+    // A second probe on another thread meanwhile keeps no memo of its own.
+    EXPECT_FALSE(std::async(std::launch::async, [&] {
+                   ProbeMemo::Scope other(engine.Memo);
+                   return engine.Memo.Active();
+                 }).get());
+  }
+  // After the probe it is forgotten.
+  EXPECT_FALSE(engine.Memo.Active());
+  EXPECT_FALSE(SafeFileExists(engine, "C:\\Tools\\tool.exe"));
+  ProbeMemo::Scope next(engine.Memo);
+  EXPECT_FALSE(SafeFileExists(engine, "C:\\Tools\\tool.exe"));
+}
+
+TEST(ProbeMemo, SwitchedOffItNeverStarts) {
+  MemoryMachine machine;
+  Engine& engine = machine.Load();
+  engine.Memo.SetEnabled(false);
+  ProbeMemo::Scope probe(engine.Memo);
+  EXPECT_FALSE(engine.Memo.Active());
+}
+
+}  // namespace
+}  // namespace kv::testing

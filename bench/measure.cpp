@@ -62,7 +62,7 @@ Measurement MeasureProbe(Platform& platform, const std::string& platformName, in
     m.fileCalls = counting.FileSystemCalls();
     TakeCalls(counting, m);
   }
-  InstallEngine(nullptr);
+  UninstallEngine();
   return m;
 }
 

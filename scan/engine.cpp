@@ -27,8 +27,12 @@ Engine& TheEngine() {
 }
 
 Engine& InstallEngine(std::unique_ptr<Engine> engine) {
+  // There is nothing to return a reference to without an engine; UninstallEngine takes one away.
+  if (!engine) throw std::invalid_argument("no scan engine to install");
   Installed() = std::move(engine);
   return *Installed();
 }
+
+void UninstallEngine() { Installed().reset(); }
 
 }  // namespace kv

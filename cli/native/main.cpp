@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     const int status = ProbeAndReport(options, engine, interrupter, console, [&engine](const std::string& text) {
       return AnsiToUtf8(engine.platform.system, text);
     });
-    kv::InstallEngine(nullptr);
+    kv::UninstallEngine();
     return status;
   } catch (const std::exception& error) {
     console.err(std::string("kvscan: ") + error.what() + "\n");

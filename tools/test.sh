@@ -51,13 +51,14 @@ ctest --preset native -j "$JOBS"
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$JOBS"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+# A thousand rounds of each cancellation stress test here (two thousand in the native run).
+KV_STRESS_ROUNDS=1000 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --preset asan -j "$JOBS"
 
 step "ThreadSanitizer build and the scan-thread, cancel and exit tests"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$JOBS"
-# A thousand rounds of each stress test here (two thousand in the native and asan runs).
+# A thousand rounds of each stress test here too.
 KV_STRESS_ROUNDS=1000 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan -j "$JOBS"
 
 step "fuzzing: libFuzzer + AddressSanitizer + UndefinedBehaviorSanitizer, ${KV_FUZZ_SECONDS:-60} s per target"

@@ -15,7 +15,10 @@
 
 namespace {
 
-// Libraries loaded later by name come from the system folder only, never from the current folder.
+// Libraries loaded later by name come from the system folder only, never from the current folder. The
+// program imports only libraries that the system always takes from its own folder; the common controls
+// are imported late (at their first call, below), so that they and the theme library they load come after
+// this.
 void UseSafeLibrarySearch() {
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   if (HMODULE kernel = GetModuleHandleA("kernel32.dll")) {

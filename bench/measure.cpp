@@ -37,10 +37,9 @@ std::string Cell(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo) {
+Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size) {
   CountingPlatform counting(platform);
-  Engine engine(counting.platform());
-  engine.Memo.SetEnabled(memo);
+  Engine& engine = InstallEngine(std::make_unique<Engine>(counting.platform()));
   Measurement m;
   m.kind = "probe";
   m.platform = platformName;
@@ -63,6 +62,7 @@ Measurement MeasureProbe(Platform& platform, const std::string& platformName, in
     m.fileCalls = counting.FileSystemCalls();
     TakeCalls(counting, m);
   }
+  UninstallEngine();
   return m;
 }
 

@@ -27,7 +27,8 @@ Engine& TheEngine() {
 }
 
 Engine& InstallEngine(std::unique_ptr<Engine> engine) {
-  if (!engine) throw std::logic_error("no engine to install");
+  // There is nothing to return a reference to without an engine; UninstallEngine takes one away.
+  if (!engine) throw std::invalid_argument("no scan engine to install");
   Installed() = std::move(engine);
   return *Installed();
 }

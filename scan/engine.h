@@ -35,9 +35,10 @@ class Engine {
 
 // The process's engine. Raises std::logic_error when none was installed.
 Engine& TheEngine();
-// Makes `engine` the process's engine (replacing and freeing any earlier one) and returns it.
+// Makes `engine` the process's engine (replacing and freeing any earlier one) and returns it. Raises
+// std::invalid_argument, and changes nothing, when `engine` is null.
 Engine& InstallEngine(std::unique_ptr<Engine> engine);
-// Frees the process's engine, if any (before the platform it runs over goes away).
+// Frees the process's engine; TheEngine raises again until another is installed.
 void UninstallEngine();
 
 }  // namespace kv

@@ -34,6 +34,8 @@ for target in $TARGETS; do
   mkdir -p "$WORK/$target"
   inputs=("$WORK/$target" "fuzz/corpus/$target")
   if [ -d "fuzz/regressions/$target" ]; then inputs+=("fuzz/regressions/$target"); fi
+  # The example machine's registry export seeds the loader too.
+  if [ "$target" = reg_loader ]; then inputs+=(examples); fi
   log=$WORK/$target.log
   printf 'fuzzing %-14s for %s s ... ' "$target" "$SECONDS_EACH"
   if "$binary" "${inputs[@]}" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \

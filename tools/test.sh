@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native suite, the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the Windows build's tests under Wine (in a fresh prefix, with a virtual
-# display). Installs what it needs first. Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer, the thread tests under ThreadSanitizer, every fuzz target for a bounded time,
+# and the Windows build's tests under Wine (in a fresh prefix, with a virtual display). Installs what it
+# needs first. Exits non-zero on any failure.
 #
 #   bash tools/test.sh            everything
 #   KV_SKIP_INSTALL=1 bash ...    skip the package installation (already done)
+#   KV_FUZZ_SECONDS=60            seconds of fuzzing per target (tools/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -49,8 +51,18 @@ ctest --preset native -j "$JOBS"
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$JOBS"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+# A thousand rounds of each cancellation stress test here (two thousand in the native run).
+KV_STRESS_ROUNDS=1000 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --preset asan -j "$JOBS"
+
+step "ThreadSanitizer build and the scan-thread, cancel and exit tests"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$JOBS"
+# A thousand rounds of each stress test here too.
+KV_STRESS_ROUNDS=1000 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan -j "$JOBS"
+
+step "fuzzing: libFuzzer + AddressSanitizer + UndefinedBehaviorSanitizer, ${KV_FUZZ_SECONDS:-60} s per target"
+KV_JOBS="$JOBS" bash tools/fuzz.sh
 
 step "Windows build (mingw-w64) and tests under Wine"
 cmake --preset windows >/dev/null

@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/machine.h"
 #include "platform/faulty_platform.h"
@@ -75,6 +76,18 @@ std::string Judge(const ProbeRun& run) {
   return wrong.str();
 }
 
+// Every error, in the ordinary builds and under Wine. The sanitizer builds, many times slower, take the
+// two that lead the engine down different roads: a failure (access denied; file not found, invalid handle
+// and key deleted are answered by the very same code, as the ordinary builds show with identical verdicts)
+// and a buffer found too small (more data), which the registry accessor answers by reading again.
+std::vector<InjectedFault> FaultsToInject() {
+#ifdef KV_SANITIZED_BUILD
+  return {InjectedFault::kAccessDenied, InjectedFault::kMoreData};
+#else
+  return std::vector<InjectedFault>(std::begin(kAllInjectedFaults), std::end(kAllInjectedFaults));
+#endif
+}
+
 class InjectedFaultTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
@@ -98,7 +111,7 @@ TEST_P(InjectedFaultTest, EveryCallFailingInTurnStillGivesAVerdict) {
   Watchdog watchdog;
   int failures = 0;
   std::uint64_t runs = 0;
-  for (InjectedFault fault : kAllInjectedFaults) {
+  for (InjectedFault fault : FaultsToInject()) {
     std::map<std::int32_t, int> verdicts;
     for (std::uint64_t n = 1; n <= clean.calls; ++n) {
       std::ostringstream what;

@@ -37,9 +37,10 @@ std::string Cell(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size) {
+Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo) {
   CountingPlatform counting(platform);
-  Engine& engine = InstallEngine(std::make_unique<Engine>(counting.platform()));
+  Engine engine(counting.platform());
+  engine.Memo.SetEnabled(memo);
   Measurement m;
   m.kind = "probe";
   m.platform = platformName;
@@ -62,7 +63,6 @@ Measurement MeasureProbe(Platform& platform, const std::string& platformName, in
     m.fileCalls = counting.FileSystemCalls();
     TakeCalls(counting, m);
   }
-  UninstallEngine();
   return m;
 }
 

@@ -63,12 +63,11 @@ int main(int argc, char** argv) {
       console.err("kvscan: " + error + "\n");
       return kExitError;
     }
-    kv::Engine& engine = kv::InstallEngine(std::make_unique<kv::Engine>(machine->platform()));
-    const int status = ProbeAndReport(options, engine, interrupter, console, [&engine](const std::string& text) {
+    // The engine over the machine, which outlives it.
+    kv::Engine engine(machine->platform());
+    return ProbeAndReport(options, engine, interrupter, console, [&engine](const std::string& text) {
       return AnsiToUtf8(engine.platform.system, text);
     });
-    kv::UninstallEngine();
-    return status;
   } catch (const std::exception& error) {
     console.err(std::string("kvscan: ") + error.what() + "\n");
     return kExitError;

@@ -7,13 +7,13 @@
 #include <functional>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/forwarding_platform.h"
 
 namespace kv::testing {
 
-class WatchedRegistry : public RegistryApi {
+class WatchedRegistry : public ForwardingRegistry {
  public:
-  explicit WatchedRegistry(RegistryApi& inner) : inner_(inner) {}
+  explicit WatchedRegistry(RegistryApi& inner) : ForwardingRegistry(inner) {}
 
   std::size_t OpenNow() const { return open_; }
   std::size_t MostOpen() const { return most_; }
@@ -35,25 +35,8 @@ class WatchedRegistry : public RegistryApi {
     if (status == kErrorSuccess && !IsPredefinedKey(key) && open_ > 0) --open_;
     return status;
   }
-  long FlushKey(RegKey key) override { return inner_.FlushKey(key); }
-  long QueryInfoKey(RegKey key, RegKeyCounts* counts) override { return inner_.QueryInfoKey(key, counts); }
-  long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {
-    return inner_.EnumKey(key, index, name, length);
-  }
-  long EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {
-    return inner_.EnumValue(key, index, name, length);
-  }
-  long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
-                  std::uint32_t* size) override {
-    return inner_.QueryValue(key, name, type, data, size);
-  }
-  long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
-                   std::uint32_t* size) override {
-    return inner_.QueryValueW(key, name, type, data, size);
-  }
 
  private:
-  RegistryApi& inner_;
   std::size_t open_ = 0;
   std::size_t most_ = 0;
 };

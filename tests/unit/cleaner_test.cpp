@@ -9,44 +9,24 @@
 #include <vector>
 
 #include "scan/cleaner.h"
+#include "tests/testing/list_section.h"
 #include "tests/testing/memory_machine.h"
 
 namespace kv::testing {
 namespace {
 
-// A section that examines a fixed list of names: the one at `faultyAt` is faulty.
-class FakeSection : public TNamedRegStringList {
+// A section that examines a fixed list of names and logs that it was scanned.
+class FakeSection : public ListSection {
  public:
   FakeSection(Engine& engine, std::string name, std::vector<std::string> items, std::vector<std::string>* log)
-      : TNamedRegStringList(engine), name_(std::move(name)), items_(std::move(items)), log_(log) {}
-  const char* ClassName() const override { return name_.c_str(); }
-
-  int faultyAt = -1;
-  bool throwAfterFill = false;
-  std::function<void(const std::string&)> onExamine;  // runs while an item is examined
+      : ListSection(engine, std::move(name), std::move(items)), log_(log) {}
 
   void Scan() override {
-    log_->push_back(name_);
-    Clear();
-    for (const std::string& item : items_) Add(item);
-    if (throwAfterFill) throw std::runtime_error("unexpected value type");
-    int position = 0;
-    int i = 0;
-    while (i < Count()) {
-      if (StopRequested()) return;
-      if (onExamine) onExamine((*this)[i]);
-      if (position++ == faultyAt) {
-        Add("");
-        return;
-      }
-      Delete(i);
-      ItemChecked();
-    }
+    log_->push_back(ClassName());
+    ListSection::Scan();
   }
 
  private:
-  std::string name_;
-  std::vector<std::string> items_;
   std::vector<std::string>* log_;
 };
 

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
 
 #include "app/fm_main.h"
 #include "app/hh.h"
@@ -28,6 +29,22 @@ void UseSafeLibrarySearch() {
     if (setDefault != nullptr) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
   SetDllDirectoryA("");
+}
+
+// System libraries also load others late by bare name, on their own first need; under Wine those loads
+// (delay-loaded imports) still search the program's folder first, whatever the search set above. The ones
+// the monitor's windows bring in this way are loaded from the system folder now, so that the late loads
+// find them already in place: the theme library, and the image-blending library it loads on its first
+// alpha-blended drawing (the alert's themed buttons). They stay loaded for the life of the process.
+void PreloadLateSystemLibraries() {
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  for (const char* name : {"uxtheme.dll", "msimg32.dll"}) {
+    const std::string path = std::string(folder, length) + "\\" + name;
+    // Their own imports are searched for beside them, in the system folder.
+    LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
 }
 
 // False (after telling the user) on Windows 95 and NT 4 and before.
@@ -55,6 +72,7 @@ void RunMessageLoop(const kv::TfmMain& form) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
   UseSafeLibrarySearch();
+  PreloadLateSystemLibraries();
 
   // Shared state, set up once in this order: the help engine, then the scan engine (its lists and the
   // shared system information). Both live until the process ends.

@@ -66,7 +66,8 @@ TEST(PlantedLibraries, AreNeverLoadedByTheMonitor) {
         << name << " not loaded by the control (under Wine: WINEDLLOVERRIDES must prefer native " << name << ")";
   ASSERT_TRUE(DeleteFileA(marker.c_str()));
 
-  // The monitor: two whole probes (every group: shortcuts, COM classes, file types), then its end.
+  // The monitor: two probes of every group (shortcuts, COM classes, file types), then, with a fault
+  // seeded, its alert, whose themed drawing brings in the image-blending library; then its end.
   ScopedSettings settings;
   settings.monitoring.SetDword(1);
   settings.mask.SetDword(127);
@@ -76,6 +77,13 @@ TEST(PlantedLibraries, AreNeverLoadedByTheMonitor) {
     ThreadWatch probes(monitor.pid());
     EXPECT_TRUE(WaitUntil([&] { return probes.Appeared() >= 2 && probes.Ended() >= 2; }, 4 * kIntervalMs + 60000))
         << "fewer than two probes ran";
+    settings.mask.SetDword(SeededFault::kGroup);
+    SeededFault fault;
+    HWND alert = monitor.WaitForAlert(4 * kIntervalMs + 60000);
+    ASSERT_NE(alert, nullptr) << "no alert after three faulty probes";
+    RedrawWindow(alert, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(1000);  // time for it to paint
+    EXPECT_TRUE(monitor.process().Running()) << "the monitor ended while showing its alert";
     HWND form = monitor.Form();
     ASSERT_NE(form, nullptr);
     ASSERT_TRUE(PostRegistered(form, "KVMustDie"));

@@ -10,6 +10,8 @@ constexpr std::uint32_t kReadAttempts[] = {kKeyRead, kReadControl | kKeyQueryVal
 constexpr std::uint32_t kKeyExistsAccess = kReadControl | kKeyQueryValue | kKeyEnumerateSubKeys;
 // A value that keeps growing between the size query and the read is given up after this many tries.
 constexpr int kReadRetries = 8;
+// Most values (paths, commands, numbers) fit this; longer ones take a second call, sized by the first.
+constexpr std::uint32_t kFirstReadSize = 512;
 // Enumeration buffers never grow beyond the longest name the registry allows (16 383) and some slack.
 constexpr std::uint32_t kLongestName = 32768;
 
@@ -56,6 +58,7 @@ void TRegistry::CloseKey() {
   platform_.registry.CloseKey(currentKey_);
   currentKey_ = kNoKey;
   currentPath_.clear();
+  values_.clear();
 }
 
 bool TRegistry::IsRelative(const std::string& path) const { return path.empty() || path[0] != '\\'; }
@@ -171,14 +174,23 @@ void TRegistry::GetValueNames(std::vector<std::string>& list) {
   }
 }
 
+const TRegistry::ValueRead& TRegistry::ReadValue(const std::string& name) {
+  auto known = values_.find(name);
+  if (known != values_.end()) return known->second;
+  ValueRead read;
+  read.dataStatus = ReadValueBytes(name, &read.type, &read.data, &read.size);
+  // A value that kept growing exists (its type and a size are known) though its bytes could not be had.
+  read.status = read.dataStatus == kErrorMoreData ? kErrorSuccess : read.dataStatus;
+  return values_.emplace(name, std::move(read)).first->second;
+}
+
 bool TRegistry::GetDataInfo(const std::string& name, TRegDataInfo& info) {
   info = TRegDataInfo{};
   if (currentKey_ == kNoKey) return false;
-  std::uint32_t type = REG_NONE_TYPE;
-  std::uint32_t size = 0;
-  if (platform_.registry.QueryValue(currentKey_, name, &type, nullptr, &size) != kErrorSuccess) return false;
-  info.RegData = DataTypeFromNative(type);
-  info.DataSize = static_cast<std::int32_t>(size);
+  const ValueRead& read = ReadValue(name);
+  if (read.status != kErrorSuccess) return false;
+  info.RegData = DataTypeFromNative(read.type);
+  info.DataSize = static_cast<std::int32_t>(read.size);
   return true;
 }
 
@@ -197,33 +209,37 @@ std::int32_t TRegistry::GetDataSize(const std::string& name) {
   return GetDataInfo(name, info) ? info.DataSize : -1;
 }
 
-long TRegistry::ReadValueBytes(const std::string& name, std::uint32_t* type, std::vector<std::uint8_t>* data) {
-  std::uint32_t size = 0;
-  long status = platform_.registry.QueryValue(currentKey_, name, type, nullptr, &size);
-  for (int attempt = 0; status == kErrorSuccess && attempt < kReadRetries; ++attempt) {
-    data->assign(size, 0);
+long TRegistry::ReadValueBytes(const std::string& name, std::uint32_t* type, std::vector<std::uint8_t>* data,
+                               std::uint32_t* reported) {
+  std::uint32_t size = kFirstReadSize;
+  for (int attempt = 0; attempt < kReadRetries; ++attempt) {
+    data->resize(size);
     std::uint32_t got = size;
-    status = platform_.registry.QueryValue(currentKey_, name, type, data->empty() ? nullptr : data->data(), &got);
+    const long status = platform_.registry.QueryValue(currentKey_, name, type, data->data(), &got);
+    if (reported != nullptr && (status == kErrorSuccess || status == kErrorMoreData)) *reported = got;
     if (status == kErrorMoreData) {
-      size = got > size ? got : size * 2 + 16;  // the data grew since it was sized: size it again
-      status = kErrorSuccess;
+      size = got > size ? got : size * 2 + 16;  // too small, or the data grew since it was sized: again
       continue;
     }
-    if (status == kErrorSuccess) data->resize(got < size ? got : size);
+    if (status != kErrorSuccess) {
+      data->clear();
+      return status;
+    }
+    if (got < size) data->resize(got);
     return status;
   }
-  return status == kErrorSuccess ? kErrorMoreData : status;
+  data->clear();
+  return kErrorMoreData;
 }
 
 std::string TRegistry::ReadString(const std::string& name) {
   if (GetDataSize(name) <= 0) return std::string();
-  std::uint32_t type = REG_NONE_TYPE;
-  std::vector<std::uint8_t> data;
-  if (ReadValueBytes(name, &type, &data) != kErrorSuccess) RaiseGetDataFailed(name);
-  TRegDataType kind = DataTypeFromNative(type);
+  const ValueRead& read = ReadValue(name);
+  if (read.dataStatus != kErrorSuccess) RaiseGetDataFailed(name);
+  TRegDataType kind = DataTypeFromNative(read.type);
   if (kind != rdString && kind != rdExpandString) RaiseInvalidType(name);
-  const char* text = reinterpret_cast<const char*>(data.data());
-  return std::string(text, strnlen(text, data.size()));
+  const char* text = reinterpret_cast<const char*>(read.data.data());
+  return std::string(text, strnlen(text, read.data.size()));
 }
 
 std::u16string TRegistry::ReadWideString(const std::string& name) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/platform.h"
@@ -89,14 +90,30 @@ class TRegistry {
   RegKey OpenByRules(const std::string& path, std::uint32_t access, bool* relative, std::string* subPath);
   void ChangeKey(RegKey key, const std::string& path);
   bool TryOpen(const std::string& path, std::uint32_t access);
-  // Reads a value's type and bytes, growing the buffer if the data grew since it was sized.
-  long ReadValueBytes(const std::string& name, std::uint32_t* type, std::vector<std::uint8_t>* data);
+  // Reads a value's type and bytes in one call when they fit the first buffer, growing it (to the size
+  // the system reports) when they do not or when the data grew meanwhile; gives up after a few tries.
+  // `size` gets the last size the system reported.
+  long ReadValueBytes(const std::string& name, std::uint32_t* type, std::vector<std::uint8_t>* data,
+                      std::uint32_t* size = nullptr);
+
+  // What one read of a value of the open key gave. Whether the value exists, its type, its size and its
+  // text are then answered from it until the key is closed, so that the usual sequence of questions
+  // about one value costs a single registry call.
+  struct ValueRead {
+    long status = kErrorFileNotFound;  // of the value's query: success when the value exists
+    std::uint32_t type = REG_NONE_TYPE;
+    std::uint32_t size = 0;
+    long dataStatus = kErrorFileNotFound;  // success when `data` holds the value's bytes
+    std::vector<std::uint8_t> data;
+  };
+  const ValueRead& ReadValue(const std::string& name);
   void EnumerateNames(bool values, std::vector<std::string>& list);
 
   Platform& platform_;
   RegKey currentKey_ = kNoKey;
   std::uint32_t rootKey_ = HKEY_CURRENT_USER_CODE;
   std::string currentPath_;
+  std::unordered_map<std::string, ValueRead> values_;  // the open key's values read so far, by name as asked
 };
 
 }  // namespace kv

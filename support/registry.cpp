@@ -68,12 +68,13 @@ RegKey TRegistry::BaseKey(bool relative) const {
 }
 
 RegKey TRegistry::OpenByRules(const std::string& path, std::uint32_t access, bool* relative,
-                              std::string* subPath) {
+                              std::string* subPath, long* status) {
   *relative = IsRelative(path);
   *subPath = *relative ? path : path.substr(1);
   RegKey key = kNoKey;
-  if (platform_.registry.OpenKey(BaseKey(*relative), *subPath, access, &key) != kErrorSuccess) return kNoKey;
-  return key;
+  const long opened = platform_.registry.OpenKey(BaseKey(*relative), *subPath, access, &key);
+  if (status != nullptr) *status = opened;
+  return opened == kErrorSuccess ? key : kNoKey;
 }
 
 void TRegistry::ChangeKey(RegKey key, const std::string& path) {
@@ -82,10 +83,10 @@ void TRegistry::ChangeKey(RegKey key, const std::string& path) {
   currentPath_ = path;
 }
 
-bool TRegistry::TryOpen(const std::string& path, std::uint32_t access) {
+bool TRegistry::TryOpen(const std::string& path, std::uint32_t access, long* status) {
   bool relative = false;
   std::string subPath;
-  RegKey key = OpenByRules(path, access, &relative, &subPath);
+  RegKey key = OpenByRules(path, access, &relative, &subPath, status);
   if (key == kNoKey) return false;
   std::string newPath = (relative && currentKey_ != kNoKey) ? currentPath_ + "\\" + subPath : subPath;
   ChangeKey(key, newPath);
@@ -94,12 +95,16 @@ bool TRegistry::TryOpen(const std::string& path, std::uint32_t access) {
 
 bool TRegistry::OpenKey(const std::string& path, bool /*canCreate*/) { return TryOpen(path, Access); }
 
+// The lesser rights are tried only when the greater ones were refused: a key that does not exist opens
+// with none of them.
 bool TRegistry::OpenKeyReadOnly(const std::string& path) {
   for (std::uint32_t access : kReadAttempts) {
-    if (TryOpen(path, access)) {
+    long status = kErrorSuccess;
+    if (TryOpen(path, access, &status)) {
       Access = access;
       return true;
     }
+    if (status == kErrorFileNotFound) return false;
   }
   return false;
 }

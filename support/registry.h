@@ -86,10 +86,11 @@ class TRegistry {
  private:
   bool IsRelative(const std::string& path) const;
   RegKey BaseKey(bool relative) const;
-  // Opens `path` by the path rules with `access`; kNoKey on failure.
-  RegKey OpenByRules(const std::string& path, std::uint32_t access, bool* relative, std::string* subPath);
+  // Opens `path` by the path rules with `access`; kNoKey on failure, with the reason in `status`.
+  RegKey OpenByRules(const std::string& path, std::uint32_t access, bool* relative, std::string* subPath,
+                     long* status = nullptr);
   void ChangeKey(RegKey key, const std::string& path);
-  bool TryOpen(const std::string& path, std::uint32_t access);
+  bool TryOpen(const std::string& path, std::uint32_t access, long* status = nullptr);
   // Reads a value's type and bytes in one call when they fit the first buffer, growing it (to the size
   // the system reports) when they do not or when the data grew meanwhile; gives up after a few tries.
   // `size` gets the last size the system reported.

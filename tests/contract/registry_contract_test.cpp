@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/counting_platform.h"
 #include "support/registry.h"
 #include "support/win_info.h"
 #include "tests/testing/world.h"
@@ -84,6 +85,50 @@ TEST_P(RegistryContract, OpenKeyReadOnlyFallsBackToQueryValue) {
   // An ordinary key gives KEY_READ.
   ASSERT_TRUE(reg.OpenKeyReadOnly("\\" + kKey));
   EXPECT_EQ(reg.Access, kKeyRead);
+}
+
+// The questions a reader asks about one value (does it exist, its type, its size, its text) cost one
+// registry call between them, two for a value longer than the first read takes; what a key's values were
+// is forgotten when the key is closed, so a value changed meanwhile is read anew; a key that does not
+// exist is asked for once, not once for each set of read rights.
+TEST_P(RegistryContract, ValuesAreReadOnceWhileTheirKeyIsOpen) {
+  const std::string longText(3000, 'L');
+  SetBytes("short", REG_SZ_TYPE, Utf16Bytes("C:\\Tools\\tool.exe"));
+  SetBytes("long", REG_SZ_TYPE, Utf16Bytes(longText));
+  CountingPlatform counting(platform());
+  TRegistry reg(counting.platform());
+  reg.SetRootKey(HKCU);
+
+  struct Case {
+    const char* name;
+    std::string text;
+    std::uint64_t reads;
+  };
+  for (const Case& c : {Case{"short", "C:\\Tools\\tool.exe", 1}, Case{"long", longText, 2},
+                        Case{"missing", "", 1}}) {
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+    counting.Reset();
+    const bool exists = reg.ValueExists(c.name);
+    const TRegDataType type = reg.GetDataType(c.name);
+    const std::int32_t size = reg.GetDataSize(c.name);
+    EXPECT_EQ(reg.ReadString(c.name), c.text) << c.name;
+    EXPECT_EQ(exists, !c.text.empty()) << c.name;
+    EXPECT_EQ(type, c.text.empty() ? rdOther : rdString) << c.name;
+    EXPECT_EQ(size > 0, !c.text.empty()) << c.name << ": " << size;
+    EXPECT_EQ(counting.Count(SeamCall::kQueryValue), c.reads) << c.name;
+    reg.CloseKey();
+  }
+
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  EXPECT_EQ(reg.ReadString("short"), "C:\\Tools\\tool.exe");
+  reg.CloseKey();
+  SetBytes("short", REG_SZ_TYPE, Utf16Bytes("changed"));
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  EXPECT_EQ(reg.ReadString("short"), "changed");
+
+  counting.Reset();
+  EXPECT_FALSE(reg.OpenKeyReadOnly("\\" + kKey + "\\Missing"));
+  EXPECT_EQ(counting.Count(SeamCall::kOpenKey), 1u);
 }
 
 TEST_P(RegistryContract, DefaultValueAndValueNames) {

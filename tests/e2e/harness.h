@@ -105,8 +105,9 @@ class ScopedWineVersion {
 // "Startup" group finds. With `soundEntriesBefore`, that many sound entries (naming this test program)
 // come before it, both in the order they were written and in the order of their names, so that each
 // probe takes long enough to be watched. All of them are removed after the test.
-// Sound entries enough for a probe that a thread watch cannot miss.
-constexpr int kSlowProbeEntries = 500;
+// Sound entries enough for a probe that a thread watch cannot miss (a few hundred milliseconds under Wine:
+// each entry costs one value read and, the program being the same, one file test for the whole probe).
+constexpr int kSlowProbeEntries = 3000;
 class SeededFault {
  public:
   explicit SeededFault(int soundEntriesBefore = 0);

@@ -1,5 +1,6 @@
 #include "support/registry.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kv {
@@ -226,11 +227,7 @@ long TRegistry::ReadValueBytes(const std::string& name, std::uint32_t* type, std
       size = got > size ? got : size * 2 + 16;  // too small, or the data grew since it was sized: again
       continue;
     }
-    if (status != kErrorSuccess) {
-      data->clear();
-      return status;
-    }
-    if (got < size) data->resize(got);
+    data->resize(status == kErrorSuccess ? std::min(got, size) : 0);
     return status;
   }
   data->clear();

@@ -93,9 +93,9 @@ class TRegistry {
   bool TryOpen(const std::string& path, std::uint32_t access, long* status = nullptr);
   // Reads a value's type and bytes in one call when they fit the first buffer, growing it (to the size
   // the system reports) when they do not or when the data grew meanwhile; gives up after a few tries.
-  // `size` gets the last size the system reported.
+  // `reported` gets the last size the system reported.
   long ReadValueBytes(const std::string& name, std::uint32_t* type, std::vector<std::uint8_t>* data,
-                      std::uint32_t* size = nullptr);
+                      std::uint32_t* reported = nullptr);
 
   // What one read of a value of the open key gave. Whether the value exists, its type, its size and its
   // text are then answered from it until the key is closed, so that the usual sequence of questions

@@ -255,7 +255,7 @@ class Parser {
   }
 
   static bool HasPrefix(const std::u16string& text, std::size_t pos, const std::u16string& prefix) {
-    return text.size() - pos >= prefix.size() && text::EqualNoCase(text.substr(pos, prefix.size()), prefix);
+    return pos <= text.size() && text.size() - pos >= prefix.size() && text::EqualNoCase(text.substr(pos, prefix.size()), prefix);
   }
 
   static bool IsStringType(std::uint32_t type) {
@@ -312,7 +312,8 @@ class Parser {
       number = (number << 4) | static_cast<std::uint32_t>(HexDigit(text[end]));
       ++end;
     }
-    const bool closed = text.size() - end >= 2 && text[end] == u')' && text[end + 1] == u':';
+    // `end` lies past the text when the line stops right after "hex".
+    const bool closed = end + 2 <= text.size() && text[end] == u')' && text[end + 1] == u':';
     if (!open || end == pos + 1 || !closed) {
       const std::size_t colon = text.find(u':', pos);
       const std::size_t length = colon == std::u16string::npos ? colon : colon - pos;

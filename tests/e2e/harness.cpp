@@ -167,22 +167,25 @@ ScopedWineVersion::ScopedWineVersion(const std::string& version)
 
 std::string SeededFault::MissingProgram() { return "C:\\kv-e2e-missing\\no-such-program.exe"; }
 
-SeededFault::SeededFault(int soundEntriesBefore) {
+SoundEntries::SoundEntries(int count) {
   char self[MAX_PATH];
   const std::string sound = Quote(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)));
-  for (int i = 0; i < soundEntriesBefore; ++i) {
+  for (int i = 0; i < count; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "kv-e2e-a-sound-%05d", i);
     values_.push_back(std::make_unique<ScopedRegValue>(HKEY_CURRENT_USER, kRunKey, name));
     values_.back()->SetString(sound);
   }
-  values_.push_back(std::make_unique<ScopedRegValue>(HKEY_CURRENT_USER, kRunKey, kValueName));
-  values_.back()->SetString(MissingProgram());
 }
 
-SeededFault::~SeededFault() {
+SoundEntries::~SoundEntries() {
   // Last written, first restored: the value that had to create the key removes it last.
   while (!values_.empty()) values_.pop_back();
+}
+
+SeededFault::SeededFault(int soundEntriesBefore)
+    : before_(soundEntriesBefore), fault_(HKEY_CURRENT_USER, kRunKey, kValueName) {
+  fault_.SetString(MissingProgram());
 }
 
 // ---- windows and controls ----

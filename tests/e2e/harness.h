@@ -101,17 +101,28 @@ class ScopedWineVersion {
   ScopedRegValue value_;
 };
 
-// A start-up entry under HKCU Run naming a program that does not exist: a fault every probe of the
-// "Startup" group finds. With `soundEntriesBefore`, that many sound entries (naming this test program)
-// come before it, both in the order they were written and in the order of their names, so that each
-// probe takes long enough to be watched. All of them are removed after the test.
-// Sound entries enough for a probe that a thread watch cannot miss (a few hundred milliseconds under Wine:
-// each entry costs one value read and, the program being the same, one file test for the whole probe).
+// Sound start-up entries under HKCU Run, each naming this test program, so that every probe of the
+// "Startup" group takes long enough to be watched. All of them are removed after the test.
+// Entries enough for a probe that a thread watch cannot miss (a few hundred milliseconds under Wine: each
+// entry costs one value read and, the program being the same, one file test for the whole probe).
 constexpr int kSlowProbeEntries = 3000;
+class SoundEntries {
+ public:
+  explicit SoundEntries(int count = kSlowProbeEntries);
+  ~SoundEntries();
+  SoundEntries(const SoundEntries&) = delete;
+  SoundEntries& operator=(const SoundEntries&) = delete;
+
+ private:
+  std::vector<std::unique_ptr<ScopedRegValue>> values_;
+};
+
+// A start-up entry under HKCU Run naming a program that does not exist: a fault every probe of the
+// "Startup" group finds. With `soundEntriesBefore`, that many sound entries come before it, both in the
+// order they were written and in the order of their names. All of them are removed after the test.
 class SeededFault {
  public:
   explicit SeededFault(int soundEntriesBefore = 0);
-  ~SeededFault();
   SeededFault(const SeededFault&) = delete;
   SeededFault& operator=(const SeededFault&) = delete;
   static constexpr const char* kValueName = "kv-e2e-missing-program";
@@ -121,7 +132,8 @@ class SeededFault {
   static std::string MissingProgram();
 
  private:
-  std::vector<std::unique_ptr<ScopedRegValue>> values_;
+  SoundEntries before_;  // written first, removed last
+  ScopedRegValue fault_;
 };
 
 // A control of a window, as automation sees it.

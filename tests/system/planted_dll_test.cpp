@@ -67,16 +67,19 @@ TEST(PlantedLibraries, AreNeverLoadedByTheMonitor) {
   ASSERT_TRUE(DeleteFileA(marker.c_str()));
 
   // The monitor: two probes of every group (shortcuts, COM classes, file types), then, with a fault
-  // seeded, its alert, whose themed drawing brings in the image-blending library; then its end.
+  // seeded, its alert, whose themed drawing brings in the image-blending library; then its end. The sound
+  // entries first make every probe long enough to be watched: a fresh prefix's own first fault would
+  // otherwise end a probe within milliseconds, between two looks of the watch.
   ScopedSettings settings;
   settings.monitoring.SetDword(1);
   settings.mask.SetDword(127);
+  SoundEntries slow;
   {
     Monitor monitor(install);
     ASSERT_TRUE(monitor.WaitUntilRunning(kStartMs));
     ThreadWatch probes(monitor.pid());
     EXPECT_TRUE(WaitUntil([&] { return probes.Appeared() >= 2 && probes.Ended() >= 2; }, 4 * kIntervalMs + 60000))
-        << "fewer than two probes ran";
+        << "fewer than two probes ran; threads seen:\n" << probes.Describe();
     settings.mask.SetDword(SeededFault::kGroup);
     SeededFault fault;
     HWND alert = monitor.WaitForAlert(4 * kIntervalMs + 60000);

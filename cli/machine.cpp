@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "platform/system_api.h"
 
@@ -62,11 +63,18 @@ bool AddListedFiles(MemoryFileSystem& files, const std::string& listText, std::s
       if (error != nullptr) *error = "line " + std::to_string(number) + ": not an absolute path: " + line;
       return false;
     }
-    if (line.back() == '\\') {
-      line.pop_back();
-      files.AddDirectory(line);
-    } else {
-      files.AddFile(line);
+    // The memory file system refuses names it cannot hold (a share, a file on the way to a folder); the
+    // list is then refused with the line that named it.
+    try {
+      if (line.back() == '\\') {
+        line.pop_back();
+        files.AddDirectory(line);
+      } else {
+        files.AddFile(line);
+      }
+    } catch (const std::invalid_argument& e) {
+      if (error != nullptr) *error = "line " + std::to_string(number) + ": " + e.what();
+      return false;
     }
   }
   return true;

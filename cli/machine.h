@@ -15,7 +15,7 @@ void SetUpWineLikeSystem(MemoryPlatform& machine);
 
 // Adds the files of a list: one absolute path a line; a path ending in a backslash is a folder; blank lines
 // and lines starting with '#' are skipped. False (with the line named in `error`) on a line that is not an
-// absolute path.
+// absolute path or that names what a memory machine cannot hold (a share, a file below a file).
 bool AddListedFiles(MemoryFileSystem& files, const std::string& listText, std::string* error);
 
 // The whole machine: the Wine-like system, the registry export, the listed files.

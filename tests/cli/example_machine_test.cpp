@@ -64,5 +64,26 @@ TEST_F(ExampleMachineTest, RepairedItIsCleanAndEverySectionHadSomethingToExamine
   for (const SectionReport& section : report.sections) EXPECT_GT(section.items, 0) << section.name;
 }
 
+// A list of files is read, or refused with the line that is wrong; never a half-read machine that goes on.
+TEST(FileList, IsReadOrRefusedWithTheLine) {
+  struct Case {
+    const char* list;
+    bool accepted;
+    const char* errorStart;
+  };
+  const Case cases[] = {
+      {"C:\\Windows\\\n# a comment\n\n  C:\\a\\b.exe  \r\n", true, ""},
+      {"C:\\a.exe\nrelative\\b.exe\n", false, "line 2: not an absolute path"},
+      {"C:\\a.exe\n\\\\host\\share\\x.exe\n", false, "line 2: "},  // a share: no drive to hold it
+      {"C:\\a.exe\nC:\\a.exe\\b.exe\n", false, "line 2: "},           // a file below a file
+  };
+  for (const Case& c : cases) {
+    MemoryFileSystem files;
+    std::string error;
+    EXPECT_EQ(AddListedFiles(files, c.list, &error), c.accepted) << c.list << "\nerror: " << error;
+    EXPECT_EQ(error.rfind(c.errorStart, 0), 0u) << c.list << "\nerror: " << error;
+  }
+}
+
 }  // namespace
 }  // namespace kv::cli

@@ -29,6 +29,32 @@ struct FindEntry {
   std::uint64_t lastWriteTime = 0;  // FILETIME as one number
 };
 
+// No file system holds a name with a component longer than 255 UTF-16 units, nor a path longer than
+// 32 767; in the seam's encodings a unit takes at most three bytes. True when `name`, read as a path or as
+// a search pattern, can match nothing on any volume: a component (its trailing blanks and dots dropped,
+// as the system drops them) holds more than 765 bytes other than wildcards, which must each be matched one
+// to one, or the whole name is longer than 98 301 bytes. Longer names are only ever longer still.
+inline bool NamesNothingAnywhere(const std::string& name) {
+  constexpr std::size_t kComponentBytes = 255 * 3;
+  constexpr std::size_t kPathBytes = 32767 * 3;
+  if (name.size() > kPathBytes) return true;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    std::size_t last = end;
+    while (last > start && (name[last - 1] == ' ' || name[last - 1] == '.')) --last;
+    std::size_t literal = 0;
+    for (std::size_t i = start; i < last; ++i) {
+      const char c = name[i];
+      if (c != '*' && c != '?' && c != '<' && c != '>' && c != '"') ++literal;
+    }
+    if (literal > kComponentBytes) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 class FileSystemApi {
  public:
   virtual ~FileSystemApi() = default;

@@ -9,8 +9,17 @@ std::optional<bool> ProbeMemo::Present(const std::string& name) const {
   return found->second;
 }
 
+bool ProbeMemo::Admit(const std::string& name, std::size_t extra) {
+  constexpr std::size_t kPerEntry = 64;  // the node, its hash and the strings' own bookkeeping
+  if (name.size() > kLongestKeptName || extra > kLongestKeptName) return false;
+  const std::size_t cost = name.size() + extra + kPerEntry;
+  if (bytes_ + cost > kBudgetBytes) return false;
+  bytes_ += cost;
+  return true;
+}
+
 void ProbeMemo::RememberPresent(const std::string& name, bool present) {
-  if (Active()) present_.emplace(name, present);
+  if (Active() && Admit(name)) present_.emplace(name, present);
 }
 
 std::optional<std::uint32_t> ProbeMemo::Attributes(const std::string& name) const {
@@ -21,7 +30,7 @@ std::optional<std::uint32_t> ProbeMemo::Attributes(const std::string& name) cons
 }
 
 void ProbeMemo::RememberAttributes(const std::string& name, std::uint32_t attributes) {
-  if (Active()) attributes_.emplace(name, attributes);
+  if (Active() && Admit(name)) attributes_.emplace(name, attributes);
 }
 
 std::optional<std::string> ProbeMemo::SearchPath(const std::string& placed) const {
@@ -32,7 +41,7 @@ std::optional<std::string> ProbeMemo::SearchPath(const std::string& placed) cons
 }
 
 void ProbeMemo::RememberSearchPath(const std::string& placed, const std::string& path) {
-  if (Active()) searchPaths_.emplace(placed, path);
+  if (Active() && Admit(placed, path.size())) searchPaths_.emplace(placed, path);
 }
 
 ProbeMemo::Scope::Scope(ProbeMemo& memo) : memo_(memo), started_(false) {
@@ -46,6 +55,7 @@ ProbeMemo::Scope::~Scope() {
   memo_.present_.clear();
   memo_.attributes_.clear();
   memo_.searchPaths_.clear();
+  memo_.bytes_ = 0;
 }
 
 }  // namespace kv

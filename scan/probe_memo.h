@@ -3,7 +3,9 @@
 // folders, each tried with every executable extension), and within one probe the answer for a name does
 // not change. The driver keeps the memo for the length of a probe; it answers only on the thread that
 // runs that probe, and everywhere else (another thread, outside a probe, or when switched off) every test
-// asks the file system, as it does without it.
+// asks the file system, as it does without it. Its size is bounded: a name longer than a usual path is not
+// kept (such names are rare, and one value of many words would otherwise fill the memo with every prefix
+// of itself), and once the memo holds its budget of bytes, further answers are asked afresh each time.
 #pragma once
 
 #include <atomic>
@@ -17,6 +19,10 @@ namespace kv {
 
 class ProbeMemo {
  public:
+  // The longest name whose answer is kept, and the bytes the memo may hold in all.
+  static constexpr std::size_t kLongestKeptName = 1024;
+  static constexpr std::size_t kBudgetBytes = 8u << 20;
+
   // Whether probes use the memo (they do unless it is switched off, to compare or to measure).
   void SetEnabled(bool enabled) { enabled_ = enabled; }
   bool Enabled() const { return enabled_.load(); }
@@ -50,12 +56,16 @@ class ProbeMemo {
   };
 
  private:
+  // Whether an answer about `name` (and a stored text of `extra` bytes) still fits; counts it when it does.
+  bool Admit(const std::string& name, std::size_t extra = 0);
+
   std::atomic<bool> enabled_{true};
   // The probe's thread while a probe runs; no thread otherwise. Only that thread touches the maps.
   std::atomic<std::thread::id> owner_{};
   std::unordered_map<std::string, bool> present_;
   std::unordered_map<std::string, std::uint32_t> attributes_;
   std::unordered_map<std::string, std::string> searchPaths_;
+  std::size_t bytes_ = 0;  // what the maps hold, roughly (names, texts and a fixed cost per entry)
 };
 
 }  // namespace kv

@@ -179,7 +179,17 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
 
   path_ += ' ';
   for (std::size_t blank = path_.find(' '); blank != std::string::npos; blank = path_.find(' ', blank + 1)) {
+    // One command may hold thousands of candidates: the program's end is polled before each.
+    if (engine_.ShuttingDown.load()) return Outcome::kStopped;
     candidate_.assign(path_, 0, blank);
+    if (NamesNothingAnywhere(candidate_)) {
+      // Neither this candidate nor any longer one can exist, with or without an extension: the search of
+      // this folder ends as if each had been tried in vain, the whole of P the last one tried. (A value of
+      // many words thus costs time in its length, not in its length squared.)
+      if (exemptProgram_) marked_ = true;
+      candidate_.assign(path_, 0, path_.size() - 1);
+      return Outcome::kNotFound;
+    }
     if (Exists(candidate_)) {
       // Passed over when it is a folder or a volume label (or its attributes cannot be read).
       if ((Attributes(candidate_) & (kAttrVolumeLabel | kAttrDirectory)) != 0) continue;

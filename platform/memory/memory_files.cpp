@@ -216,6 +216,8 @@ struct MemoryFileSystem::Impl {
     *full = Normalize(path, false);
     if (full->kind != NormalPath::kDrive)
       throw std::invalid_argument("file system fixture path not on a drive: " + path);
+    if (NamesNothingAnywhere(path))
+      throw std::invalid_argument("file system fixture path longer than any volume holds: " + path.substr(0, 80) + "...");
     FsNode* node = AddDrive(full->drive);
     for (std::size_t i = 0; i + 1 < full->segments.size(); ++i) {
       FsNode* next = node->Find(full->segments[i]);

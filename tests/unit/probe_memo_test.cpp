@@ -238,5 +238,30 @@ TEST(ProbeMemo, SwitchedOffItNeverStarts) {
   EXPECT_FALSE(engine.Memo.Active());
 }
 
+// The memo is bounded: long names are not kept, and past its budget it keeps nothing more (each test then
+// asks the file system, which gives the same answers).
+TEST(ProbeMemo, KeepsLittleAndStaysWithinItsBudget) {
+  ProbeMemo memo;
+  ProbeMemo::Scope probe(memo);
+  const std::string longName(ProbeMemo::kLongestKeptName + 1, 'x');
+  memo.RememberPresent(longName, true);
+  memo.RememberAttributes(longName, 0x20);
+  memo.RememberSearchPath("C:\\short", longName);
+  EXPECT_FALSE(memo.Present(longName).has_value());
+  EXPECT_FALSE(memo.Attributes(longName).has_value());
+  EXPECT_FALSE(memo.SearchPath("C:\\short").has_value());
+
+  const std::string base(ProbeMemo::kLongestKeptName - 10, 'n');
+  std::size_t kept = 0, i = 0;
+  for (; i < 2 * ProbeMemo::kBudgetBytes / ProbeMemo::kLongestKeptName; ++i) {
+    const std::string name = base + std::to_string(i);
+    memo.RememberPresent(name, true);
+    if (memo.Present(name).has_value()) ++kept;
+  }
+  EXPECT_GT(kept, 0u);
+  EXPECT_LT(kept, i) << "the memo kept every name past its budget";
+  EXPECT_LE(kept * ProbeMemo::kLongestKeptName, ProbeMemo::kBudgetBytes);
+}
+
 }  // namespace
 }  // namespace kv::testing

@@ -200,9 +200,82 @@ TEST_F(ResolveTest, ShuttingDownStopsTheExtensionSearch) {
   std::string fileName;
   EXPECT_FALSE(ExtractFileFromCommand(*engine_, "calc", fileName));
   for (const std::string& call : files().Calls()) EXPECT_EQ(call.find("calc."), std::string::npos) << call;
-  // What is decided before the extension loop stands.
+  // What is decided before the search of the folders stands; the search itself stops before its first
+  // candidate, so even a program that finds its argument its own way is not looked at further.
   EXPECT_TRUE(ExtractFileFromCommand(*engine_, "C:\\WINDOWS\\notepad.exe", fileName));
-  EXPECT_TRUE(ExtractFileFromCommand(*engine_, "rundll32 gone.dll", fileName));
+  files().ClearCalls();
+  EXPECT_FALSE(ExtractFileFromCommand(*engine_, "rundll32 gone.dll", fileName));
+  EXPECT_EQ(CountOf(files().Calls(), "FindFirst"), 1) << "only the text as it stands is looked for";
+}
+
+// A command of thousands of words: every candidate past the point where a name can no longer exist on any
+// volume (a component of more than 255 characters) is answered without a file test, so the cost stops
+// growing with the number of words; the verdict, and the last candidate reported, are as if each had been
+// tried.
+TEST_F(ResolveTest, CommandsOfManyWords) {
+  auto words = [](const std::string& word, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += (i ? " " : "") + word;
+    return text;
+  };
+  struct Case {
+    std::string command;
+    bool result;
+    std::string fileName;  // empty: the whole command placed in the last folder searched
+  };
+  const Case cases[] = {
+      {words("a", 2000), false, ""},
+      {words("a.b", 2000), false, ""},
+      {"C:\\WINDOWS\\notepad.exe " + words("x", 5000), true, "C:\\WINDOWS\\notepad.exe"},
+      {"calc " + words("y", 5000), true, "C:\\WINDOWS\\system32\\calc.exe"},
+      {"rundll32 " + words("z", 3000), true, ""},
+  };
+  for (const Case& c : cases) {
+    std::string fileName;
+    files().ClearCalls();
+    EXPECT_EQ(ExtractFileFromCommand(*engine_, c.command, fileName), c.result) << Printable(c.command);
+    if (!c.fileName.empty()) {
+      EXPECT_TRUE(SameText(fileName, c.fileName)) << Printable(c.command) << " gives " << Printable(fileName);
+    } else {
+      const bool endsWithCommand =
+          fileName.size() >= c.command.size() && fileName.compare(fileName.size() - c.command.size(), std::string::npos, c.command) == 0;
+      EXPECT_TRUE(endsWithCommand) << Printable(c.command) << " gives " << Printable(fileName);
+    }
+    // Past 255 characters of one name nothing is asked: some 400 candidates per folder at most, each with
+    // three extensions, in the few folders of this machine.
+    EXPECT_LT(CountOf(files().Calls(), "FindFirst"), 10000) << Printable(c.command);
+  }
+  // Twice the words, the same tests.
+  files().ClearCalls();
+  std::string fileName;
+  ExtractFileFromCommand(*engine_, words("a", 2000), fileName);
+  const int tests2000 = CountOf(files().Calls(), "FindFirst");
+  files().ClearCalls();
+  ExtractFileFromCommand(*engine_, words("a", 4000), fileName);
+  EXPECT_EQ(CountOf(files().Calls(), "FindFirst"), tests2000);
+}
+
+// Which names can exist on no volume at all, however the file system is laid out.
+TEST(NamesNothingAnywhere, LongComponentsAndPaths) {
+  const std::string at = std::string(765, 'n'), over = std::string(766, 'n');
+  struct Case {
+    std::string name;
+    bool nothing;
+  };
+  const Case cases[] = {
+      {"C:\\" + at, false},
+      {"C:\\" + over, true},
+      {"C:\\" + over + "\\x.exe", true},
+      {"C:\\" + at + "   ...", false},          // dropped as the system drops them
+      {"C:\\" + at + std::string(40, '*'), false},  // wildcards match any length
+      {"C:\\" + at + "?x", true},               // but the other characters one to one
+      {"C:/" + over, true},
+      {"C:\\" + std::string(700, 'a') + "\\" + std::string(700, 'b'), false},
+      {std::string(98301, '\\'), false},
+      {std::string(98302, '\\'), true},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NamesNothingAnywhere(c.name), c.nothing) << Printable(c.name);
 }
 
 // A path longer than 260 characters is made full with a buffer of the size the platform asks for.

@@ -186,7 +186,7 @@ LRESULT TfmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   const bool live = logic_ && !destroyed_;
   switch (message) {
     case WindowMainThread::kCallMessage:  // a scan thread's synchronized call
-      return mainThread_ ? mainThread_->Serve(lParam) : 0;
+      return mainThread_ ? mainThread_->Serve(wParam, lParam) : 0;
     case WM_TIMER:
       if (wParam == kTimer1 && live && timerEnabled_) logic_->Timer1Timer();
       return 0;  // the exit timer only wakes the loops

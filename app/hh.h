@@ -1,5 +1,5 @@
-// The HTML Help engine: located through its class registration and loaded once at start-up, unloaded at
-// the end. A help topic opens in the engine when it is loaded, otherwise through the help viewer program.
+// The HTML Help engine: the system's own (hhctrl.ocx in the system folder, by its full path, never what
+// its class registration names), loaded once at start-up, unloaded at the end. A help topic opens in the engine when it is loaded, otherwise through the help viewer program.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +16,7 @@ class HtmlHelpEngine {
   using HtmlHelpAFunction = HWND(WINAPI*)(HWND owner, LPCSTR file, UINT command, DWORD_PTR data);
   using HtmlHelpWFunction = HWND(WINAPI*)(HWND owner, LPCWSTR file, UINT command, DWORD_PTR data);
 
-  // Loads the engine when it is registered and present.
+  // Loads the engine when it is present in the system folder.
   explicit HtmlHelpEngine(Platform& platform);
   HtmlHelpEngine(const HtmlHelpEngine&) = delete;
   HtmlHelpEngine& operator=(const HtmlHelpEngine&) = delete;

@@ -117,8 +117,11 @@ LRESULT CALLBACK TTrayIcon::WindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 LRESULT TTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // The shell names the icon in the first parameter: a callback message for any other identifier is not
+  // the shell's (another program posting to this window) and is ignored. The second parameter is only
+  // compared with the mouse messages this component knows.
   if (message == kCallbackMessage) {
-    if (Enabled) HandleMouse(static_cast<UINT>(lParam));
+    if (Enabled && wParam == kIconId) HandleMouse(static_cast<UINT>(lParam));
     return 0;
   }
   if (message == WM_QUERYENDSESSION) return 1;

@@ -1,26 +1,17 @@
 #include "app/logic/html_help.h"
 
-#include "support/registry.h"
-
 namespace kv {
 
 std::string HtmlHelpEnginePath(Platform& platform) {
-  std::string path;
-  TRegistry registry(platform);
-  registry.SetRootKey(HKEY_CLASSES_ROOT_CODE);
-  if (registry.OpenKeyReadOnly(kHtmlHelpServerKey)) {
-    // A default value of another type than a string raises ERegistryException: no engine then.
-    try {
-      path = registry.ReadString("");
-    } catch (const ERegistryException&) {
-      path.clear();
-    }
-    registry.CloseKey();
-  }
-  if (!path.empty()) {
-    const std::uint32_t attributes = platform.files.GetAttributes(path);
-    if (attributes == kInvalidFileAttributes || (attributes & kAttrDirectory) != 0) path.clear();
-  }
+  std::string folder = platform.system.SystemDirectory();
+  // Only a full path on a drive: the search of a bare or relative name could find another file.
+  const bool onADrive = folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\' &&
+                        ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'));
+  if (!onADrive) return "";
+  if (folder.back() != '\\') folder += '\\';
+  const std::string path = folder + kHtmlHelpEngineFile;
+  const std::uint32_t attributes = platform.files.GetAttributes(path);
+  if (attributes == kInvalidFileAttributes || (attributes & kAttrDirectory) != 0) return "";
   return path;
 }
 

@@ -7,10 +7,14 @@
 
 namespace kv {
 
-constexpr const char kHtmlHelpServerKey[] = "CLSID\\{adb880a6-d8ff-11cf-9377-00aa003b7a11}\\InprocServer32";
+// The engine's file name in the system folder.
+constexpr const char kHtmlHelpEngineFile[] = "hhctrl.ocx";
 
-// The engine library registered for the HTML Help control class, or "" when none is registered or the
-// registered path names no existing file.
+// The HTML Help engine the program loads: the system's own, "hhctrl.ocx" in the system folder, by its full
+// path, when that file is there; "" otherwise (help then goes through the help viewer program). Nothing
+// else decides it: the engine's class registration under HKEY_CLASSES_ROOT, which any user can override
+// with classes of their own (and point at a library anywhere, even on a network share), is neither read
+// nor followed, and no other file is ever looked at.
 std::string HtmlHelpEnginePath(Platform& platform);
 
 // The help file beside the program, at one of its pages: "<folder>Help.chm::/Contents/<topic>".

@@ -3,6 +3,7 @@
 // message, and what the tray tip holds.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,45 +44,80 @@ TEST(VersionCheck, MessageHasACarriageReturnAndLineFeed) {
             "Sorry, Keyvane Pro cannot run\r\nunder this version of Windows.");
 }
 
-class HtmlHelpEngineTest : public ::testing::Test {
- protected:
-  const std::string key = std::string("HKCR\\") + kHtmlHelpServerKey;
-  MemoryPlatform machine;
-};
-
-TEST_F(HtmlHelpEngineTest, TheRegisteredLibraryWhenItExists) {
-  machine.registry.SetString(key, "", "C:\\WINDOWS\\system32\\hhctrl.ocx");
-  machine.files.AddFile("C:\\WINDOWS\\system32\\hhctrl.ocx");
-  EXPECT_EQ(HtmlHelpEnginePath(machine.platform()), "C:\\WINDOWS\\system32\\hhctrl.ocx");
-  EXPECT_EQ(machine.registry.OpenHandleCount(), 0u);
-}
-
-TEST_F(HtmlHelpEngineTest, NoEngineOtherwise) {
+// The engine is the system's own file, found by its full path in the system folder; what the class
+// registration names (in the machine's classes or in the user's own, which override them) plays no part,
+// and no file but the system's engine is ever looked at.
+TEST(HtmlHelpEngine, TheSystemEngineWhateverTheRegistrationNames) {
+  const std::string clsid = "CLSID\\{adb880a6-d8ff-11cf-9377-00aa003b7a11}\\InprocServer32";
+  const std::string engine = "C:\\WINDOWS\\system32\\hhctrl.ocx";
   struct Case {
     const char* name;
-    std::function<void(MemoryPlatform&, const std::string&)> setUp;
+    std::function<void(MemoryPlatform&)> setUp;
+    std::string expected;
+  };
+  const auto registered = [&](const std::string& path, std::uint32_t type = REG_SZ_TYPE) {
+    return [=](MemoryPlatform& m) {
+      m.registry.SetString("HKCR\\" + clsid, "", path, type);
+      m.registry.SetString("HKCU\\Software\\Classes\\" + clsid, "", path, type);
+    };
+  };
+  const auto withEngine = [&](std::function<void(MemoryPlatform&)> more) {
+    return [=](MemoryPlatform& m) {
+      m.files.AddFile(engine);
+      more(m);
+    };
+  };
+  const auto planted = [](const std::string& path, std::function<void(MemoryPlatform&)> more) {
+    return [=](MemoryPlatform& m) {
+      m.files.AddFile(path);
+      more(m);
+    };
   };
   const std::vector<Case> cases = {
-      {"not registered", [](MemoryPlatform&, const std::string&) {}},
-      {"no default value", [](MemoryPlatform& m, const std::string& k) { m.registry.CreateKey(k); }},
-      {"file missing",
-       [](MemoryPlatform& m, const std::string& k) { m.registry.SetString(k, "", "C:\\WINDOWS\\system32\\hhctrl.ocx"); }},
-      {"a folder",
-       [](MemoryPlatform& m, const std::string& k) {
-         m.registry.SetString(k, "", "C:\\WINDOWS\\system32");
-         m.files.AddDirectory("C:\\WINDOWS\\system32");
-       }},
-      {"not a string", [](MemoryPlatform& m, const std::string& k) { m.registry.SetDword(k, "", 1); }},
-      {"a path variable left unexpanded",
-       [](MemoryPlatform& m, const std::string& k) {
-         m.registry.SetString(k, "", "%SystemRoot%\\system32\\hhctrl.ocx", REG_EXPAND_SZ_TYPE);
-         m.files.AddFile("C:\\WINDOWS\\system32\\hhctrl.ocx");
-       }},
+      {"registered as the system engine", withEngine(registered(engine)), engine},
+      {"the same file in other letters and slashes", withEngine(registered("c:/windows/SYSTEM32/HHCTRL.OCX")), engine},
+      {"not registered", withEngine([](MemoryPlatform&) {}), engine},
+      {"registered with a path variable", withEngine(registered("%SystemRoot%\\system32\\hhctrl.ocx", REG_EXPAND_SZ_TYPE)),
+       engine},
+      {"registered as a number", withEngine([&](MemoryPlatform& m) { m.registry.SetDword("HKCR\\" + clsid, "", 1); }),
+       engine},
+      {"a library of the user's registered",
+       withEngine(planted("C:\\Users\\me\\AppData\\hhctrl.ocx", registered("C:\\Users\\me\\AppData\\hhctrl.ocx"))),
+       engine},
+      {"a library of another name registered",
+       withEngine(planted("C:\\Temp\\evil.dll", registered("C:\\Temp\\evil.dll"))), engine},
+      {"a network path registered", withEngine(registered("\\\\server\\share\\hhctrl.ocx")), engine},
+      {"a relative name registered", withEngine(registered("hhctrl.ocx")), engine},
+      {"no engine in the system folder, another registered",
+       planted("C:\\Temp\\hhctrl.ocx", registered("C:\\Temp\\hhctrl.ocx")), ""},
+      {"no engine in the system folder, nothing registered", [](MemoryPlatform&) {}, ""},
+      {"a folder of the engine's name",
+       [&](MemoryPlatform& m) {
+         m.files.AddDirectory(engine);
+         registered(engine)(m);
+       },
+       ""},
+      {"a system folder given with its closing backslash",
+       withEngine([](MemoryPlatform& m) { m.system.SetSystemDirectory("C:\\WINDOWS\\system32\\"); }), engine},
+      {"no system folder",
+       withEngine([](MemoryPlatform& m) { m.system.SetSystemDirectory(""); }), ""},
+      {"a system folder that is no full path",
+       [](MemoryPlatform& m) {
+         m.files.AddFile("C:\\system32\\hhctrl.ocx");
+         m.files.SetCurrentDirectory("C:\\");
+         m.system.SetSystemDirectory("system32");
+       },
+       ""},
   };
   for (const Case& c : cases) {
-    MemoryPlatform fresh;
-    c.setUp(fresh, key);
-    EXPECT_EQ(HtmlHelpEnginePath(fresh.platform()), "") << c.name;
+    MemoryPlatform machine;
+    c.setUp(machine);
+    machine.files.ClearCalls();
+    EXPECT_EQ(HtmlHelpEnginePath(machine.platform()), c.expected) << c.name;
+    // The only file looked at is the system's engine: nothing the registration names is queried.
+    for (const std::string& call : machine.files.Calls())
+      EXPECT_EQ(call, "GetAttributes " + engine) << c.name;
+    EXPECT_EQ(machine.registry.OpenHandleCount(), 0u) << c.name;
   }
 }
 

@@ -11,6 +11,22 @@ namespace kv {
 namespace {
 
 constexpr std::uint32_t kPathBufferLength = 260;
+// No file system of the system takes a name (one part of a path) longer than 255 UTF-16 characters, nor a
+// whole path longer than 32 767; an 8-bit code page writes each character in at most two bytes.
+constexpr std::size_t kLongestNameBytes = 2 * 255;
+constexpr std::size_t kLongestPathBytes = 2 * 32767;
+
+// True when no file can have the name that is the first `length` characters of `text`: the whole is longer
+// than any path the system takes, or (when `text` holds no "..", which could take a part away again) its
+// last part is longer than any name. A longer candidate grown from it by more words cannot have one
+// either: the words lengthen that last part, or end it as a folder name just as long.
+bool CannotBeAName(const std::string& text, std::size_t length, bool dotted) {
+  if (length > kLongestPathBytes) return true;
+  if (dotted) return false;
+  const std::size_t separator = length == 0 ? std::string::npos : text.find_last_of('\\', length - 1);
+  const std::size_t lastName = separator == std::string::npos ? length : length - separator - 1;
+  return lastName > kLongestNameBytes;
+}
 
 // A path that begins with two backslashes names a network share (or a device): it is never handed to
 // the file system, which would go out on the network for it.
@@ -178,7 +194,11 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
   if (IsNetworkPath(path_)) return Outcome::kNotFound;
 
   path_ += ' ';
+  const bool dotted = path_.find("..") != std::string::npos;
   for (std::size_t blank = path_.find(' '); blank != std::string::npos; blank = path_.find(' ', blank + 1)) {
+    // Past the longest name or path no candidate can exist: a command of many words ends its walk there
+    // instead of testing every longer prefix of itself.
+    if (CannotBeAName(path_, blank, dotted)) break;
     candidate_.assign(path_, 0, blank);
     if (Exists(candidate_)) {
       // Passed over when it is a folder or a volume label (or its attributes cannot be read).

@@ -33,11 +33,21 @@ struct FindEntry {
 // 32 767; in the seam's encodings a unit takes at most three bytes. True when `name`, read as a path or as
 // a search pattern, can match nothing on any volume: a component (its trailing blanks and dots dropped,
 // as the system drops them) holds more than 765 bytes other than wildcards, which must each be matched one
-// to one, or the whole name is longer than 98 301 bytes. Longer names are only ever longer still.
+// to one, or the whole name is longer than 98 301 bytes. Longer names are only ever longer still. A
+// component of dots only (".." and the like) may take the one before it away again: in a name that holds
+// one, only the whole length counts.
 inline bool NamesNothingAnywhere(const std::string& name) {
   constexpr std::size_t kComponentBytes = 255 * 3;
   constexpr std::size_t kPathBytes = 32767 * 3;
   if (name.size() > kPathBytes) return true;
+  for (std::size_t start = 0; start <= name.size();) {
+    std::size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    std::size_t last = end;
+    while (last > start && name[last - 1] == ' ') --last;
+    if (last - start >= 2 && name.find_first_not_of('.', start) >= last) return false;
+    start = end + 1;
+  }
   std::size_t start = 0;
   while (start <= name.size()) {
     std::size_t end = name.find_first_of("\\/", start);

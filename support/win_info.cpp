@@ -1,5 +1,6 @@
 #include "support/win_info.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -18,13 +19,14 @@ bool MatchesAt(const std::string& text, std::size_t at, const std::string& what)
 
 }  // namespace
 
-std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to) {
-  if (from.empty()) return text;
+std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to,
+                                std::size_t limit) {
+  if (from.empty()) return text.substr(0, limit);
   std::string result;
   std::size_t i = 0;
-  while (i < text.size()) {
+  while (i < text.size() && result.size() < limit) {
     if (MatchesAt(text, i, from)) {
-      result += to;
+      result.append(to, 0, limit - result.size());
       i += from.size();
     } else {
       result += text[i++];
@@ -90,17 +92,20 @@ std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& regi
     return std::string();
   }
   if (result.empty() || result.find('%') == std::string::npos) return result;
-  result = ReplaceAllIgnoreCase(result, "%SystemRoot%", SystemRoot);
-  result = ReplaceAllIgnoreCase(result, "%SystemDrive%", SystemDrive);
-  result = ReplaceAllIgnoreCase(result, "%ProgramFiles%", ProgramFiles);
-  result = ReplaceAllIgnoreCase(result, "%commonprogramfiles%", CommonFiles);
+  // A short value that names a long folder many times would otherwise grow without end (a megabyte of
+  // "%ProgramFiles%" and a folder of 32 KB make gigabytes).
+  const std::size_t limit = std::max(result.size(), kLongestExpandedText);
+  result = ReplaceAllIgnoreCase(result, "%SystemRoot%", SystemRoot, limit);
+  result = ReplaceAllIgnoreCase(result, "%SystemDrive%", SystemDrive, limit);
+  result = ReplaceAllIgnoreCase(result, "%ProgramFiles%", ProgramFiles, limit);
+  result = ReplaceAllIgnoreCase(result, "%commonprogramfiles%", CommonFiles, limit);
   static const std::string kUserProfile = "%UserProfile%";
   bool hasUserProfile = false;
   for (std::size_t i = 0; i < result.size() && !hasUserProfile; ++i) hasUserProfile = MatchesAt(result, i, kUserProfile);
   if (hasUserProfile) {
     std::string profile;
     if (!platform_.system.GetEnvironment("USERPROFILE", &profile)) profile.clear();
-    result = ReplaceAllIgnoreCase(result, kUserProfile, profile);
+    result = ReplaceAllIgnoreCase(result, kUserProfile, profile, limit);
   }
   return result;
 }

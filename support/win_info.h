@@ -20,7 +20,9 @@ class TWinInfo {
 
   // The value `name` of the key `registry` has open, as text whatever its type, with "%SystemRoot%",
   // "%SystemDrive%", "%ProgramFiles%", "%commonprogramfiles%" and "%UserProfile%" replaced (case
-  // ignored). Never raises for a value that cannot be read: that gives the empty string.
+  // ignored). Never raises for a value that cannot be read: that gives the empty string. The replacements
+  // never make the text longer than kLongestExpandedText, or than it was read when it was longer: the rest
+  // is cut.
   std::string ReadExpandedValue(const std::string& name, TRegistry& registry) const;
 
  private:
@@ -30,7 +32,13 @@ class TWinInfo {
 // The drive part of a path: "C:" for "C:\x", "\\server\share" for "\\server\share\x", else empty.
 std::string ExtractFileDrive(const std::string& path);
 
-// Replaces every occurrence of `from` in `text` by `to`, comparing without regard to ASCII case.
-std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to);
+// Replaces every occurrence of `from` in `text` by `to`, comparing without regard to ASCII case. The
+// result is cut after `limit` characters.
+std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to,
+                                 std::size_t limit = std::string::npos);
+
+// The longest text the replacements of ReadExpandedValue make of a shorter one (a longer value read as it
+// is stays whole). Far past the longest path, so that every name a command holds is left whole.
+constexpr std::size_t kLongestExpandedText = std::size_t{1} << 20;
 
 }  // namespace kv

@@ -273,6 +273,10 @@ TEST(NamesNothingAnywhere, LongComponentsAndPaths) {
       {"C:\\" + std::string(700, 'a') + "\\" + std::string(700, 'b'), false},
       {std::string(98301, '\\'), false},
       {std::string(98302, '\\'), true},
+      {"C:\\" + over + "\\..\\x.exe", false},  // ".." takes the long one away again
+      {"C:\\" + over + "\\...  \\x.exe", false},
+      {"C:\\" + over + "\\a..b", true},
+      {"C:\\" + std::string(98302, 'a') + "\\..", true},
       {"", false},
   };
   for (const Case& c : cases) EXPECT_EQ(NamesNothingAnywhere(c.name), c.nothing) << Printable(c.name);

@@ -54,5 +54,29 @@ TEST(WinInfo, MissingFoldersStayEmpty) {
   EXPECT_EQ(info.ReadExpandedValue("v", reg), "\\x;") << "unset USERPROFILE and folder give empty text";
 }
 
+
+// A short value naming a long folder many times grows no further than kLongestExpandedText; a longer value
+// read as it stands is never cut, and the replacements before the limit are whole.
+TEST(WinInfo, ExpansionStopsAtItsLimit) {
+  MemoryMachine machine;
+  const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  machine.memory.registry.SetString(key, "ProgramFilesDir", std::string(32000, 'p'));
+  TWinInfo info(machine.memory.platform());
+  std::string many;
+  for (int i = 0; i < 50000; ++i) many += "%ProgramFiles%";  // 700 000 characters
+  const std::string longText = std::string(kLongestExpandedText + 10, 'x') + "%ProgramFiles%";
+  machine.memory.registry.SetString("HKCU\\Software\\T", "many", many);
+  machine.memory.registry.SetString("HKCU\\Software\\T", "long", longText);
+  machine.memory.registry.SetString("HKCU\\Software\\T", "few", "a%ProgramFiles%b");
+  TRegistry reg(machine.memory.platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\T"));
+  EXPECT_EQ(info.ReadExpandedValue("many", reg), std::string(kLongestExpandedText, 'p'));
+  EXPECT_EQ(info.ReadExpandedValue("long", reg), std::string(kLongestExpandedText + 10, 'x') + std::string(14, 'p'))
+      << "as long as it was read";
+  EXPECT_EQ(info.ReadExpandedValue("few", reg), "a" + std::string(32000, 'p') + "b");
+  EXPECT_EQ(ReplaceAllIgnoreCase("a%X%b%x%", "%x%", "yy", 4), "ayyb");
+  EXPECT_EQ(ReplaceAllIgnoreCase("abc", "", "y", 2), "ab");
+}
+
 }  // namespace
 }  // namespace kv::testing

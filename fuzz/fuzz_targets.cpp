@@ -6,7 +6,7 @@ const std::vector<FuzzTarget>& AllTargets() {
   static const std::vector<FuzzTarget> targets = {
       {"reg_loader", FuzzRegLoader}, {"extract_file", FuzzExtractFile}, {"read_expanded", FuzzReadExpanded},
       {"nt_share", FuzzNtShare},     {"icon_index", FuzzIconIndex},     {"guid", FuzzGuid},
-      {"probe", FuzzProbe},
+      {"probe", FuzzProbe},          {"network_name", FuzzNetworkName},
   };
   return targets;
 }

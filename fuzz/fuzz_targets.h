@@ -38,5 +38,6 @@ int FuzzNtShare(const std::uint8_t* data, std::size_t size);
 int FuzzIconIndex(const std::uint8_t* data, std::size_t size);
 int FuzzGuid(const std::uint8_t* data, std::size_t size);
 int FuzzProbe(const std::uint8_t* data, std::size_t size);
+int FuzzNetworkName(const std::uint8_t* data, std::size_t size);
 
 }  // namespace kv::fuzz

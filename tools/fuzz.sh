@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${KV_FUZZ_SECONDS:-60}
-TARGETS=${KV_FUZZ_TARGETS:-"reg_loader extract_file read_expanded nt_share icon_index guid probe"}
+TARGETS=${KV_FUZZ_TARGETS:-"reg_loader extract_file read_expanded nt_share icon_index guid probe network_name"}
 JOBS=${KV_JOBS:-$(nproc)}
 
 cmake --preset fuzz >/dev/null

@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/memory/memory_platform.h"
 #include "scan/cleaner.h"
 #include "scan/engine.h"
 #include "tests/testing/file_trace.h"
+#include "tests/testing/memory_machine.h"
 #include "tests/testing/world.h"
 
 namespace kv::testing {
@@ -115,6 +118,68 @@ TEST_P(NetworkNames, SharedDllsReachOnlyTheBoundedTest) {
     EXPECT_EQ(outcome.hostCalls, std::vector<std::string>{"FindNetworkFile " + name}) << name;
   }
   EXPECT_GT(plain, 0) << "a file on a host that does not exist is not present";
+}
+
+// The sections whose rules test a network name, over the memory platform's network: a share that does not
+// answer in time cannot tell, and that is no fault; the same entry on a share that answers "missing" is
+// faulty, as it always was (the uninstall rules take any network command as sound).
+TEST(NetworkNamesUnanswered, AShareThatDoesNotAnswerIsNoFault) {
+  struct Case {
+    const char* section;
+    std::int32_t mask;
+    std::function<void(MemoryMachine&, const std::string&)> write;
+    bool faultyWhenMissing;
+  };
+  const std::vector<Case> cases = {
+      {"shared DLLs", 2,
+       [](MemoryMachine& m, const std::string& name) {
+         m.memory.registry.SetDword("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", name, 1);
+       },
+       true},
+      {"fonts", 4,
+       [](MemoryMachine& m, const std::string& name) {
+         m.memory.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Kv (TrueType)", name);
+       },
+       true},
+      {"uninstall", 8,
+       [](MemoryMachine& m, const std::string& name) {
+         const std::string key = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kv";
+         m.memory.registry.SetString(key, "DisplayName", "Kv");
+         m.memory.registry.SetString(key, "UninstallString", name);
+       },
+       false},
+      {"startup shortcuts", 1,
+       [](MemoryMachine& m, const std::string& name) {
+         m.memory.system.SetSpecialFolder(7, "C:\\Start");
+         m.memory.files.AddFile("C:\\Start\\kv.lnk");
+         m.memory.system.SetShortcut("C:\\Start\\kv.lnk", name);
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& name : {"\\\\stale\\share\\x.dll"s, "\\??\\UNC\\stale\\share\\x.dll"s, "Z:\\x.dll"s}) {
+      for (bool answers : {false, true}) {
+        MemoryMachine machine;
+        machine.memory.files.AddDirectory("Z:\\");
+        machine.memory.files.SetDriveType('Z', kDriveRemote);
+        if (!answers) {
+          machine.memory.files.SetNetworkUnreachable(name.substr(0, name.find("x.dll")));
+        }
+        c.write(machine, name);
+        Engine& engine = machine.Load();
+        TRegistryCleaner cleaner(engine);
+        cleaner.Mask = c.mask;
+        const std::int32_t verdict = cleaner.ScanSections();
+        const bool faulty = answers && c.faultyWhenMissing;
+        EXPECT_EQ(verdict > 0, faulty) << c.section << ", " << name << (answers ? ", missing" : ", no answer")
+                                       << ": verdict " << verdict;
+        for (const std::string& call : machine.memory.files.Calls()) {
+          if (!NamesHost(call) && call.find(" Z:") == std::string::npos && call.find("stale") == std::string::npos) continue;
+          EXPECT_EQ(call.rfind("FindNetworkFile ", 0), 0u) << c.section << ": " << call;
+        }
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Worlds, NetworkNames, ::testing::ValuesIn(AllWorlds()),

@@ -14,8 +14,15 @@ namespace {
 
 constexpr std::uint32_t kPathBufferLength = 260;
 
-// A drive's root as GetDriveType takes it.
-std::string DriveRoot(char letter) { return std::string(1, letter) + ":\\"; }
+// Whether the drive with this letter is mapped to a share; asked once per probe.
+bool IsNetworkDrive(Engine& engine, char letter) {
+  std::optional<std::uint32_t> type = engine.Memo.DriveType(letter);
+  if (!type) {
+    type = engine.platform.files.DriveType(std::string(1, letter) + ":\\");
+    engine.Memo.RememberDriveType(letter, *type);
+  }
+  return *type == kDriveRemote;
+}
 
 bool HasExtension(const std::string& fileName) {
   const std::size_t at = fileName.find_last_of(".\\:");
@@ -101,7 +108,7 @@ bool CommandResolver::IsNetworkPath(const std::string& path) {
   const char drive = NameDriveLetter(path);
   if (drive == 0) return false;
   std::uint32_t& type = driveTypes_[drive - 'A'];
-  if (type == kInvalidFileAttributes) type = files_.DriveType(DriveRoot(drive));
+  if (type == kInvalidFileAttributes) type = IsNetworkDrive(engine_, drive) ? kDriveRemote : kDriveFixed;
   return type == kDriveRemote;
 }
 
@@ -267,7 +274,7 @@ void CommandResolver::MakeShortPath(std::string& path) {
 bool IsOnNetwork(Engine& engine, const std::string& name) {
   if (IsNetworkName(name)) return true;
   const char drive = NameDriveLetter(name);
-  return drive != 0 && engine.platform.files.DriveType(DriveRoot(drive)) == kDriveRemote;
+  return drive != 0 && IsNetworkDrive(engine, drive);
 }
 
 bool SafeFileExists(Engine& engine, const std::string& fileName) {

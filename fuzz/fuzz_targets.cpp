@@ -7,6 +7,7 @@ const std::vector<FuzzTarget>& AllTargets() {
       {"reg_loader", FuzzRegLoader}, {"extract_file", FuzzExtractFile}, {"read_expanded", FuzzReadExpanded},
       {"nt_share", FuzzNtShare},     {"icon_index", FuzzIconIndex},     {"guid", FuzzGuid},
       {"probe", FuzzProbe},          {"file_list", FuzzFileList},
+      {"network_name", FuzzNetworkName},
   };
   return targets;
 }

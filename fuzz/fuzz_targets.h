@@ -39,5 +39,6 @@ int FuzzIconIndex(const std::uint8_t* data, std::size_t size);
 int FuzzGuid(const std::uint8_t* data, std::size_t size);
 int FuzzProbe(const std::uint8_t* data, std::size_t size);
 int FuzzFileList(const std::uint8_t* data, std::size_t size);
+int FuzzNetworkName(const std::uint8_t* data, std::size_t size);
 
 }  // namespace kv::fuzz

@@ -31,6 +31,8 @@ enum class SeamCall : std::size_t {
   kFullPathName,
   kShortPathName,
   kSetErrorMode,
+  kDriveType,
+  kFindNetworkFile,
   // system
   kGetEnvironment,
   kSystemDirectory,
@@ -52,13 +54,14 @@ inline const char* SeamCallName(SeamCall call) {
       "RegOpenKey",   "RegCloseKey",       "RegFlushKey",      "RegQueryInfoKey", "RegEnumKey",
       "RegEnumValue", "RegQueryValue",     "RegQueryValueW",   "FindFirst",       "FindNext",
       "FindClose",    "GetAttributes",     "FullPathName",     "ShortPathName",   "SetErrorMode",
+      "DriveType",    "FindNetworkFile",
       "GetEnvironment", "SystemDirectory", "WindowsDirectory", "Version",         "GetSpecialFolder",
       "GetShortcutTarget", "IsMultiByteCodePage", "WideToAnsi", "AnsiToWide", "CompareUserLocale"};
   return kNames[static_cast<std::size_t>(call)];
 }
 
 inline bool IsRegistryCall(SeamCall call) { return call <= SeamCall::kQueryValueW; }
-inline bool IsFileSystemCall(SeamCall call) { return call >= SeamCall::kFindFirst && call <= SeamCall::kSetErrorMode; }
+inline bool IsFileSystemCall(SeamCall call) { return call >= SeamCall::kFindFirst && call <= SeamCall::kFindNetworkFile; }
 
 class CountingPlatform {
  public:
@@ -165,6 +168,14 @@ class CountingPlatform {
     std::uint32_t SetErrorMode(std::uint32_t mode) override {
       Bump(counts_, SeamCall::kSetErrorMode);
       return inner_.SetErrorMode(mode);
+    }
+    std::uint32_t DriveType(const std::string& root) override {
+      Bump(counts_, SeamCall::kDriveType);
+      return inner_.DriveType(root);
+    }
+    NetworkFileAnswer FindNetworkFile(const std::string& name, std::uint32_t waitMs) override {
+      Bump(counts_, SeamCall::kFindNetworkFile);
+      return inner_.FindNetworkFile(name, waitMs);
     }
 
    private:

@@ -23,6 +23,22 @@ constexpr std::uint32_t kAttrCompressed = 0x800;
 
 constexpr std::uint32_t kSemFailCriticalErrors = 0x0001;
 
+// GetDriveTypeA's answers.
+constexpr std::uint32_t kDriveUnknown = 0;
+constexpr std::uint32_t kDriveNoRootDir = 1;
+constexpr std::uint32_t kDriveRemovable = 2;
+constexpr std::uint32_t kDriveFixed = 3;
+constexpr std::uint32_t kDriveRemote = 4;
+constexpr std::uint32_t kDriveCdRom = 5;
+constexpr std::uint32_t kDriveRamDisk = 6;
+
+// What the bounded existence test of a network name learnt.
+enum class NetworkFileAnswer {
+  kAbsent,    // the search answered and found no file (or the name cannot be searched)
+  kPresent,   // the search found an entry that is not a folder
+  kNoAnswer,  // no answer within the time allowed: whether the file exists cannot be told
+};
+
 struct FindEntry {
   std::string name;
   std::uint32_t attributes = 0;
@@ -84,6 +100,14 @@ class FileSystemApi {
   virtual std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) = 0;
   // SetErrorMode: returns the previous mode.
   virtual std::uint32_t SetErrorMode(std::uint32_t mode) = 0;
+  // GetDriveTypeA of a drive's root ("C:\\"): kDriveRemote for a drive mapped to a share. Asks the system's
+  // table of drives; it does not go out on the network.
+  virtual std::uint32_t DriveType(const std::string& root) = 0;
+  // The existence test for a name that lies on the network: whether a directory search for `name` finds
+  // an entry that is not a folder. Waits at most `waitMs` milliseconds for the network; kNoAnswer when it
+  // did not answer in time, and at once while an earlier test that was given up still waits on it (so a
+  // stale share costs one wait per probe, not one per name).
+  virtual NetworkFileAnswer FindNetworkFile(const std::string& name, std::uint32_t waitMs) = 0;
 };
 
 }  // namespace kv

@@ -52,6 +52,10 @@ class ForwardingFileSystem : public FileSystemApi {
     return inner_.ShortPathName(path, length, buffer);
   }
   std::uint32_t SetErrorMode(std::uint32_t mode) override { return inner_.SetErrorMode(mode); }
+  std::uint32_t DriveType(const std::string& root) override { return inner_.DriveType(root); }
+  NetworkFileAnswer FindNetworkFile(const std::string& name, std::uint32_t waitMs) override {
+    return inner_.FindNetworkFile(name, waitMs);
+  }
 
  protected:
   FileSystemApi& inner_;

@@ -44,6 +44,17 @@ void ProbeMemo::RememberSearchPath(const std::string& placed, const std::string&
   if (Active() && Admit(placed, path.size())) searchPaths_.emplace(placed, path);
 }
 
+std::optional<std::uint32_t> ProbeMemo::DriveType(char letter) const {
+  if (!Active()) return std::nullopt;
+  auto found = driveTypes_.find(letter);
+  if (found == driveTypes_.end()) return std::nullopt;
+  return found->second;
+}
+
+void ProbeMemo::RememberDriveType(char letter, std::uint32_t type) {
+  if (Active()) driveTypes_.emplace(letter, type);
+}
+
 ProbeMemo::Scope::Scope(ProbeMemo& memo) : memo_(memo), started_(false) {
   std::thread::id none;
   started_ = memo_.Enabled() && memo_.owner_.compare_exchange_strong(none, std::this_thread::get_id());
@@ -55,6 +66,7 @@ ProbeMemo::Scope::~Scope() {
   memo_.present_.clear();
   memo_.attributes_.clear();
   memo_.searchPaths_.clear();
+  memo_.driveTypes_.clear();
   memo_.bytes_ = 0;
 }
 

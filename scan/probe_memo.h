@@ -42,6 +42,10 @@ class ProbeMemo {
   std::optional<std::string> SearchPath(const std::string& placed) const;
   void RememberSearchPath(const std::string& placed, const std::string& path);
 
+  // The type of the drive with this letter ('A' to 'Z'), if already asked in this probe.
+  std::optional<std::uint32_t> DriveType(char letter) const;
+  void RememberDriveType(char letter, std::uint32_t type);
+
   // Starts the memo for one probe on the calling thread, and forgets everything when the probe ends.
   class Scope {
    public:
@@ -65,6 +69,7 @@ class ProbeMemo {
   std::unordered_map<std::string, bool> present_;
   std::unordered_map<std::string, std::uint32_t> attributes_;
   std::unordered_map<std::string, std::string> searchPaths_;
+  std::unordered_map<char, std::uint32_t> driveTypes_;
   std::size_t bytes_ = 0;  // what the maps hold, roughly (names, texts and a fixed cost per entry)
 };
 

@@ -2,19 +2,27 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <optional>
 
 #include "platform/handles.h"
 #include "scan/search_lists.h"
+#include "support/network_name.h"
 
 namespace kv {
 namespace {
 
 constexpr std::uint32_t kPathBufferLength = 260;
 
-// A path that begins with two backslashes names a network share (or a device): it is never handed to
-// the file system, which would go out on the network for it.
-bool IsNetworkPath(const std::string& path) { return StartsWith(path, "\\\\"); }
+// Whether the drive with this letter is mapped to a share; asked once per probe.
+bool IsNetworkDrive(Engine& engine, char letter) {
+  std::optional<std::uint32_t> type = engine.Memo.DriveType(letter);
+  if (!type) {
+    type = engine.platform.files.DriveType(std::string(1, letter) + ":\\");
+    engine.Memo.RememberDriveType(letter, *type);
+  }
+  return *type == kDriveRemote;
+}
 
 bool HasExtension(const std::string& fileName) {
   const std::size_t at = fileName.find_last_of(".\\:");
@@ -62,7 +70,9 @@ bool MemoFileExists(Engine& engine, const std::string& fileName, FindEntry& entr
 class CommandResolver {
  public:
   CommandResolver(Engine& engine, const std::string& command)
-      : engine_(engine), files_(engine.platform.files), command_(command) {}
+      : engine_(engine), files_(engine.platform.files), command_(command) {
+    std::fill(std::begin(driveTypes_), std::end(driveTypes_), kInvalidFileAttributes);
+  }
 
   bool Resolve(std::string& fileName);
 
@@ -74,6 +84,7 @@ class CommandResolver {
   void MakeFullPath(std::string& path);
   void MakeShortPath(std::string& path);
   bool Exists(const std::string& name) { return MemoFileExists(engine_, name, entry_); }
+  bool IsNetworkPath(const std::string& path);
   std::uint32_t Attributes(const std::string& name);
 
   Engine& engine_;
@@ -87,7 +98,19 @@ class CommandResolver {
   std::string withExtension_;   // C followed by one of the executable extensions
   std::string buffer_;          // what the platform writes path names into
   FindEntry entry_;
+  std::uint32_t driveTypes_['Z' - 'A' + 1];  // each drive's type, asked once per command
 };
+
+// A path on the network, in any spelling or on a drive mapped to a share, is never handed to the file
+// system, which would go out on the network for it.
+bool CommandResolver::IsNetworkPath(const std::string& path) {
+  if (IsNetworkName(path)) return true;
+  const char drive = NameDriveLetter(path);
+  if (drive == 0) return false;
+  std::uint32_t& type = driveTypes_[drive - 'A'];
+  if (type == kInvalidFileAttributes) type = IsNetworkDrive(engine_, drive) ? kDriveRemote : kDriveFixed;
+  return type == kDriveRemote;
+}
 
 bool CommandResolver::Resolve(std::string& fileName) {
   // A redirection is not a program.
@@ -100,7 +123,7 @@ bool CommandResolver::Resolve(std::string& fileName) {
     fileName.clear();
     return true;
   }
-  // A network path is taken as present without asking the network.
+  // A network path, in any spelling, is taken as present without asking the network.
   std::string w;
   w.reserve(command_.size());
   for (char c : command_) {
@@ -258,7 +281,21 @@ void CommandResolver::MakeShortPath(std::string& path) {
 
 }  // namespace
 
+bool IsOnNetwork(Engine& engine, const std::string& name) {
+  if (IsNetworkName(name)) return true;
+  const char drive = NameDriveLetter(name);
+  return drive != 0 && IsNetworkDrive(engine, drive);
+}
+
 bool SafeFileExists(Engine& engine, const std::string& fileName) {
+  if (std::optional<bool> known = engine.Memo.Present(fileName)) return *known;
+  if (IsOnNetwork(engine, fileName)) {
+    // The network is given a few seconds; a share that does not answer is not held against the entry.
+    QuietErrorMode quiet(engine.platform.files);
+    const bool present = engine.platform.files.FindNetworkFile(fileName, kNetworkWaitMs) != NetworkFileAnswer::kAbsent;
+    engine.Memo.RememberPresent(fileName, present);
+    return present;
+  }
   FindEntry entry;
   return MemoFileExists(engine, fileName, entry);
 }
@@ -275,6 +312,7 @@ bool ExtractFileFromCommand(Engine& engine, const std::string& command, std::str
 }
 
 bool DirectoryExists(Engine& engine, const std::string& path) {
+  if (IsNetworkName(path)) return false;
   const std::uint32_t attributes = engine.platform.files.GetAttributes(path);
   return attributes != kInvalidFileAttributes && (attributes & kAttrDirectory) != 0;
 }

@@ -2,14 +2,25 @@
 // resolver that cuts a command down to the program it runs and searches for it, and the folder test.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "scan/engine.h"
 
 namespace kv {
 
+// The longest a probe waits for the network when a rule tests a name that lies on it.
+constexpr std::uint32_t kNetworkWaitMs = 3000;
+
+// True when `name` lies on the network: its text says so, in any spelling (IsNetworkName), or it names a
+// drive that the system maps to a share.
+bool IsOnNetwork(Engine& engine, const std::string& name);
+
 // True when `fileName` names a file (not a folder) that a directory search finds; wildcards match any
 // file. Shows no system dialog (a drive without a medium is simply absent) and restores the error mode.
+// A name on the network is searched for at most kNetworkWaitMs; when the network does not answer in that
+// time, whether the file exists cannot be told, and the answer is true: an entry is never reported for a
+// share that did not answer.
 bool SafeFileExists(Engine& engine, const std::string& fileName);
 
 // True when `command` is resolvable: the file it runs is found (directly, or in the search folders with the
@@ -18,6 +29,7 @@ bool SafeFileExists(Engine& engine, const std::string& fileName);
 bool ExtractFileFromCommand(Engine& engine, const std::string& command, std::string& fileName);
 
 // True when `path`'s attributes can be read and carry the directory bit. Leaves the error mode alone.
+// A name whose text puts it on the network is not asked about: false.
 bool DirectoryExists(Engine& engine, const std::string& path);
 
 // The extension of a file name with its dot: the text from the last "." that follows the last "\" or

@@ -1,5 +1,6 @@
 // MemoryFileSystem: drives of folders and files with attributes, times and 8.3 aliases, searched and
 // named the way kernel32 does it; every seam call is written to a log.
+#include <cctype>
 #include <deque>
 #include <map>
 #include <memory>
@@ -92,6 +93,9 @@ struct MemoryFileSystem::Impl {
   std::vector<std::string> calls;
   std::map<FindHandle, std::deque<FindEntry>> finds;
   FindHandle nextFind = kFirstFind;
+  std::map<char, std::uint32_t> driveTypes;
+  std::vector<std::string> networkFiles;
+  std::vector<std::string> unreachable;
 
   Impl() { AddDrive('C'); }
 
@@ -300,6 +304,21 @@ std::uint32_t MemoryFileSystem::ErrorMode() const {
   return impl_->errorMode;
 }
 
+void MemoryFileSystem::SetDriveType(char letter, std::uint32_t type) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->driveTypes[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = type;
+}
+
+void MemoryFileSystem::AddNetworkFile(const std::string& name) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->networkFiles.push_back(name);
+}
+
+void MemoryFileSystem::SetNetworkUnreachable(const std::string& prefix) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->unreachable.push_back(prefix);
+}
+
 const std::vector<std::string>& MemoryFileSystem::Calls() const { return impl_->calls; }
 
 void MemoryFileSystem::ClearCalls() {
@@ -368,6 +387,32 @@ std::uint32_t MemoryFileSystem::SetErrorMode(std::uint32_t mode) {
   const std::uint32_t previous = impl_->errorMode;
   impl_->errorMode = mode;
   return previous;
+}
+
+std::uint32_t MemoryFileSystem::DriveType(const std::string& root) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->calls.push_back("DriveType " + root);
+  if (root.size() < 2 || root[1] != ':' || !std::isalpha(static_cast<unsigned char>(root[0]))) return kDriveNoRootDir;
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+  auto set = impl_->driveTypes.find(letter);
+  if (set != impl_->driveTypes.end()) return set->second;
+  return impl_->drives.count(letter) != 0 ? kDriveFixed : kDriveNoRootDir;
+}
+
+NetworkFileAnswer MemoryFileSystem::FindNetworkFile(const std::string& name, std::uint32_t waitMs) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->calls.push_back("FindNetworkFile " + name + " " + std::to_string(waitMs));
+  auto sameText = [](const std::string& a, const std::string& b, std::size_t length) {
+    if (a.size() < length || b.size() < length) return false;
+    for (std::size_t i = 0; i < length; ++i)
+      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+  };
+  for (const std::string& prefix : impl_->unreachable)
+    if (sameText(name, prefix, prefix.size())) return NetworkFileAnswer::kNoAnswer;
+  for (const std::string& file : impl_->networkFiles)
+    if (file.size() == name.size() && sameText(name, file, file.size())) return NetworkFileAnswer::kPresent;
+  return NetworkFileAnswer::kAbsent;
 }
 
 }  // namespace kv

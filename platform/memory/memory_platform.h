@@ -86,6 +86,13 @@ class MemoryFileSystem : public FileSystemApi {
   void SetCurrentDirectory(const std::string& path);  // default "C:\"
   bool Exists(const std::string& path) const;
   std::uint32_t ErrorMode() const;
+  // What DriveType answers for a drive letter; by default kDriveFixed for a drive that holds files or
+  // folders and kDriveNoRootDir for any other.
+  void SetDriveType(char letter, std::uint32_t type);
+  // The network, as FindNetworkFile sees it: names that are files there (compared without regard to
+  // case), and prefixes of names whose share does not answer (kNoAnswer). Any other name is absent.
+  void AddNetworkFile(const std::string& name);
+  void SetNetworkUnreachable(const std::string& prefix);
 
   // The log: one line per seam call, "FindFirst <pattern>", "GetAttributes <path>", ...
   const std::vector<std::string>& Calls() const;
@@ -99,6 +106,8 @@ class MemoryFileSystem : public FileSystemApi {
   std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) override;
   std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) override;
   std::uint32_t SetErrorMode(std::uint32_t mode) override;
+  std::uint32_t DriveType(const std::string& root) override;
+  NetworkFileAnswer FindNetworkFile(const std::string& name, std::uint32_t waitMs) override;
 
   struct Impl;
 

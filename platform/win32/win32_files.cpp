@@ -1,5 +1,12 @@
 #include <windows.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "platform/win32/win32_platform.h"
 
 namespace kv {
@@ -10,6 +17,51 @@ void Fill(const WIN32_FIND_DATAA& data, FindEntry* entry) {
   entry->attributes = data.dwFileAttributes;
   entry->lastWriteTime = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
+
+// A search handle, closed when it goes.
+class SearchHandle {
+ public:
+  explicit SearchHandle(HANDLE handle) : handle_(handle) {}
+  SearchHandle(const SearchHandle&) = delete;
+  SearchHandle& operator=(const SearchHandle&) = delete;
+  ~SearchHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::FindClose(handle_);
+  }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// One existence test of a network name, run on a thread of its own. The thread and the caller share it;
+// whichever lets go of it last frees it, so a test that outlives the caller's wait still ends cleanly.
+struct NetworkTest {
+  explicit NetworkTest(std::string tested) : name(std::move(tested)) {}
+  const std::string name;
+  std::mutex lock;
+  std::condition_variable finished;
+  bool done = false;
+  bool present = false;
+};
+
+void RunNetworkTest(const std::shared_ptr<NetworkTest>& test) {
+  WIN32_FIND_DATAA data{};
+  SearchHandle find(FindFirstFileA(test->name.c_str(), &data));
+  bool present = false;
+  if (find.get() != INVALID_HANDLE_VALUE) {
+    do {
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) present = true;
+    } while (!present && FindNextFileA(find.get(), &data));
+  }
+  std::lock_guard<std::mutex> guard(test->lock);
+  test->present = present;
+  test->done = true;
+  test->finished.notify_all();
+}
+
+// The test given up last, while it still waits on the network.
+std::mutex g_staleLock;
+std::shared_ptr<NetworkTest> g_stale;
 
 }  // namespace
 
@@ -41,5 +93,35 @@ std::uint32_t Win32FileSystem::ShortPathName(const std::string& path, std::uint3
 }
 
 std::uint32_t Win32FileSystem::SetErrorMode(std::uint32_t mode) { return ::SetErrorMode(mode); }
+
+std::uint32_t Win32FileSystem::DriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+
+// The search runs on a thread of its own, and the caller waits for it at most `waitMs`. A search that
+// does not answer in time is left to finish on its own (the system ends it when the network times out,
+// or the process ends); until it has, every other network name is answered "no answer" at once.
+NetworkFileAnswer Win32FileSystem::FindNetworkFile(const std::string& name, std::uint32_t waitMs) {
+  {
+    std::lock_guard<std::mutex> guard(g_staleLock);
+    if (g_stale) {
+      std::lock_guard<std::mutex> testGuard(g_stale->lock);
+      if (!g_stale->done) return NetworkFileAnswer::kNoAnswer;
+    }
+    g_stale.reset();
+  }
+  auto test = std::make_shared<NetworkTest>(name);
+  try {
+    std::thread(RunNetworkTest, test).detach();
+  } catch (const std::system_error&) {
+    return NetworkFileAnswer::kNoAnswer;
+  }
+  std::unique_lock<std::mutex> wait(test->lock);
+  if (!test->finished.wait_for(wait, std::chrono::milliseconds(waitMs), [&test] { return test->done; })) {
+    wait.unlock();
+    std::lock_guard<std::mutex> guard(g_staleLock);
+    g_stale = test;
+    return NetworkFileAnswer::kNoAnswer;
+  }
+  return test->present ? NetworkFileAnswer::kPresent : NetworkFileAnswer::kAbsent;
+}
 
 }  // namespace kv

@@ -29,6 +29,8 @@ class Win32FileSystem : public FileSystemApi {
   std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) override;
   std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) override;
   std::uint32_t SetErrorMode(std::uint32_t mode) override;
+  std::uint32_t DriveType(const std::string& root) override;
+  NetworkFileAnswer FindNetworkFile(const std::string& name, std::uint32_t waitMs) override;
 };
 
 class Win32System : public SystemApi {

@@ -54,9 +54,10 @@ void TSharedFolders::Scan() {
 }
 
 // A shared folder must be a local folder that exists, or the root of a drive (which may be one without a
-// medium); a network path is faulty even when it can be reached.
+// medium); a network path, in any spelling or on a drive mapped to a share, is faulty even when it can be
+// reached, and is never looked up.
 bool TSharedFolders::FolderIsSound(const std::string& folder) {
-  if (StartsWith(folder, "\\\\")) return false;
+  if (IsOnNetwork(engine_, folder)) return false;
   bool exists = false;
   {
     // No system dialog for a drive without a medium.

@@ -3,6 +3,7 @@
 // the probe's alone: other threads, and tests outside a probe, still ask the file system.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <random>
 #include <string>
@@ -228,6 +229,32 @@ TEST(ProbeMemo, OnlyTheProbesThreadAndOnlyDuringTheProbe) {
   EXPECT_FALSE(SafeFileExists(engine, "C:\\Tools\\tool.exe"));
   ProbeMemo::Scope next(engine.Memo);
   EXPECT_FALSE(SafeFileExists(engine, "C:\\Tools\\tool.exe"));
+}
+
+// A drive's type is asked once per probe, whatever number of names lie on it; a drive mapped meanwhile is
+// seen by the next probe.
+TEST(ProbeMemo, DriveTypesAreAskedOncePerProbe) {
+  MemoryMachine machine;
+  machine.memory.files.AddFile("Z:\\a.dll");
+  Engine& engine = machine.Load();
+  {
+    ProbeMemo::Scope probe(engine.Memo);
+    machine.memory.files.ClearCalls();
+    for (const char* name : {"Z:\\a.dll", "Z:\\b.dll", "z:\\c.dll"}) EXPECT_TRUE(SafeFileExists(engine, name) == (name[3] == 'a'));
+    std::string fileName;
+    EXPECT_FALSE(ExtractFileFromCommand(engine, "Z:\\d.exe", fileName));
+    int asked = 0;
+    for (const std::string& call : machine.memory.files.Calls()) asked += call.rfind("DriveType ", 0) == 0;
+    EXPECT_EQ(asked, 1);
+    machine.memory.files.SetDriveType('Z', kDriveRemote);
+    EXPECT_FALSE(SafeFileExists(engine, "Z:\\e.dll")) << "the probe keeps the type it learnt";
+  }
+  ProbeMemo::Scope next(engine.Memo);
+  machine.memory.files.ClearCalls();
+  EXPECT_FALSE(SafeFileExists(engine, "Z:\\e.dll")) << "on a network drive the bounded test answers: absent";
+  EXPECT_NE(std::find(machine.memory.files.Calls().begin(), machine.memory.files.Calls().end(),
+                      "FindNetworkFile Z:\\e.dll " + std::to_string(kNetworkWaitMs)),
+            machine.memory.files.Calls().end());
 }
 
 TEST(ProbeMemo, SwitchedOffItNeverStarts) {

@@ -169,6 +169,100 @@ TEST_F(ResolveTest, NetworkPathsTouchNothing) {
   }
 }
 
+// Every spelling of a network name is taken as the rules take "\\server": resolvable as it stands, with
+// no call to the file system.
+TEST_F(ResolveTest, NetworkNamesInEverySpellingTouchNothing) {
+  const Strings commands = {
+      "\\\\?\\UNC\\host\\share\\x.exe",
+      "\"\\\\?\\UNC\\host\\share\\x.exe\" /q",
+      "\\\\.\\UNC\\host\\share\\x.exe",
+      "\\??\\UNC\\host\\share\\x.exe",
+      "\"\\??\\unc\\host\\share\\x.exe\" -min",
+      "\\??\\GLOBALROOT\\Device\\Mup\\host\\share\\x.exe",
+      "\\Device\\Mup\\host\\share\\x.exe",
+      "\\Device\\LanmanRedirector\\host\\share\\x.exe",
+      "\\DosDevices\\UNC\\host\\share\\x.exe",
+      "//host/share/x.exe",
+      "file://host/share/x.exe",
+  };
+  for (const std::string& command : commands) {
+    files().ClearCalls();
+    std::string fileName;
+    EXPECT_TRUE(ExtractFileFromCommand(*engine_, command, fileName)) << command;
+    EXPECT_EQ(fileName, command);
+    EXPECT_EQ(files().Calls(), Strings{}) << command;
+  }
+}
+
+// A drive the system maps to a share is the network too: a command on it is resolvable as it stands, and
+// a search folder on it is passed over. Only the drive's type is asked.
+TEST_F(ResolveTest, DrivesMappedToSharesAreNetworkNames) {
+  files().AddFile("Z:\\Tools\\ztool.exe");
+  files().SetDriveType('Z', kDriveRemote);
+  machine_.memory.system.SetEnvironment("Path", "Z:\\Tools;C:\\Tools");
+  engine_ = &machine_.Load();
+  struct Case {
+    std::string command;
+    bool resolvable;
+  };
+  const std::vector<Case> cases = {
+      {"Z:\\Apps\\gone.exe -q", true},
+      {"\"z:\\Apps\\gone.exe\" -q", true},
+      {"z:gone.exe", true},
+      {"\\??\\Z:\\Apps\\gone.exe", true},
+      {"ztool", false},
+      {"tool", true},
+  };
+  for (const Case& c : cases) {
+    files().ClearCalls();
+    std::string fileName;
+    EXPECT_EQ(ExtractFileFromCommand(*engine_, c.command, fileName), c.resolvable) << c.command;
+    for (const std::string& call : files().Calls()) {
+      if (call.rfind("DriveType ", 0) == 0) continue;
+      EXPECT_EQ(LowerAscii(call).find("z:"), std::string::npos) << c.command << ": " << call;
+    }
+  }
+}
+
+// Where the rules do test a network name, the test waits a bounded time: a file there is present, a file
+// the share says is missing is absent, and a share that does not answer cannot tell, which counts as
+// present. Only the bounded test is asked, never the ordinary file calls.
+TEST_F(ResolveTest, SafeFileExistsAsksTheNetworkForABoundedTime) {
+  files().AddNetworkFile("\\\\host\\share\\here.dll");
+  files().AddNetworkFile("\\??\\UNC\\host\\share\\here.dll");
+  files().SetNetworkUnreachable("\\\\stale\\");
+  files().SetNetworkUnreachable("Z:\\");
+  files().AddDirectory("Z:\\");
+  files().SetDriveType('Z', kDriveRemote);
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"\\\\host\\share\\here.dll", true},
+      {"\\??\\UNC\\host\\share\\here.dll", true},
+      {"\\\\host\\share\\gone.dll", false},
+      {"\\\\stale\\share\\any.dll", true},
+      {"Z:\\any.dll", true},
+      {"file://host/share/gone.dll", false},
+  };
+  for (const auto& [name, present] : cases) {
+    files().SetErrorMode(0);
+    files().ClearCalls();
+    EXPECT_EQ(SafeFileExists(*engine_, name), present) << name;
+    EXPECT_EQ(files().ErrorMode(), 0u) << name;
+    for (const std::string& call : files().Calls()) {
+      const std::string kind = call.substr(0, call.find(' '));
+      EXPECT_TRUE(kind == "SetErrorMode" || kind == "DriveType" || kind == "FindNetworkFile") << name << ": " << call;
+      if (kind == "FindNetworkFile") {
+        EXPECT_EQ(call, "FindNetworkFile " + name + " " + std::to_string(kNetworkWaitMs));
+      }
+    }
+    EXPECT_EQ(CountOf(files().Calls(), "FindNetworkFile"), 1) << name;
+  }
+  // A local name is searched as ever.
+  files().ClearCalls();
+  EXPECT_TRUE(SafeFileExists(*engine_, "C:\\WINDOWS\\notepad.exe"));
+  EXPECT_EQ(CountOf(files().Calls(), "FindNetworkFile"), 0);
+  EXPECT_EQ(CountOf(files().Calls(), "FindFirst"), 1);
+}
+
 // A search folder that is a network share, and the folder "\" (an empty piece of "Path") before a name
 // that starts with a backslash, would put the candidate on the network: nothing is looked for there.
 TEST_F(ResolveTest, SearchNeverReachesTheNetwork) {

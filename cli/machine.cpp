@@ -82,6 +82,7 @@ bool AddListedFiles(MemoryFileSystem& files, const std::string& listText, std::s
 
 bool LoadMachine(MemoryPlatform& machine, const std::string& regPath, const std::string& filesPath, std::string* error) {
   SetUpWineLikeSystem(machine);
+  machine.files.SetCallLog(false);  // nobody reads it here
   std::string regError;
   if (!machine.registry.LoadRegFileFromPath(regPath, &regError)) {
     if (error != nullptr) *error = regPath + ": " + regError;

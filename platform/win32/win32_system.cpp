@@ -30,6 +30,64 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
+// Owns an open registry key.
+class UniqueKey {
+ public:
+  UniqueKey() = default;
+  UniqueKey(const UniqueKey&) = delete;
+  UniqueKey& operator=(const UniqueKey&) = delete;
+  ~UniqueKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  HKEY get() const { return key_; }
+  HKEY* out() { return &key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+const char* const kUserShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const char* const kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// The shell folders the engine asks for, and where their paths are kept.
+struct ShellFolderValue {
+  int csidl;
+  HKEY root;
+  const char* name;
+};
+const ShellFolderValue kShellFolderValues[] = {
+    {kCsidlStartup, HKEY_CURRENT_USER, "Startup"},
+    {kCsidlCommonStartup, HKEY_LOCAL_MACHINE, "Common Startup"},
+    {kCsidlAltStartup, HKEY_CURRENT_USER, "AltStartup"},
+    {kCsidlCommonAltStartup, HKEY_LOCAL_MACHINE, "Common AltStartup"},
+    {kCsidlFonts, HKEY_CURRENT_USER, "Fonts"},
+};
+
+// A folder path kept as a string value: read (opened for reading only), its variables expanded; false when
+// the value is missing, empty, not a string or not readable.
+bool ReadFolderValue(HKEY root, const char* subkey, const char* name, std::string* path) {
+  UniqueKey key;
+  if (RegOpenKeyExA(root, subkey, 0, KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS) return false;
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+  if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0 || size > 64 * 1024) return false;
+  std::vector<char> data(size + 1, '\0');
+  if (RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+    return false;
+  const std::string text(data.data());
+  if (text.empty()) return false;
+  if (type == REG_SZ) {
+    *path = text;
+    return true;
+  }
+  const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+  if (needed == 0) return false;
+  std::vector<char> expanded(needed + 1, '\0');
+  if (ExpandEnvironmentStringsA(text.c_str(), expanded.data(), needed) == 0) return false;
+  *path = expanded.data();
+  return !path->empty();
+}
+
 // Owns an item identifier list the shell allocated.
 class UniquePidl {
  public:
@@ -89,6 +147,25 @@ bool Win32System::Version(OsVersion* version) {
 }
 
 bool Win32System::GetSpecialFolder(int csidl, std::string* path) {
+  // The folders the shell keeps under "User Shell Folders" are read there and expanded here, as the shell
+  // does: asking the shell for one makes it write the result back to the legacy "Shell Folders" key
+  // whenever the two differ, and the monitor writes nothing.
+  for (const ShellFolderValue& folder : kShellFolderValues) {
+    if (folder.csidl != csidl) continue;
+    std::string found;
+    if (ReadFolderValue(folder.root, kUserShellFolders, folder.name, &found) ||
+        ReadFolderValue(folder.root, kShellFolders, folder.name, &found)) {
+      // Like the shell, a folder that is not there is no folder.
+      const DWORD attributes = GetFileAttributesA(found.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+      *path = found;
+      return true;
+    }
+    if (csidl != kCsidlFonts) return false;
+    // The fonts folder has no value of its own on most systems: it is the Windows folder's "Fonts".
+    *path = WindowsDirectory() + "\\Fonts";
+    return true;
+  }
   UniquePidl pidl;
   if (FAILED(SHGetSpecialFolderLocation(GetDesktopWindow(), csidl, pidl.out())) || pidl.get() == nullptr) return false;
   char buffer[MAX_PATH + 1] = {};

@@ -29,11 +29,13 @@ shift 2
 export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 OUT=$(mktemp -d "${TMPDIR:-/tmp}/kv-nothing-written.XXXXXX")
 DRIVER_PID=""
+SAVED_VALUES=()  # the shell folder values made stale below, to put back
 cleanup() {
   if [ -n "$DRIVER_PID" ]; then
     touch "$OUT/cleanup"
     wait "$DRIVER_PID" 2>/dev/null
   fi
+  restore_shell_folders
   rm -rf "$OUT"
 }
 trap cleanup EXIT
@@ -100,6 +102,39 @@ wait_for() {
     waited=$((waited + 1))
   done
 }
+
+# The legacy "Shell Folders" keys are made to differ from "User Shell Folders" for the start-up folders the
+# probes read: a program that asked the shell for those folders would make the shell write its own answer
+# back there (a fresh prefix has the two agree, which would hide it). Put back afterwards.
+SHELL_FOLDERS='Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
+STALE_VALUES=("HKCU\\$SHELL_FOLDERS|Startup" "HKLM\\$SHELL_FOLDERS|Common Startup")
+make_shell_folders_stale() {
+  local entry key name old
+  for entry in "${STALE_VALUES[@]}"; do
+    key=${entry%%|*}
+    name=${entry#*|}
+    old=$("$WINE_RUN" reg query "$key" /v "$name" 2>/dev/null | tr -d '\r' |
+      awk -v name="$name" 'index($0, "    " name "    REG_") == 1 { sub(/^.*REG_[A-Z_]*    /, ""); print; exit }')
+    SAVED_VALUES+=("$key|$name|$old")
+    "$WINE_RUN" reg add "$key" /v "$name" /d "C:\\kv-stale-shell-folder" /f >/dev/null 2>&1 ||
+      { echo "cannot make $key\\$name stale"; exit 2; }
+  done
+}
+restore_shell_folders() {
+  local entry key rest name old
+  for entry in "${SAVED_VALUES[@]}"; do
+    key=${entry%%|*}
+    rest=${entry#*|}
+    name=${rest%%|*}
+    old=${rest#*|}
+    if [ -n "$old" ]; then
+      "$WINE_RUN" reg add "$key" /v "$name" /d "$old" /f >/dev/null 2>&1
+    else
+      "$WINE_RUN" reg delete "$key" /v "$name" /f >/dev/null 2>&1
+    fi
+  done
+}
+make_shell_folders_stale
 
 case $SCENARIO in
   kvscan)

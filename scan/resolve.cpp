@@ -123,12 +123,23 @@ bool CommandResolver::Resolve(std::string& fileName) {
     fileName.clear();
     return true;
   }
-  // A network path, in any spelling, is taken as present without asking the network.
+  // The quotes go. Inside them a "/" separates folders, as the system reads a path; outside them it begins
+  // a switch, and the first such switch is where the program's text will end.
   std::string w;
   w.reserve(command_.size());
+  std::size_t firstSwitch = std::string::npos;
+  bool quoted = false;
   for (char c : command_) {
-    if (c != '"') w += c;
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == '/' && quoted) {
+      w += '\\';
+    } else {
+      if (c == '/' && firstSwitch == std::string::npos) firstSwitch = w.size();
+      w += c;
+    }
   }
+  // A network path, in any spelling, is taken as present without asking the network.
   if (IsNetworkPath(w)) {
     fileName = command_;
     return true;
@@ -137,7 +148,7 @@ bool CommandResolver::Resolve(std::string& fileName) {
   // Switches and what follows them are dropped; the blank before a switch stays. The text ends at a NUL,
   // as the system would read it.
   fileName.clear();
-  const std::size_t end = std::min(w.find('/'), w.find('\0'));
+  const std::size_t end = std::min(firstSwitch, w.find('\0'));
   if (end != std::string::npos) w.erase(end);
 
   // From here on a drive without a medium fails quietly; the mode is left set.
@@ -149,10 +160,8 @@ bool CommandResolver::Resolve(std::string& fileName) {
     return true;
   }
 
-  // The command as written (quotes included) decides whether the program is one that finds its argument
-  // its own way.
-  const std::string start = LowerAscii(command_.substr(0, 8));
-  exemptProgram_ = start == "explorer" || start == "rundll32" || start == "regsvr32";
+  // Whether the program is one that finds its argument its own way.
+  exemptProgram_ = !SelfSearchingProgram(engine_, command_).empty();
   // A drive path is searched as it stands whatever the folder, so every folder repeats the first search
   // exactly; within a probe it is searched once.
   const bool searchedOnce = w.find('\\') == 2 && engine_.Memo.Active();
@@ -280,6 +289,44 @@ void CommandResolver::MakeShortPath(std::string& path) {
 }
 
 }  // namespace
+
+std::string CommandProgram(const std::string& command, std::string* arguments) {
+  std::size_t start = 0;
+  while (start < command.size() && command[start] == ' ') ++start;
+  std::size_t end;
+  std::size_t next;
+  std::string program;
+  if (start < command.size() && command[start] == '"') {
+    end = command.find('"', start + 1);
+    if (end == std::string::npos) end = command.size();
+    program = command.substr(start + 1, end - start - 1);
+    next = end < command.size() ? end + 1 : end;
+  } else {
+    end = command.find(' ', start);
+    if (end == std::string::npos) end = command.size();
+    program = command.substr(start, end - start);
+    next = end;
+  }
+  if (arguments != nullptr) *arguments = Trim(command.substr(next));
+  return program;
+}
+
+std::string SelfSearchingProgram(Engine& engine, const std::string& command) {
+  std::string program = LowerAscii(CommandProgram(command, nullptr));
+  const std::size_t slash = program.find_last_of('\\');
+  if (slash != std::string::npos) {
+    // A path counts only when it leads to the Windows folder or its system folder (either twin).
+    const std::string folder = program.substr(0, slash);
+    const std::string windows = LowerAscii(engine.WinInfo.SystemRoot);
+    if (windows.empty() ||
+        (folder != windows && folder != windows + "\\system32" && folder != windows + "\\syswow64"))
+      return std::string();
+    program.erase(0, slash + 1);
+  }
+  if (program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0) program.resize(program.size() - 4);
+  if (program == "explorer" || program == "rundll32" || program == "regsvr32") return program;
+  return std::string();
+}
 
 bool IsOnNetwork(Engine& engine, const std::string& name) {
   if (IsNetworkName(name)) return true;

@@ -28,6 +28,16 @@ bool SafeFileExists(Engine& engine, const std::string& fileName);
 // raises.
 bool ExtractFileFromCommand(Engine& engine, const std::string& command, std::string& fileName);
 
+// The program of a command as the system reads it: the text between its opening quotes, or up to its
+// first blank. `arguments`, when given, receives the rest without its surrounding blanks.
+std::string CommandProgram(const std::string& command, std::string* arguments);
+
+// "explorer", "rundll32" or "regsvr32" when the command runs exactly that program: its bare name with or
+// without ".exe", or a path to it in the Windows folder or its system folder; any case, quoted or not.
+// Such a program finds the file it is given its own way. Empty for any other program, a longer name
+// that merely begins with one of these included.
+std::string SelfSearchingProgram(Engine& engine, const std::string& command);
+
 // True when `path`'s attributes can be read and carry the directory bit. Leaves the error mode alone.
 // A name whose text puts it on the network is not asked about: false.
 bool DirectoryExists(Engine& engine, const std::string& path);

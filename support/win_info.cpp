@@ -35,6 +35,36 @@ std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& fro
   return result;
 }
 
+std::string ExpandEnvironmentText(SystemApi& system, const std::string& text, std::size_t limit) {
+  std::string result;
+  std::string value;
+  std::size_t i = 0;
+  while (i < text.size() && result.size() < limit) {
+    const std::size_t open = text.find('%', i);
+    if (open == std::string::npos) {
+      result.append(text, i, limit - result.size());
+      break;
+    }
+    result.append(text, i, std::min(open - i, limit - result.size()));
+    const std::size_t close = text.find('%', open + 1);
+    if (close == std::string::npos) {
+      result.append(text, open, limit - result.size());
+      break;
+    }
+    // A name never holds "=" nor a NUL; the system would not find such a variable either.
+    const std::string name = text.substr(open + 1, close - open - 1);
+    if (!name.empty() && name.find_first_of(std::string("=\0", 2)) == std::string::npos &&
+        system.GetEnvironment(name, &value)) {
+      result.append(value, 0, limit - result.size());
+      i = close + 1;
+    } else {
+      result.append(text, open, std::min(close - open, limit - result.size()));
+      i = close;
+    }
+  }
+  return result;
+}
+
 std::string ExtractFileDrive(const std::string& path) {
   if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
   if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
@@ -62,12 +92,16 @@ TWinInfo::TWinInfo(Platform& platform) : platform_(platform) {
 std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& registry) const {
   std::string result;
   if (!registry.ValueExists(name)) return result;
+  bool expandable = false;
   // A registry read raises ERegistryException for a value of the wrong type or unreadable data; this
   // routine turns that into the empty text. Allocation failures for absurd sizes count the same.
   try {
     switch (registry.GetDataType(name)) {
-      case rdString:
       case rdExpandString:
+        expandable = true;
+        result = registry.ReadString(name);
+        break;
+      case rdString:
         result = registry.ReadString(name);
         break;
       case rdInteger:
@@ -107,6 +141,7 @@ std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& regi
     if (!platform_.system.GetEnvironment("USERPROFILE", &profile)) profile.clear();
     result = ReplaceAllIgnoreCase(result, kUserProfile, profile, limit);
   }
+  if (expandable && result.find('%') != std::string::npos) result = ExpandEnvironmentText(platform_.system, result, limit);
   return result;
 }
 

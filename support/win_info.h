@@ -20,7 +20,9 @@ class TWinInfo {
 
   // The value `name` of the key `registry` has open, as text whatever its type, with "%SystemRoot%",
   // "%SystemDrive%", "%ProgramFiles%", "%commonprogramfiles%" and "%UserProfile%" replaced (case
-  // ignored). Never raises for a value that cannot be read: that gives the empty string. The replacements
+  // ignored). A REG_EXPAND_SZ value is then expanded with the whole environment, as the system expands
+  // it for every program that reads it (ExpandEnvironmentText); other types keep every other variable as
+  // written. Never raises for a value that cannot be read: that gives the empty string. The replacements
   // never make the text longer than kLongestExpandedText, or than it was read when it was longer: the rest
   // is cut.
   std::string ReadExpandedValue(const std::string& name, TRegistry& registry) const;
@@ -36,6 +38,11 @@ std::string ExtractFileDrive(const std::string& path);
 // result is cut after `limit` characters.
 std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to,
                                  std::size_t limit = std::string::npos);
+
+// Expands `text` the way the system's ExpandEnvironmentStrings does: each "%NAME%" whose variable is set
+// (names ignore case) becomes its value; an unset or empty name stays as written, and the search for the
+// next variable starts at the "%" that closed it. The result is cut after `limit` characters.
+std::string ExpandEnvironmentText(SystemApi& system, const std::string& text, std::size_t limit = std::string::npos);
 
 // The longest text the replacements of ReadExpandedValue make of a shorter one (a longer value read as it
 // is stays whole). Far past the longest path, so that every name a command holds is left whole.

@@ -67,7 +67,8 @@ void TUninstallInfo::Scan() {
 
 // A command is good when it names an existing file as a whole, or is empty. Otherwise its program must be
 // found; an Installer command ("msiexec.exe /X{product code}") must then name the product code this entry
-// is registered under, and a "rundll32" command the DLL before its comma.
+// is registered under, and a "rundll32" command the DLL before its comma. Only the system's own rundll32
+// is that program: a longer name that begins with the same letters is an ordinary program.
 bool TUninstallInfo::CheckUninstallString(const std::string& u) {
   if (u.empty() || SafeFileExists(engine_, u)) return true;
 
@@ -86,10 +87,13 @@ bool TUninstallInfo::CheckUninstallString(const std::string& u) {
     return Registry.CurrentPath().find(g) != std::string::npos;
   }
 
-  // What is left of the command once its program is taken out: the arguments.
+  // What is left of the command once its program is taken out: the arguments. A command that runs the
+  // system's rundll32 itself loses exactly that program, however it was found.
   std::string w = Trim(RemoveFirstIgnoreCase(u, f));
   w = Trim(RemoveFirstIgnoreCase(w, "\"\""));
-  if (StartsWith(LowerAscii(u), "rundll32") || LowerAscii(f).find("rundll32.exe") != std::string::npos) {
+  const bool runsSystemRundll = SelfSearchingProgram(engine_, u) == "rundll32";
+  if (runsSystemRundll) CommandProgram(u, &w);
+  if (runsSystemRundll || LowerAscii(f).find("rundll32.exe") != std::string::npos) {
     const std::size_t comma = w.find(',');
     const std::string dll = comma == std::string::npos ? std::string() : w.substr(0, comma);
     std::string dllFile;

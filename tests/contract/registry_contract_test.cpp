@@ -291,6 +291,51 @@ TEST_P(RegistryContract, ReadExpandedValue) {
   EXPECT_EQ(info.ReadExpandedValue("missing", reg), "");
 }
 
+// A REG_EXPAND_SZ value is expanded with the whole environment after the five replacements, exactly as
+// the system's own expansion would; other types keep what is not one of the five.
+TEST_P(RegistryContract, ExpandableValuesUseTheWholeEnvironment) {
+  world_->SetEnvironment("KV_DIR", "C:\\kv dir");
+  world_->SetEnvironment("KV_EMPTY_SET", "");
+  world_->SetEnvironment("KV_PCT", "%KV_DIR%");
+  struct Case {
+    const char* text;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"%KV_DIR%\\x.exe", "C:\\kv dir\\x.exe"},
+      {"%kv_dir%\\x.exe", "C:\\kv dir\\x.exe"},
+      {"%KV_UNSET%\\x.exe", "%KV_UNSET%\\x.exe"},
+      {"%KV_EMPTY_SET%x", "%KV_EMPTY_SET%x"},
+      {"50%off%KV_DIR%", "50%offC:\\kv dir"},
+      {"%%KV_DIR%", "%C:\\kv dir"},
+      {"%KV_DIR%%KV_DIR%", "C:\\kv dirC:\\kv dir"},
+      {"%KV_DIR", "%KV_DIR"},
+      {"a%", "a%"},
+      {"%", "%"},
+      {"%%", "%%"},
+      {"%KV_PCT%", "%KV_DIR%"},
+      {"%a b%KV_DIR%", "%a bC:\\kv dir"},
+      {"%KV=DIR%", "%KV=DIR%"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExpandEnvironmentText(platform().system, c.text), c.expected) << c.text;
+    std::string system;
+    if (world_->SystemExpand(c.text, &system)) {
+      EXPECT_EQ(system, c.expected) << "the system's expansion of " << c.text;
+    }
+  }
+  EXPECT_EQ(ExpandEnvironmentText(platform().system, "%KV_DIR%%KV_DIR%", 11), "C:\\kv dirC:") << "cut at the limit";
+
+  SetBytes("expand", REG_EXPAND_SZ_TYPE, Utf16Bytes("%KV_DIR%\\%SystemRoot%\\%KV_UNSET%"));
+  SetBytes("sz", REG_SZ_TYPE, Utf16Bytes("%KV_DIR%\\%SystemRoot%"));
+  TWinInfo info(platform());
+  info.SystemRoot = "C:\\WIN";
+  TRegistry reg(platform());
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
+  EXPECT_EQ(info.ReadExpandedValue("expand", reg), "C:\\kv dir\\C:\\WIN\\%KV_UNSET%");
+  EXPECT_EQ(info.ReadExpandedValue("sz", reg), "%KV_DIR%\\C:\\WIN");
+}
+
 INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(AllWorlds()),
                          [](const ::testing::TestParamInfo<WorldKind>& info) { return info.param.name; });
 

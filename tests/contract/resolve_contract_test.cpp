@@ -99,7 +99,12 @@ TEST_P(ResolveContract, Commands) {
       {"rundll32 gone.dll,Entry", true, "{R}path1\\rundll32 gone.dll,Entry"},
       {"explorer /e,{R}gone", true, "{R}path1\\explorer"},
       {"regsvr32 /s gone.dll", true, "{R}path1\\regsvr32"},
-      {"\"rundll32\" gone.dll,Entry", false, "{R}path3\\rundll32 gone.dll,Entry"},
+      {"\"rundll32\" gone.dll,Entry", true, "{R}path1\\rundll32 gone.dll,Entry"},
+      {"explorerhelper.exe --start", false, "{R}path3\\explorerhelper.exe --start"},
+      // Inside quotes "/" separates folders; outside them it begins a switch.
+      {"\"{R}Program Files/App/app.exe\" --minimized", true, "{R}Program Files\\App\\app.exe"},
+      {"\"{R}Program Files/App/gone.exe\" --minimized", false, "{R}Program Files\\App\\gone.exe --minimized"},
+      {"\"{R}Program Files\\App\\app.exe\"/s", true, "{R}Program Files\\App\\app.exe"},
       {"{R}Apps\\My Tool.exe -x", true, "{R}Apps\\My Tool.exe"},
       {"{R}path3\\Folder.exe", false, "{R}path3\\Folder.exe"},
       {"Folder", false, "{R}path3\\Folder"},

@@ -40,6 +40,11 @@ class World {
   virtual void SetFileTime(const std::string& path, std::uint64_t fileTime) = 0;
   // Makes `path` the process's current folder for as long as the world lives.
   virtual void SetCurrentDirectory(const std::string& path) = 0;
+
+  // Sets an environment variable for as long as the world lives (an empty value removes it).
+  virtual void SetEnvironment(const std::string& name, const std::string& value) = 0;
+  // The system's own expansion of `text` (ExpandEnvironmentStrings); false in a world that has none.
+  virtual bool SystemExpand(const std::string& text, std::string* expanded) = 0;
 };
 
 struct WorldKind {

@@ -47,6 +47,14 @@ class MemoryWorld : public World {
     memory_.files.AddFile(path, attributes, fileTime);
   }
   void SetCurrentDirectory(const std::string& path) override { memory_.files.SetCurrentDirectory(path); }
+  void SetEnvironment(const std::string& name, const std::string& value) override {
+    if (value.empty()) {
+      memory_.system.UnsetEnvironment(name);
+    } else {
+      memory_.system.SetEnvironment(name, value);
+    }
+  }
+  bool SystemExpand(const std::string&, std::string*) override { return false; }
 
  private:
   MemoryPlatform memory_;

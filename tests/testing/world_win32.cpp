@@ -79,6 +79,8 @@ class RealWorld : public World {
 
   ~RealWorld() override {
     ::SetCurrentDirectoryA(savedCurrentDirectory_.c_str());
+    for (auto it = savedEnvironment_.rbegin(); it != savedEnvironment_.rend(); ++it)
+      SetEnvironmentVariableA(it->first.c_str(), it->second.second ? it->second.first.c_str() : nullptr);
     for (auto& [root, key] : overrides_) {
       RegOverridePredefKey(Predefined(root), nullptr);
       RegCloseKey(key);
@@ -173,6 +175,21 @@ class RealWorld : public World {
     if (!::SetCurrentDirectoryA(path.c_str())) throw std::runtime_error("cannot enter " + path);
   }
 
+  void SetEnvironment(const std::string& name, const std::string& value) override {
+    char saved[32768];
+    const DWORD length = GetEnvironmentVariableA(name.c_str(), saved, sizeof saved);
+    savedEnvironment_.push_back({name, {std::string(saved, length < sizeof saved ? length : 0), length > 0}});
+    SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+  }
+
+  bool SystemExpand(const std::string& text, std::string* expanded) override {
+    std::string buffer(text.size() * 4 + 32768, '\0');
+    const DWORD length = ExpandEnvironmentStringsA(text.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length == 0 || length > buffer.size()) return false;
+    expanded->assign(buffer.c_str());
+    return true;
+  }
+
  private:
   static void SetDacl(HKEY key, const char* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -193,6 +210,7 @@ class RealWorld : public World {
   std::string savedCurrentDirectory_;
   std::vector<std::pair<std::uint32_t, HKEY>> overrides_;
   std::vector<std::string> restricted_;
+  std::vector<std::pair<std::string, std::pair<std::string, bool>>> savedEnvironment_;  // name, value, was set
 };
 
 }  // namespace

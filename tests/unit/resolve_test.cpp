@@ -129,8 +129,12 @@ TEST_F(ResolveTest, Commands) {
       {"RunDll32.exe gone.dll,Entry", true, "c:\\tools\\RunDll32.exe gone.dll,Entry"},
       {"explorer /e,C:\\gone", true, "c:\\tools\\explorer"},
       {"regsvr32 /s gone.dll", true, "c:\\tools\\regsvr32"},
-      // The rule reads the command as written: a quote in front hides the program's name.
-      {"\"rundll32\" gone.dll,Entry", false, "c:\\windows\\rundll32 gone.dll,Entry"},
+      // Quoted or not, the program is the same one.
+      {"\"rundll32\" gone.dll,Entry", true, "c:\\tools\\rundll32 gone.dll,Entry"},
+      // A longer name that begins with the same letters is an ordinary program, searched for as such.
+      {"explorerhelper.exe --start", false, "c:\\windows\\explorerhelper.exe --start"},
+      {"regsvr32tool.exe", false, "c:\\windows\\regsvr32tool.exe"},
+      {"rundll32x gone.dll,Entry", false, "c:\\windows\\rundll32x gone.dll,Entry"},
       // A folder is passed over and the next, longer candidate tried.
       {"C:\\Apps\\My Tool.exe -x", true, "C:\\Apps\\My Tool.exe"},
       {"C:\\Tools\\Folder.exe", false, "C:\\Tools\\Folder.exe"},

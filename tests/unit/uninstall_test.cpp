@@ -66,7 +66,11 @@ TEST_F(UninstallTest, UninstallCommands) {
       {"C:\\WINDOWS\\system32\\rundll32.exe C:\\Program Files\\App\\app.dll,Uninstall", true},
       {"C:\\WINDOWS\\system32\\rundll32.exe C:\\Program Files\\App\\gone.dll,Uninstall", false},
       {"C:\\WINDOWS\\system32\\rundll32.exe C:\\Program Files\\App\\gone.dll", true},  // no comma
-      {"rundll32 C:\\Program Files\\App\\gone.dll,Uninstall", true},  // what is left begins with rundll32
+      // The bare name is the same program: its DLL must resolve too.
+      {"rundll32 C:\\Program Files\\App\\gone.dll,Uninstall", false},
+      {"rundll32.exe C:\\Program Files\\App\\app.dll,Uninstall", true},
+      {"\"RUNDLL32.EXE\" \"C:\\Program Files\\App\\gone.dll\",Uninstall", false},
+      {"%SystemRoot%\\System32\\rundll32.exe C:\\Program Files\\App\\gone.dll,Uninstall", false},
       {"rundll32 C:\\Program Files\\App\\gone.dll", true},
   };
   for (const Case& c : cases) {

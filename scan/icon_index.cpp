@@ -15,4 +15,10 @@ std::string RemoveIconIndex(std::string iconLocation) {
   return iconLocation;
 }
 
+std::string IconFile(const std::string& iconValue) {
+  if (iconValue.compare(0, 2, "@{") == 0) return std::string();
+  if (!iconValue.empty() && iconValue[0] == '@') return RemoveIconIndex(iconValue.substr(1));
+  return RemoveIconIndex(iconValue);
+}
+
 }  // namespace kv

@@ -37,17 +37,18 @@ void GetStartupFolders(Platform& platform, std::vector<std::string>& list) {
   }
 }
 
-void GetShortcutTarget(Platform& platform, const std::string& linkFile, std::string& target) {
+bool GetShortcutTarget(Platform& platform, const std::string& linkFile, std::string& target) {
   std::string read;
   switch (platform.system.GetShortcutTarget(linkFile, &read)) {
     case ShortcutRead::kRead:
       target = read;
-      break;
+      return true;
     case ShortcutRead::kNotLoaded:
-      break;
+      return false;
     case ShortcutRead::kNoShellLink:
       throw EShellLink();
   }
+  return false;
 }
 
 bool IsGUIDString(const std::string& s) {

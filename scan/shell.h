@@ -31,8 +31,10 @@ void GetFontsFolder(Platform& platform, std::string& path);
 void GetStartupFolders(Platform& platform, std::vector<std::string>& list);
 
 // The target of a shortcut file. When the file cannot be loaded as a shortcut, `target` is left as it
-// was. Raises EShellLink when the shell link object cannot be created.
-void GetShortcutTarget(Platform& platform, const std::string& linkFile, std::string& target);
+// was and the answer is false. A loaded shortcut to a shell item that has no file-system path (a packaged
+// application, a control-panel page) gives an empty target. Raises EShellLink when the shell link object
+// cannot be created.
+bool GetShortcutTarget(Platform& platform, const std::string& linkFile, std::string& target);
 
 // A braced class identifier: 38 characters, {8-4-4-4-12} hexadecimal digits, either case.
 bool IsGUIDString(const std::string& s);

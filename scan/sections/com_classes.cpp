@@ -50,7 +50,7 @@ void TClsIdTYPES::Scan() {
       path.assign(KeyPath).append(1, '\\').append(classId).append(1, '\\').append(subkey.name);
       if (!Registry.OpenKey(path, false)) continue;
       std::string text = engine_.WinInfo.ReadExpandedValue("", Registry);
-      if (subkey.isIcon) text = RemoveIconIndex(std::move(text));
+      if (subkey.isIcon) text = IconFile(text);
       if (text.empty() || (!subkey.isIcon && IsGUIDString(text))) continue;
       if (!ExtractFileFromCommand(engine_, text, found)) {
         std::string keyName;

@@ -7,6 +7,7 @@
 #include "scan/icon_index.h"
 #include "scan/resolve.h"
 #include "scan/search_lists.h"
+#include "scan/shell.h"
 #include "support/reg_utils.h"
 
 namespace kv {
@@ -152,7 +153,8 @@ bool TFileExtCommands::CheckShellCommands(Work& work) {
     if (StopRequested()) return true;
     Registry.CloseKey();
     work.Path.assign(work.TypeKey).append("\\shell\\").append(verb).append("\\command");
-    if (Registry.OpenKey(work.Path, false) && !CommandValueValid("") && !CommandValueValid("command")) {
+    if (Registry.OpenKey(work.Path, false) && !CommandValueValid("") && !CommandValueValid("command") &&
+        !DelegatesToClass()) {
       AddFault();
       ++faults;
     }
@@ -160,7 +162,7 @@ bool TFileExtCommands::CheckShellCommands(Work& work) {
   Registry.CloseKey();
   work.Path.assign(work.TypeKey).append("\\DefaultIcon");
   if (Registry.OpenKeyReadOnly(work.Path)) {
-    const std::string iconFile = RemoveIconIndex(engine_.WinInfo.ReadExpandedValue("", Registry));
+    const std::string iconFile = IconFile(engine_.WinInfo.ReadExpandedValue("", Registry));
     std::string found;
     if (!iconFile.empty() && !ExtractFileFromCommand(engine_, iconFile, found)) {
       AddFault();
@@ -180,6 +182,16 @@ bool TFileExtCommands::CommandValueValid(const std::string& valueName) {
                           LowerAscii(command) == "explorer" || LowerAscii(command) == "rundll32" ||
                           StartsWith(command, "G@6!!") || command.empty();
   return acceptable && Registry.ValueExists(valueName);
+}
+
+// Whether the open command key holds no command at all but hands the verb to a registered class: its
+// "DelegateExecute" value names a class identifier that HKEY_CLASSES_ROOT\CLSID holds. The shell then
+// runs the class, and no file is named.
+bool TFileExtCommands::DelegatesToClass() {
+  if (Registry.ValueExists("") || Registry.ValueExists("command") || !Registry.ValueExists("DelegateExecute"))
+    return false;
+  const std::string classId = engine_.WinInfo.ReadExpandedValue("DelegateExecute", Registry);
+  return IsGUIDString(classId) && Registry.KeyExists("\\CLSID\\" + classId);
 }
 
 // Lists the section accessor's location as it stands: its root's name, a backslash and its current path.

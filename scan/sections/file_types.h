@@ -25,6 +25,7 @@ class TFileExtCommands : public TNamedRegStringList {
   bool CheckFileType(Work& work);
   bool CheckShellCommands(Work& work);
   bool CommandValueValid(const std::string& valueName);
+  bool DelegatesToClass();
   void AddFault();
 };
 

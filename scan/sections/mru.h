@@ -10,6 +10,9 @@ class TMRUList : public TNamedRegStringList {
   explicit TMRUList(Engine& engine);
   const char* ClassName() const override { return "TMRUList"; }
   void Scan() override;
+
+ private:
+  bool RunBoxAccepts(const std::string& command);
 };
 
 }  // namespace kv

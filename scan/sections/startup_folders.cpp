@@ -41,8 +41,11 @@ void TStartUpSectionSL::Scan() {
       if (LowerAscii(ExtractFileExt(path)) != ".lnk") continue;
       // Each shortcut is judged on its own: one that cannot be read keeps the empty target, never the one
       // read before it.
+      // A shortcut to a shell item that has no file-system path (a packaged application dragged into the
+      // folder) names no file that could be gone: it is sound. One that cannot be read at all is not.
       std::string target;
-      GetShortcutTarget(engine_.platform, path, target);
+      const bool loaded = GetShortcutTarget(engine_.platform, path, target);
+      if (loaded && target.empty()) continue;
       if (!SafeFileExists(engine_, target)) {
         Add(path);
         return;

@@ -81,7 +81,10 @@ TEST_F(FileTypes, JudgesTheCommandOfAVerb) {
     std::optional<std::string> defaultValue;  // of shell\open\command; nullopt: no such value
     std::optional<std::string> commandValue;  // the value named "command"
     bool faulty;
+    std::optional<std::string> delegateExecute = std::nullopt;  // the value named "DelegateExecute"
   };
+  const std::string registered = "{11dbb47c-a525-400b-9e80-a54615a090c0}";
+  const std::string unregistered = "{00000000-1111-2222-3333-444444444444}";
   const std::vector<Case> cases = {
       {"an existing program", "\"C:\\Apps\\viewer.exe\" \"%1\"", std::nullopt, false},
       {"a program found on the search path", "notepad %1", std::nullopt, false},
@@ -100,7 +103,14 @@ TEST_F(FileTypes, JudgesTheCommandOfAVerb) {
       {"only a \"command\" value that can be run", std::nullopt, "%1", false},
       {"only a \"command\" value naming a missing program", std::nullopt, "C:\\Apps\\gone.exe", true},
       {"a missing program and a \"command\" value that can be run", "C:\\Apps\\gone.exe", "%1", false},
+      // No command, the verb handed to a class: sound when the class is registered.
+      {"DelegateExecute naming a registered class", std::nullopt, std::nullopt, false, registered},
+      {"DelegateExecute naming an unregistered class", std::nullopt, std::nullopt, true, unregistered},
+      {"DelegateExecute that is no class identifier", std::nullopt, std::nullopt, true, "C:\\Apps\\viewer.exe"},
+      {"an empty DelegateExecute", std::nullopt, std::nullopt, true, ""},
+      {"a missing program beside DelegateExecute", "C:\\Apps\\gone.exe", std::nullopt, true, registered},
   };
+  registry().CreateKey(kClasses + "CLSID\\" + registered);
   const std::string commandKey = kClasses + "txtfile\\shell\\open\\command";
   for (const Case& c : cases) {
     registry().DeleteKey(kClasses + "txtfile");
@@ -108,6 +118,7 @@ TEST_F(FileTypes, JudgesTheCommandOfAVerb) {
     registry().CreateKey(commandKey);
     if (c.defaultValue) registry().SetString(commandKey, "", *c.defaultValue);
     if (c.commandValue) registry().SetString(commandKey, "command", *c.commandValue);
+    if (c.delegateExecute) registry().SetString(commandKey, "DelegateExecute", *c.delegateExecute);
     const Strings expected = c.faulty ? Strings{commandKey} : Strings{};
     EXPECT_EQ(Scan(), expected) << c.what;
   }
@@ -163,6 +174,10 @@ TEST_F(FileTypes, IconOfAType) {
       {"empty", "", false},
       {"a missing file", "C:\\Icons\\gone.ico,0", true},
       {"a class identifier", "{00021401-0000-0000-C000-000000000046}", true},
+      // Indirect strings: a packaged application's resource is no file; "@file,-id" is the file.
+      {"a packaged application's resource", "@{Microsoft.Photos_2024.1_x64__8wekyb3d8bbwe?ms-resource://Photos/Files/Logo.png}", false},
+      {"a resource in an existing file", "@%SystemRoot%\\system32\\shell32.dll,-123", false},
+      {"a resource in a missing file", "@C:\\Icons\\gone.dll,-123", true},
   };
   for (const Case& c : cases) {
     registry().DeleteKey(kClasses + "txtfile");

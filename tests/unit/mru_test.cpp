@@ -65,6 +65,50 @@ TEST_F(MruTest, Entries) {
   }
 }
 
+// What the Run box itself accepts is sound history: expanded paths, shell folders, registered URL
+// protocols and programs registered by their bare names.
+TEST_F(MruTest, WhatTheRunBoxAccepts) {
+  MemoryRegistry& registry = machine_.memory.registry;
+  machine_.memory.system.SetEnvironment("TEMP", "C:\\Users\\u\\AppData\\Local\\Temp");
+  machine_.memory.files.AddDirectory("C:\\Users\\u\\AppData\\Local\\Temp");
+  registry.SetString("HKCR\\https", "URL Protocol", "");
+  registry.SetString("HKCR\\ms-settings", "URL Protocol", "");
+  registry.SetString("HKCR\\nourl", "", "a class, not a protocol");
+  registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\msedge.exe", "",
+                     "C:\\Tools\\tool.exe");
+  registry.CreateKey("HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\mine.cmd");
+  struct Case {
+    const char* data;
+    bool good;
+  };
+  const std::vector<Case> cases = {
+      {"%temp%\\1", true},
+      {"%TEMP%\\gone\\1", false},
+      {"%UNSET%\\1", false},
+      {"shell:startup\\1", true},
+      {"Shell:AppsFolder\\1", true},
+      {"ms-settings:\\1", true},
+      {"https://www.bing.com\\1", true},
+      {"HTTPS://www.bing.com\\1", true},
+      {"nourl:x\\1", false},
+      {"gopher://old\\1", false},
+      {"msedge\\1", true},
+      {"msedge --inprivate\\1", true},
+      {"MSEDGE.EXE\\1", true},
+      {"mine.cmd\\1", true},
+      {"mine\\1", false},
+      {"msedgehelper\\1", false},
+      {"C:\\msedge\\1", false},
+  };
+  for (const Case& c : cases) {
+    registry.DeleteKey(kRunMru);
+    SetEntry("MRUList", "a");
+    SetEntry("a", c.data);
+    const Strings expected = c.good ? Strings{} : Strings{"a", ""};
+    EXPECT_EQ(Scan().list, expected) << c.data;
+  }
+}
+
 TEST_F(MruTest, EmptyOrMissingOrderExaminesNothing) {
   SetEntry("a", "C:\\Gone\\a.exe\\1");
   SetEntry("b", "x");

@@ -195,7 +195,8 @@ TEST_F(StartupFolderTest, WhichEntriesAreExamined) {
       {"upper-case extension", "X.LNK", gone, kAttrArchive, true},
       {"read-only, hidden, system", "x.lnk", gone, kAttrReadOnly | kAttrHidden | kAttrSystem, true},
       {"a shortcut to a folder", "x.lnk", "C:\\Program Files\\App", kAttrArchive, true},
-      {"a shortcut to no file-system path", "x.lnk", "", kAttrArchive, true},
+      // A shell item without a file-system path (a packaged application) names no file that could be gone.
+      {"a shortcut to no file-system path", "x.lnk", "", kAttrArchive, false},
       {"a shortcut to a program that exists", "x.lnk", "C:\\WINDOWS\\notepad.exe", kAttrArchive, false},
       {"only FILE_ATTRIBUTE_NORMAL", "x.lnk", gone, kAttrNormal, false},
       {"compressed", "x.lnk", gone, kAttrArchive | kAttrCompressed, false},

@@ -58,11 +58,17 @@ bool QuietFileExists(FileSystemApi& files, const std::string& fileName, FindEntr
 }
 
 // The existence test as a probe asks it: answered from the probe's memo when the name was tested before.
-bool MemoFileExists(Engine& engine, const std::string& fileName, FindEntry& entry) {
+// While the keys of 32-bit programs are read, a name is the one such a program would reach.
+bool MemoFileExistsAsNamed(Engine& engine, const std::string& fileName, FindEntry& entry) {
   if (std::optional<bool> known = engine.Memo.Present(fileName)) return *known;
   const bool present = QuietFileExists(engine.platform.files, fileName, entry);
   engine.Memo.RememberPresent(fileName, present);
   return present;
+}
+
+bool MemoFileExists(Engine& engine, const std::string& name, FindEntry& entry) {
+  if (!engine.WinInfo.Wow32) return MemoFileExistsAsNamed(engine, name, entry);
+  return MemoFileExistsAsNamed(engine, Wow32FileName(engine.WinInfo.SystemRoot, name), entry);
 }
 
 // One run of ExtractFileFromCommand. The strings it keeps are reused for every folder and candidate, so
@@ -240,7 +246,10 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
 }
 
 // A candidate's attributes (all bits set when they cannot be read), from the probe's memo when asked before.
-std::uint32_t CommandResolver::Attributes(const std::string& name) {
+std::uint32_t CommandResolver::Attributes(const std::string& asked) {
+  std::string redirected;
+  if (engine_.WinInfo.Wow32) redirected = Wow32FileName(engine_.WinInfo.SystemRoot, asked);
+  const std::string& name = engine_.WinInfo.Wow32 ? redirected : asked;
   if (std::optional<std::uint32_t> known = engine_.Memo.Attributes(name)) return *known;
   const std::uint32_t attributes = files_.GetAttributes(name);
   engine_.Memo.RememberAttributes(name, attributes);
@@ -334,7 +343,10 @@ bool IsOnNetwork(Engine& engine, const std::string& name) {
   return drive != 0 && IsNetworkDrive(engine, drive);
 }
 
-bool SafeFileExists(Engine& engine, const std::string& fileName) {
+bool SafeFileExists(Engine& engine, const std::string& asked) {
+  std::string redirected;
+  if (engine.WinInfo.Wow32) redirected = Wow32FileName(engine.WinInfo.SystemRoot, asked);
+  const std::string& fileName = engine.WinInfo.Wow32 ? redirected : asked;
   if (std::optional<bool> known = engine.Memo.Present(fileName)) return *known;
   if (IsOnNetwork(engine, fileName)) {
     // The network is given a few seconds; a share that does not answer is not held against the entry.
@@ -344,7 +356,7 @@ bool SafeFileExists(Engine& engine, const std::string& fileName) {
     return present;
   }
   FindEntry entry;
-  return MemoFileExists(engine, fileName, entry);
+  return MemoFileExistsAsNamed(engine, fileName, entry);
 }
 
 bool ExtractFileFromCommand(Engine& engine, const std::string& command, std::string& fileName) {

@@ -9,4 +9,36 @@ TNamedRegStringList::TNamedRegStringList(Engine& engine) : Registry(engine.platf
 
 TNamedRegStringList::~TNamedRegStringList() { OnItemChecked = nullptr; }
 
+RegPlace Wow32Place(std::uint32_t root, const std::string& keyPath) {
+  if (root == HKEY_CLASSES_ROOT_CODE) return {root, "Wow6432Node\\" + keyPath, true};
+  return {root, keyPath.substr(0, 9) + "Wow6432Node\\" + keyPath.substr(9), true};
+}
+
+void TNamedRegStringList::ScanPlaces(const std::vector<RegPlace>& places, const std::function<void()>& scanOne) {
+  // The view goes back to the 64-bit one however the scan leaves.
+  struct ViewReset {
+    TWinInfo& info;
+    ~ViewReset() { info.Wow32 = false; }
+  } reset{engine_.WinInfo};
+  for (const RegPlace& place : places) {
+    // A further place that the machine does not have (a 32-bit machine has no 32-bit view) is not read,
+    // so the key of the place before it stays as that place's scan left it.
+    if (&place != &places.front()) {
+      TRegistry probe(engine_.platform);
+      probe.SetRootKey(place.root);
+      if (!probe.KeyExists(place.keyPath)) continue;
+    }
+    Registry.CloseKey();
+    Registry.SetRootKey(place.root);
+    KeyPath = place.keyPath;
+    engine_.WinInfo.Wow32 = place.wow32;
+    scanOne();
+    if (Count() > 0 || StopRequested()) return;
+  }
+  if (!places.empty()) {
+    Registry.SetRootKey(places.front().root);
+    KeyPath = places.front().keyPath;
+  }
+}
+
 }  // namespace kv

@@ -22,6 +22,19 @@ class TObject {
 
 using TNotifyEvent = std::function<void(TObject& sender)>;
 
+// One key a section reads: its root, its path, and whether it belongs to 32-bit programs (the 32-bit view
+// of a 64-bit machine, kept below "Wow6432Node"), whose references are resolved as such a program sees them.
+struct RegPlace {
+  std::uint32_t root;
+  std::string keyPath;
+  bool wow32 = false;
+};
+
+// The key of the 32-bit view that a 64-bit machine keeps for `keyPath`, a path that begins "SOFTWARE\"
+// (any case) below HKEY_LOCAL_MACHINE, or any path below HKEY_CLASSES_ROOT: "Wow6432Node" comes after
+// "SOFTWARE\", or first below the classes root.
+RegPlace Wow32Place(std::uint32_t root, const std::string& keyPath);
+
 class TNamedRegStringList : public TObject {
  public:
   explicit TNamedRegStringList(Engine& engine);
@@ -48,6 +61,12 @@ class TNamedRegStringList : public TObject {
   void ItemChecked() {
     if (OnItemChecked) OnItemChecked(*this);
   }
+  // Runs `scanOne` over each place in turn (past the first, only the places whose key exists), with the accessor's root, KeyPath and the resolver's view set
+  // to the place's, and stops after the first place that leaves anything in the list (a fault, or the names
+  // a stop request left) or when a stop was requested. The root and KeyPath then stay at that place, so the
+  // list is read against it; after a clean walk they are the first place's again.
+  void ScanPlaces(const std::vector<RegPlace>& places, const std::function<void()>& scanOne);
+
   // The list itself, for the registry's name enumerations.
   std::vector<std::string>& List() { return strings_; }
 

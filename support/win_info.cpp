@@ -65,6 +65,26 @@ std::string ExpandEnvironmentText(SystemApi& system, const std::string& text, st
   return result;
 }
 
+std::string Wow32FileName(const std::string& windowsDir, const std::string& path) {
+  if (windowsDir.empty()) return path;
+  std::string folder = windowsDir;
+  if (folder.back() != '\\') folder += '\\';
+  const auto startsWith = [](const std::string& text, std::size_t at, const std::string& what) {
+    return at + what.size() <= text.size() && MatchesAt(text, at, what);
+  };
+  if (!startsWith(path, 0, folder)) return path;
+  const std::size_t at = folder.size();
+  const auto endsThere = [&](std::size_t end) { return end == path.size() || path[end] == '\\'; };
+  if (startsWith(path, at, "Sysnative") && endsThere(at + 9)) return path.substr(0, at) + "System32" + path.substr(at + 9);
+  if (!startsWith(path, at, "System32") || !endsThere(at + 8)) return path;
+  static const char* const kShared[] = {"catroot", "catroot2", "drivers\\etc", "driverstore", "logfiles", "spool"};
+  for (const char* shared : kShared) {
+    const std::string name = shared;
+    if (startsWith(path, at + 9, name) && endsThere(at + 9 + name.size())) return path;
+  }
+  return path.substr(0, at) + "SysWOW64" + path.substr(at + 8);
+}
+
 std::string ExtractFileDrive(const std::string& path) {
   if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
   if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
@@ -85,7 +105,11 @@ TWinInfo::TWinInfo(Platform& platform) : platform_(platform) {
   if (registry.OpenKeyReadOnly("SOFTWARE\\Microsoft\\Windows\\CurrentVersion")) {
     ProgramFiles = ReadExpandedValue("ProgramFilesDir", registry);
     CommonFiles = ReadExpandedValue("CommonFilesDir", registry);
+    ProgramFiles32 = ReadExpandedValue("ProgramFilesDir (x86)", registry);
+    CommonFiles32 = ReadExpandedValue("CommonFilesDir (x86)", registry);
   }
+  if (ProgramFiles32.empty()) ProgramFiles32 = ProgramFiles;
+  if (CommonFiles32.empty()) CommonFiles32 = CommonFiles;
   registry.CloseKey();
 }
 
@@ -131,8 +155,8 @@ std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& regi
   const std::size_t limit = std::max(result.size(), kLongestExpandedText);
   result = ReplaceAllIgnoreCase(result, "%SystemRoot%", SystemRoot, limit);
   result = ReplaceAllIgnoreCase(result, "%SystemDrive%", SystemDrive, limit);
-  result = ReplaceAllIgnoreCase(result, "%ProgramFiles%", ProgramFiles, limit);
-  result = ReplaceAllIgnoreCase(result, "%commonprogramfiles%", CommonFiles, limit);
+  result = ReplaceAllIgnoreCase(result, "%ProgramFiles%", Wow32 ? ProgramFiles32 : ProgramFiles, limit);
+  result = ReplaceAllIgnoreCase(result, "%commonprogramfiles%", Wow32 ? CommonFiles32 : CommonFiles, limit);
   static const std::string kUserProfile = "%UserProfile%";
   bool hasUserProfile = false;
   for (std::size_t i = 0; i < result.size() && !hasUserProfile; ++i) hasUserProfile = MatchesAt(result, i, kUserProfile);

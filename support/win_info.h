@@ -17,6 +17,13 @@ class TWinInfo {
   std::string SystemDrive;   // its drive ("C:") or, for a UNC path, its server and share
   std::string ProgramFiles;  // "ProgramFilesDir" of the machine's CurrentVersion key
   std::string CommonFiles;   // "CommonFilesDir" of the same key
+  // The folders of 32-bit programs on a 64-bit machine ("ProgramFilesDir (x86)", "CommonFilesDir (x86)"
+  // of the same key); the ones above where the machine has no such values.
+  std::string ProgramFiles32;
+  std::string CommonFiles32;
+  // Set while a section reads the keys of 32-bit programs: their "%ProgramFiles%" and
+  // "%CommonProgramFiles%" are the 32-bit folders, and their system folder is the 32-bit one.
+  bool Wow32 = false;
 
   // The value `name` of the key `registry` has open, as text whatever its type, with "%SystemRoot%",
   // "%SystemDrive%", "%ProgramFiles%", "%commonprogramfiles%" and "%UserProfile%" replaced (case
@@ -30,6 +37,12 @@ class TWinInfo {
  private:
   Platform& platform_;
 };
+
+// The name a 32-bit program reaches when it asks for `path` on a 64-bit machine whose Windows folder is
+// `windowsDir`: the system folder "System32" is its 32-bit twin "SysWOW64", except the folders the system
+// leaves shared (catroot, catroot2, drivers\etc, driverstore, logfiles, spool); "Sysnative" is the real
+// system folder. Other names, and every name when `windowsDir` is empty, are unchanged.
+std::string Wow32FileName(const std::string& windowsDir, const std::string& path);
 
 // The drive part of a path: "C:" for "C:\x", "\\server\share" for "\\server\share\x", else empty.
 std::string ExtractFileDrive(const std::string& path);

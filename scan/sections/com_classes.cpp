@@ -34,6 +34,12 @@ TClsIdTYPES::TClsIdTYPES(Engine& engine) : TNamedRegStringList(engine) {
 // default value is never a fault; apart from the icon, neither is one that names a class identifier.
 void TClsIdTYPES::Scan() {
   Clear();
+  // The 64-bit programs' classes first, then the 32-bit programs' (below "Wow6432Node").
+  ScanPlaces({{HKEY_CLASSES_ROOT_CODE, "CLSID"}, Wow32Place(HKEY_CLASSES_ROOT_CODE, "CLSID")}, [this] { ScanKey(); });
+}
+
+void TClsIdTYPES::ScanKey() {
+  Clear();
   CloseKeyOnExit closer(Registry);
   std::vector<std::string> classIds;
   Registry.CloseKey();

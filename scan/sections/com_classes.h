@@ -12,6 +12,9 @@ class TClsIdTYPES : public TNamedRegStringList {
   const char* ClassName() const override { return "TClsIdTYPES"; }
   // Leaves in the list the full name of the first key whose file is missing, or nothing.
   void Scan() override;
+
+ private:
+  void ScanKey();
 };
 
 }  // namespace kv

@@ -6,19 +6,28 @@
 
 namespace kv {
 
-TRegFonts::TRegFonts(Engine& engine) : TNamedRegStringList(engine) {
+TRegFonts::TRegFonts(Engine& engine) : TNamedRegStringList(engine), nt_(IsWindowsNT(engine.platform)) {
   Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
-  KeyPath = IsWindowsNT(engine.platform) ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
-                                         : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+  KeyPath = nt_ ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
+                : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+  machineKey_ = KeyPath;
 }
 
 // Each value maps a font's name to its file. A number is faulty; otherwise the file must be found as
 // written (a quoted name: the text between the first two quotes), or else in the fonts folder, where the
-// data is appended as stored, quotes and all. Empty data is sound.
+// data is appended as stored, quotes and all. Empty data is sound. The machine's fonts are read first;
+// on NT, then the fonts installed for the current user only (the same key below HKEY_CURRENT_USER, whose
+// data are full paths).
 void TRegFonts::Scan() {
   Clear();
+  std::vector<RegPlace> places{{HKEY_LOCAL_MACHINE_CODE, machineKey_}};
+  if (nt_) places.push_back({HKEY_CURRENT_USER_CODE, machineKey_});
+  ScanPlaces(places, [this] { ScanKey(); });
+}
+
+void TRegFonts::ScanKey() {
+  Clear();
   Registry.CloseKey();
-  Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
   Registry.OpenKeyReadOnly(KeyPath);
   Registry.GetValueNames(List());
 

@@ -11,6 +11,11 @@ class TRegFonts : public TNamedRegStringList {
   explicit TRegFonts(Engine& engine);
   const char* ClassName() const override { return "TRegFonts"; }
   void Scan() override;
+
+ private:
+  void ScanKey();
+  bool nt_;
+  std::string machineKey_;
 };
 
 }  // namespace kv

@@ -4,7 +4,8 @@
 
 namespace kv {
 
-THelpFileSection::THelpFileSection(Engine& engine, const char* keyPath) : TNamedRegStringList(engine) {
+THelpFileSection::THelpFileSection(Engine& engine, const char* keyPath)
+    : TNamedRegStringList(engine), machineKey_(keyPath) {
   Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
   KeyPath = keyPath;
 }
@@ -16,8 +17,15 @@ THTMLHelp::THTMLHelp(Engine& engine) : THelpFileSection(engine, "SOFTWARE\\Micro
 // Each value names a help file; its data is the folder that holds it. A number instead of a folder is
 // faulty whatever the value's name; the key's default value holding text is accepted untested; any other
 // value is sound when the folder and the name together resolve to a file. The key stays open after a
-// complete scan; the next scan closes it first.
+// complete scan; the next scan closes it first. The 64-bit programs' key is read first, then the 32-bit
+// programs'.
 void THelpFileSection::Scan() {
+  Clear();
+  ScanPlaces({{HKEY_LOCAL_MACHINE_CODE, machineKey_}, Wow32Place(HKEY_LOCAL_MACHINE_CODE, machineKey_)},
+             [this] { ScanKey(); });
+}
+
+void THelpFileSection::ScanKey() {
   Clear();
   Registry.CloseKey();
   if (Registry.OpenKeyReadOnly(KeyPath)) Registry.GetValueNames(List());

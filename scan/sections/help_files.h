@@ -12,6 +12,10 @@ class THelpFileSection : public TNamedRegStringList {
 
  protected:
   THelpFileSection(Engine& engine, const char* keyPath);
+
+ private:
+  void ScanKey();
+  const std::string machineKey_;  // the 64-bit programs' key
 };
 
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\Help

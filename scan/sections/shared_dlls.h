@@ -10,6 +10,9 @@ class TSharedDLL : public TNamedRegStringList {
   explicit TSharedDLL(Engine& engine);
   const char* ClassName() const override { return "TSharedDLL"; }
   void Scan() override;
+
+ private:
+  void ScanKey();
 };
 
 }  // namespace kv

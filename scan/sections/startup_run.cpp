@@ -3,10 +3,13 @@
 #include "scan/resolve.h"
 
 namespace kv {
+namespace {
 
-TStartUpRunKey::TStartUpRunKey(Engine& engine) : TNamedRegStringList(engine) {
-  KeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-}
+const char* const kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+}  // namespace
+
+TStartUpRunKey::TStartUpRunKey(Engine& engine) : TNamedRegStringList(engine) { KeyPath = kRunKey; }
 
 // Each value of the key is one entry: its name is the entry's, its data the command line. The list starts
 // with every value name; each sound entry is deleted as it is examined, and the first faulty one leaves the
@@ -38,10 +41,13 @@ TStartUpSectionHKLM::TStartUpSectionHKLM(Engine& engine) : TStartUpRunKey(engine
   Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
 }
 
+// The machine's key in both views: the 64-bit programs' first, then the 32-bit programs'.
 void TStartUpSectionHKLM::Scan() {
   Clear();
-  Registry.CloseKey();
-  ScanRunKey();
+  ScanPlaces({{HKEY_LOCAL_MACHINE_CODE, kRunKey}, Wow32Place(HKEY_LOCAL_MACHINE_CODE, kRunKey)}, [this] {
+    Clear();
+    ScanRunKey();
+  });
 }
 
 // The base leaves the root at HKEY_CURRENT_USER.

@@ -17,17 +17,28 @@ std::string RemoveFirstIgnoreCase(const std::string& text, const std::string& wh
   return text.substr(0, at) + text.substr(at + what.size());
 }
 
+const char* const kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
 }  // namespace
 
 TUninstallInfo::TUninstallInfo(Engine& engine) : TNamedRegStringList(engine) {
   Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
-  KeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  KeyPath = kUninstall;
 }
 
 // Each subkey is one installed program. Only those with a "DisplayName" and no "SystemComponent" (whatever
 // its data) are examined: their "UninstallString" must pass CheckUninstallString. Every subkey is opened
-// from the root on its own and closed again before the next; the faulty one stays open.
+// from the root on its own and closed again before the next; the faulty one stays open. The machine's
+// programs are read in both views, 64-bit first, then the programs installed for the current user only.
 void TUninstallInfo::Scan() {
+  Clear();
+  ScanPlaces({{HKEY_LOCAL_MACHINE_CODE, kUninstall},
+              Wow32Place(HKEY_LOCAL_MACHINE_CODE, kUninstall),
+              {HKEY_CURRENT_USER_CODE, kUninstall}},
+             [this] { ScanKey(); });
+}
+
+void TUninstallInfo::ScanKey() {
   Clear();
   Registry.CloseKey();
   Registry.OpenKeyReadOnly(KeyPath);

@@ -14,6 +14,9 @@ class TUninstallInfo : public TNamedRegStringList {
   void Scan() override;
   // Whether the uninstall command `u` of the subkey now open still works.
   bool CheckUninstallString(const std::string& u);
+
+ private:
+  void ScanKey();
 };
 
 }  // namespace kv

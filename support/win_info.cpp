@@ -58,8 +58,8 @@ std::string ExpandEnvironmentText(SystemApi& system, const std::string& text, st
       result.append(value, 0, limit - result.size());
       i = close + 1;
     } else {
-      result.append(text, open, std::min(close - open, limit - result.size()));
-      i = close;
+      result.append(text, open, std::min(close + 1 - open, limit - result.size()));
+      i = close + 1;
     }
   }
   return result;

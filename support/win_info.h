@@ -53,8 +53,8 @@ std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& fro
                                  std::size_t limit = std::string::npos);
 
 // Expands `text` the way the system's ExpandEnvironmentStrings does: each "%NAME%" whose variable is set
-// (names ignore case) becomes its value; an unset or empty name stays as written, and the search for the
-// next variable starts at the "%" that closed it. The result is cut after `limit` characters.
+// (names ignore case) becomes its value; an unset or empty name stays as written, its closing "%" with
+// it, and the search for the next variable starts after that. The result is cut after `limit` characters.
 std::string ExpandEnvironmentText(SystemApi& system, const std::string& text, std::size_t limit = std::string::npos);
 
 // The longest text the replacements of ReadExpandedValue make of a shorter one (a longer value read as it

@@ -9,7 +9,8 @@
 
 namespace kv::cli {
 
-// The Wine-like system: C:\windows, its system32, "Path" and "PathExt" as Wine sets them, the fonts and
+// The Wine-like system of a 64-bit user: C:\windows, its system32, the environment as Wine sets it up
+// ("Path", "PathExt", the program, data and profile folders of both kinds of program), the fonts and
 // startup folders (which exist, empty).
 void SetUpWineLikeSystem(MemoryPlatform& machine);
 
@@ -18,7 +19,13 @@ void SetUpWineLikeSystem(MemoryPlatform& machine);
 // absolute path or that names what a memory machine cannot hold (a share, a file below a file).
 bool AddListedFiles(MemoryFileSystem& files, const std::string& listText, std::string* error);
 
-// The whole machine: the Wine-like system, the registry export, the listed files.
+// The environment of the user of a loaded export, over the defaults, in the order the system builds it at
+// logon: the machine's variables (its "Session Manager\Environment"), the session's ("Volatile
+// Environment": the profile folders), then the user's own ("Environment", whose "Path" follows the
+// machine's); each expandable value is expanded with what was set before it.
+void LoadEnvironment(MemoryPlatform& machine);
+
+// The whole machine: the Wine-like system, the registry export with its environment, the listed files.
 bool LoadMachine(MemoryPlatform& machine, const std::string& regPath, const std::string& filesPath, std::string* error);
 
 }  // namespace kv::cli

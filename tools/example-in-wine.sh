@@ -15,74 +15,11 @@
 set -euo pipefail
 KVSCAN=$(realpath "$1")
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-WINE_FONTS=${KV_WINE_FONTS:-/usr/share/wine/fonts}
+# shellcheck source=tools/wine-machine.sh
+source "$ROOT/tools/wine-machine.sh"
 
-RUN_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kv-example.XXXXXX")
-export WINEPREFIX="$RUN_DIR/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-  local status=$?
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$RUN_DIR"
-  exit $status
-}
-trap cleanup EXIT INT TERM
-
-say() { printf '\n== %s\n' "$*"; }
-kvscan() { (cd "$RUN_DIR" && wine "$KVSCAN" "$@" </dev/null | tr -d '\r'); }
-# A path on drive C: ("C:\x\y") as a path in the prefix's folder.
-unix_path() { local p=${1#[Cc]:\\}; printf '%s/drive_c/%s' "$WINEPREFIX" "${p//\\//}"; }
-
-say "A fresh Wine prefix in $RUN_DIR"
-wineboot -i >/dev/null 2>&1 || true
-wineserver -w || true
-
-say "Making the fresh prefix sound"
-wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' </dev/null | tr -d '\r' >"$RUN_DIR/fonts.txt"
-FONTS="$WINEPREFIX/drive_c/windows/Fonts"
-FONTS_KEY='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
-# Fonts registered by bare file name (so looked for in C:\windows\Fonts) that are not there.
-while IFS=$'\t' read -r name file; do
-  [[ $file == *\\* || $file == *:* || -e "$FONTS/$file" ]] && continue
-  if [ -e "$WINE_FONTS/$file" ]; then
-    cp "$WINE_FONTS/$file" "$FONTS/$file"
-    echo "font $file: copied from $WINE_FONTS into C:\\windows\\Fonts, where its registration looks for it"
-  else
-    wine reg delete "$FONTS_KEY" /v "$name" /f </dev/null >/dev/null 2>&1
-    echo "font registration \"$name\" removed: Wine registers $file but does not ship it"
-  fi
-done < <(sed -n 's/^    \(.*\)    REG_SZ    \(.*\)$/\1\t\2/p' "$RUN_DIR/fonts.txt")
-wine reg query 'HKCR\CLSID' /s </dev/null | tr -d '\r' >"$RUN_DIR/clsid.txt"
-# Keys "...\InProcServer" (a 16-bit server) whose default value names a DLL that is nowhere in the prefix.
-awk '/^HKEY_/ { key = $0; next }
-     key ~ /\\[Ii]n[Pp]roc[Ss]erver$/ && /^    \(Default\)  *REG_SZ/ { sub(/^    \(Default\)  *REG_SZ  */, ""); print key "\t" $0 }' \
-  "$RUN_DIR/clsid.txt" | while IFS=$'\t' read -r key dll; do
-  if [ -z "$(find "$WINEPREFIX/drive_c/windows" -maxdepth 2 -iname "$dll" -print -quit)" ]; then
-    wine reg delete "$key" /f </dev/null >/dev/null 2>&1
-    echo "removed $key: a 16-bit server ($dll) this 64-bit prefix does not have"
-  fi
-done
-if ! kvscan --json >"$RUN_DIR/baseline.json"; then
-  echo "kvscan finds the fresh prefix itself faulty; this script does not know how to repair that:" >&2
-  cat "$RUN_DIR/baseline.json" >&2
-  exit 1
-fi
-echo "kvscan: the fresh prefix is clean"
-
-say "Importing examples/machine.reg and creating the files of examples/files.txt"
-wine reg import "$(winepath -w "$ROOT/examples/machine.reg")" </dev/null 2>&1 | tr -d '\r'
-created=0
-while IFS= read -r line; do
-  line=${line%$'\r'}
-  [[ -z "${line// }" || $line == \#* ]] && continue
-  target=$(unix_path "$line")
-  if [[ $line == *\\ ]]; then
-    mkdir -p "$target"
-  else
-    mkdir -p "$(dirname "$target")"
-    [ -e "$target" ] || { : >"$target"; created=$((created + 1)); }
-  fi
-done <"$ROOT/examples/files.txt"
-echo "$created files created (files Wine already has are left as they are)"
+make_sound_prefix
+put_machine "$ROOT/examples/machine.reg" "$ROOT/examples/files.txt"
 
 say "kvscan.exe"
 set +e

@@ -210,6 +210,8 @@ TEST_P(ResolveContract, StartupFolderShortcuts) {
       {"an upper-case extension", "X.LNK", "{R}gone.exe", true},
       {"a shortcut to a folder", "x.lnk", "{R}Data", true},
       {"a file that is no shortcut", "x.lnk", "", true},
+      // A shell item that has no file-system path (a packaged application, say) names no file to miss.
+      {"a shortcut to a shell item without a path", "x.lnk", "*shell item*", false},
       {"another extension", "x.lnk.txt", "", false},
   };
   int n = 0;
@@ -218,6 +220,8 @@ TEST_P(ResolveContract, StartupFolderShortcuts) {
     world_->AddShortcut(folder + "\\good.lnk", At("{R}Program Files\\App\\app.exe"));
     if (c.target.empty()) {
       world_->AddFile(folder + "\\" + c.link);
+    } else if (c.target == "*shell item*") {
+      world_->AddShortcutToShellItem(folder + "\\" + c.link);
     } else {
       world_->AddShortcut(folder + "\\" + c.link, At(c.target));
     }

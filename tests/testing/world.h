@@ -36,6 +36,8 @@ class World {
   virtual void AddDirectory(const std::string& path) = 0;
   // A shortcut file `link` whose target is `target`.
   virtual void AddShortcut(const std::string& link, const std::string& target) = 0;
+  // A shortcut file `link` to a shell item that has no file-system path (the computer folder).
+  virtual void AddShortcutToShellItem(const std::string& link) = 0;
   // Sets a file's last-write time (a FILETIME number).
   virtual void SetFileTime(const std::string& path, std::uint64_t fileTime) = 0;
   // Makes `path` the process's current folder for as long as the world lives.

@@ -41,6 +41,7 @@ class MemoryWorld : public World {
     memory_.files.AddFile(link);
     memory_.system.SetShortcut(link, target);
   }
+  void AddShortcutToShellItem(const std::string& link) override { AddShortcut(link, ""); }
   void SetFileTime(const std::string& path, std::uint64_t fileTime) override {
     // Re-adding keeps the attributes the file had.
     std::uint32_t attributes = memory_.files.GetAttributes(path);

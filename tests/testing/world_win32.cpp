@@ -162,6 +162,26 @@ class RealWorld : public World {
     if (FAILED(saved)) throw std::runtime_error("cannot save " + link);
   }
 
+  void AddShortcutToShellItem(const std::string& link) override {
+    MakeParents(link);
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &item))) throw std::runtime_error("no computer folder");
+    IShellLinkA* shellLink = nullptr;
+    HRESULT saved = E_FAIL;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&shellLink)))) {
+      IPersistFile* file = nullptr;
+      if (SUCCEEDED(shellLink->SetIDList(item)) &&
+          SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        saved = file->Save(Wide(link).c_str(), TRUE);
+        file->Release();
+      }
+      shellLink->Release();
+    }
+    CoTaskMemFree(item);
+    if (FAILED(saved)) throw std::runtime_error("cannot save " + link);
+  }
+
   void SetFileTime(const std::string& path, std::uint64_t fileTime) override {
     HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);

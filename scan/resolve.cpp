@@ -44,7 +44,8 @@ class QuietErrorMode {
 
 // The existence test behind SafeFileExists: a directory search for the name finds an entry that is not a
 // folder. A file is present whatever its last-write time, and with wildcards any matching file will do,
-// even when a matching folder comes first. `entry` is scratch space a caller may reuse across tests.
+// even when a matching folder comes first: judging by the first entry alone would call a pattern that
+// matches a file missing only because a folder sorted before it, so every entry is looked at. `entry` is scratch space a caller may reuse across tests.
 bool QuietFileExists(FileSystemApi& files, const std::string& fileName, FindEntry& entry) {
   // The system reads a name up to its first NUL; every platform is given the name it would read.
   if (fileName.find('\0') != std::string::npos) return QuietFileExists(files, std::string(fileName.c_str()), entry);
@@ -203,7 +204,8 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
     path_.assign(folder).append(w);
   }
   // A network folder of the search path, or a folder "\" before a name that starts with a backslash,
-  // would reach the network: nothing is looked for there.
+  // would reach the network: nothing is looked for there, so a stale share on "Path" never holds a probe
+  // up. A program found only on a share of the search path is thus not found.
   if (IsNetworkPath(path_)) return Outcome::kNotFound;
   if (std::optional<std::string> known = engine_.Memo.SearchPath(path_)) {
     path_ = *known;

@@ -13,6 +13,9 @@ namespace kv {
 namespace {
 
 constexpr std::uint32_t kPathBufferLength = 260;
+// How many candidates of one folder are tried one by one before the folders on the way are looked at.
+// Ordinary commands hold fewer words, so their file calls stay exactly those of the plain walk.
+constexpr std::size_t kCandidatesBeforeFolderWalk = 16;
 
 // Whether the drive with this letter is mapped to a share; asked once per probe.
 bool IsNetworkDrive(Engine& engine, char letter) {
@@ -88,6 +91,7 @@ class CommandResolver {
 
   Outcome SearchIn(const std::string& folder, const std::string& w, std::string& fileName);
   Outcome TryExtensions(std::string& fileName);
+  std::size_t MissingFolderEnd();
   void MakeFullPath(std::string& path);
   void MakeShortPath(std::string& path);
   bool Exists(const std::string& name) { return MemoFileExists(engine_, name, entry_); }
@@ -218,14 +222,19 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
   if (IsNetworkPath(path_)) return Outcome::kNotFound;
 
   path_ += ' ';
+  std::size_t tried = 0;
+  std::size_t missingFolderEnd = std::string::npos;
   for (std::size_t blank = path_.find(' '); blank != std::string::npos; blank = path_.find(' ', blank + 1)) {
     // One command may hold thousands of candidates: the program's end is polled before each.
     if (engine_.ShuttingDown.load()) return Outcome::kStopped;
     candidate_.assign(path_, 0, blank);
-    if (NamesNothingAnywhere(candidate_)) {
-      // Neither this candidate nor any longer one can exist, with or without an extension: the search of
-      // this folder ends as if each had been tried in vain, the whole of P the last one tried. (A value of
-      // many words thus costs time in its length, not in its length squared.)
+    // A command of many words learns, once, which folder on P's way is missing: no name below it exists.
+    if (++tried == kCandidatesBeforeFolderWalk) missingFolderEnd = MissingFolderEnd();
+    if (NamesNothingAnywhere(candidate_) || blank > missingFolderEnd) {
+      // Neither this candidate nor any longer one can exist, with or without an extension (it is too long
+      // for any volume, or lies below a folder that is not there): the search of this folder ends as if
+      // each had been tried in vain, the whole of P the last one tried. (A value of many words thus costs
+      // time in its length, not in its length squared.)
       if (exemptProgram_) marked_ = true;
       candidate_.assign(path_, 0, path_.size() - 1);
       return Outcome::kNotFound;
@@ -245,6 +254,28 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
     }
   }
   return Outcome::kNotFound;
+}
+
+// Where the first folder on P's way that does not exist ends (the backslash after it), or npos when every
+// folder on the way exists or P holds a component of dots only ("a\..\b" may name what lies beside a
+// missing "a"). Each folder is asked about at most once a probe.
+std::size_t CommandResolver::MissingFolderEnd() {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = path_.find('\\', start);
+    const std::size_t componentEnd = end == std::string::npos ? path_.size() : end;
+    std::size_t last = componentEnd;
+    while (last > start && path_[last - 1] == ' ') --last;
+    if (last > start && path_.find_first_not_of('.', start) >= last) return std::string::npos;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  // The root ("C:\", "\\") is not asked about; each folder after it is, from the left.
+  for (std::size_t end = path_.find('\\', 3); end != std::string::npos; end = path_.find('\\', end + 1)) {
+    const std::uint32_t attributes = Attributes(path_.substr(0, end));
+    if (attributes == kInvalidFileAttributes || (attributes & kAttrDirectory) == 0) return end;
+  }
+  return std::string::npos;
 }
 
 // A candidate's attributes (all bits set when they cannot be read), from the probe's memo when asked before.

@@ -315,7 +315,16 @@ TEST_F(ResolveTest, CommandsOfManyWords) {
       {"C:\\WINDOWS\\notepad.exe " + words("x", 5000), true, "C:\\WINDOWS\\notepad.exe"},
       {"calc " + words("y", 5000), true, "C:\\WINDOWS\\system32\\calc.exe"},
       {"rundll32 " + words("z", 3000), true, ""},
+      // Words that each hold a backslash keep every name short: what ends the search is the first folder
+      // on the way that is missing, and it ends it the same as trying every candidate would.
+      {words("a\\b", 4000), false, ""},
+      {"rundll32 " + words("a\\b", 500), true, ""},
+      {"C:\\Deep\\" + words("w", 20) + "\\prog.exe -x", true, "C:\\Deep\\" + words("w", 20) + "\\prog.exe"},
+      {"C:\\Deep\\" + words("w", 20) + "\\prog -x", true, "C:\\Deep\\" + words("w", 20) + "\\prog.exe"},
+      {"C:\\Deep\\" + words("w", 19) + "\\prog.exe -x", false, ""},
+      {"C:\\Deep\\" + words("w", 20) + "\\prog.exe\\" + words("v", 30), false, ""},
   };
+  files().AddFile("C:\\Deep\\" + words("w", 20) + "\\prog.exe");
   for (const Case& c : cases) {
     std::string fileName;
     files().ClearCalls();

@@ -202,5 +202,54 @@ TEST_P(RegisteredMessage, EndsTheMonitorDuringAProbe) {
 INSTANTIATE_TEST_SUITE_P(Start, RegisteredMessage, ::testing::Values("KVMustDie", "KVMonitoringDisable"),
                          [](const auto& info) { return std::string(info.param); });
 
+// The exit stays bounded while a probe works through the worst single values a user can write: a start-up
+// command of a megabyte of words, of dotted words, of words that each hold a backslash, of long words.
+struct WorstValue {
+  const char* name;
+  const char* word;
+  std::size_t repeat;  // characters of the word
+};
+
+class WorstValueProbe : public ::testing::TestWithParam<WorstValue> {};
+
+TEST_P(WorstValueProbe, ExitStaysWithinItsBound) {
+  std::string word = GetParam().word;
+  if (GetParam().repeat > word.size()) word = std::string(GetParam().repeat, word[0]);
+  std::string value;
+  while (value.size() < (std::size_t{1} << 20)) value.append(value.empty() ? "" : " ").append(word);
+  ScopedSettings settings;
+  settings.monitoring.SetDword(1);
+  settings.mask.SetDword(SeededFault::kGroup);
+  ScopedRegValue worst(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "kv-e2e-worst");
+  worst.SetString(value);
+  SeededFault fault(kSlowProbeEntries);
+  MonitorInstall install(/*withStandIn=*/true);
+  Monitor monitor(install);
+  ASSERT_TRUE(monitor.WaitUntilRunning(kStartMs));
+  ThreadWatch probes(monitor.pid());
+  HWND form = monitor.Form();
+  ASSERT_NE(form, nullptr);
+  bool posted = false;
+  for (int attempt = 0; attempt < 3 && !posted; ++attempt) {
+    ASSERT_TRUE(probes.WaitForNewThread(2 * kIntervalMs + kSlackMs)) << "no probe started";
+    if (probes.NewThreadAlive()) posted = PostRegistered(form, "KVMustDie");
+    if (!posted) WaitUntil([&] { return !probes.NewThreadAlive(); }, 2 * kIntervalMs + kSlackMs);
+  }
+  ASSERT_TRUE(posted) << "no probe lasted long enough to post KVMustDie during it";
+  const auto postedAt = Clock::now();
+  const bool ended = monitor.process().WaitForExit(kExitBoundMs + kSlackMs);
+  const long long exitMs = MillisecondsSince(postedAt);
+  std::printf("%s: the monitor ended %lld ms after KVMustDie\n", GetParam().name, exitMs);
+  ASSERT_TRUE(ended) << "the monitor keeps running during the probe of " << GetParam().name;
+  EXPECT_LE(exitMs, kExitBoundMs) << GetParam().name;
+  EXPECT_EQ(monitor.process().ExitCode(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Start, WorstValueProbe,
+                         ::testing::Values(WorstValue{"ManyWords", "a", 1}, WorstValue{"DottedWords", "a.b", 3},
+                                           WorstValue{"BackslashWords", "a\\b", 3},
+                                           WorstValue{"LongWords", "x", 1000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace kv::e2e

@@ -8,25 +8,28 @@
 namespace kv {
 namespace memreg {
 
-std::vector<std::shared_ptr<RegNode>>::const_iterator RegNode::LowerBound(const std::u16string& name) const {
-  return std::lower_bound(subkeys_.begin(), subkeys_.end(), name,
-                          [](const std::shared_ptr<RegNode>& node, const std::u16string& key) {
-                            return text::CompareNoCase(node->name(), key) < 0;
-                          });
+const std::vector<std::shared_ptr<RegNode>>& RegNode::subkeys() const {
+  if (!subkeysCurrent_) {
+    subkeys_.clear();
+    subkeys_.reserve(subkeyIndex_.size());
+    for (const auto& entry : subkeyIndex_) subkeys_.push_back(entry.second);
+    subkeysCurrent_ = true;
+  }
+  return subkeys_;
 }
 
 std::shared_ptr<RegNode> RegNode::FindSubkey(const std::u16string& name) const {
-  auto it = LowerBound(name);
-  if (it != subkeys_.end() && text::EqualNoCase((*it)->name(), name)) return *it;
-  return nullptr;
+  auto it = subkeyIndex_.find(text::Upcase(name));
+  return it == subkeyIndex_.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<RegNode> RegNode::AddSubkey(const std::u16string& name) {
-  auto it = LowerBound(name);
-  if (it != subkeys_.end() && text::EqualNoCase((*it)->name(), name)) return *it;
-  auto node = std::make_shared<RegNode>(name);
-  subkeys_.insert(it, node);
-  return node;
+  auto [it, added] = subkeyIndex_.try_emplace(text::Upcase(name));
+  if (added) {
+    it->second = std::make_shared<RegNode>(name);
+    subkeysCurrent_ = false;
+  }
+  return it->second;
 }
 
 // Iterative, so that a deep tree cannot exhaust the stack.
@@ -36,23 +39,44 @@ void RegNode::MarkDeleted(const std::shared_ptr<RegNode>& top) {
     RegNode* node = pending.back();
     pending.pop_back();
     node->deleted_ = true;
-    for (const auto& child : node->subkeys_) pending.push_back(child.get());
+    for (const auto& child : node->subkeyIndex_) pending.push_back(child.second.get());
   }
 }
 
 bool RegNode::RemoveSubkey(const std::u16string& name) {
-  auto it = LowerBound(name);
-  if (it == subkeys_.end() || !text::EqualNoCase((*it)->name(), name)) return false;
-  MarkDeleted(*it);
-  subkeys_.erase(it);
+  auto it = subkeyIndex_.find(text::Upcase(name));
+  if (it == subkeyIndex_.end()) return false;
+  MarkDeleted(it->second);
+  subkeyIndex_.erase(it);
+  subkeysCurrent_ = false;
   return true;
 }
 
 void RegNode::Clear() {
-  for (const auto& child : subkeys_) MarkDeleted(child);
+  for (const auto& child : subkeyIndex_) MarkDeleted(child.second);
+  subkeyIndex_.clear();
   subkeys_.clear();
+  subkeysCurrent_ = true;
   values_.clear();
+  valueDeleted_.clear();
+  deletedValues_ = 0;
   valueIndex_.clear();
+}
+
+const std::vector<RegValue>& RegNode::values() const {
+  if (deletedValues_ > 0) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+      if (valueDeleted_[i]) continue;
+      if (kept != i) values_[kept] = std::move(values_[i]);
+      valueIndex_[text::Upcase(values_[kept].name)] = kept;
+      ++kept;
+    }
+    values_.resize(kept);
+    valueDeleted_.assign(kept, false);
+    deletedValues_ = 0;
+  }
+  return values_;
 }
 
 const RegValue* RegNode::FindValue(const std::u16string& name) const {
@@ -70,19 +94,18 @@ void RegNode::SetValue(const std::u16string& name, std::uint32_t type, std::vect
   }
   valueIndex_.emplace(key, values_.size());
   values_.push_back(RegValue{name, type, std::move(data)});
+  valueDeleted_.push_back(false);
 }
 
 bool RegNode::DeleteValue(const std::u16string& name) {
   auto it = valueIndex_.find(text::Upcase(name));
   if (it == valueIndex_.end()) return false;
-  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(it->second));
-  RebuildValueIndex();
+  valueDeleted_[it->second] = true;
+  values_[it->second].data.clear();
+  values_[it->second].data.shrink_to_fit();
+  ++deletedValues_;
+  valueIndex_.erase(it);
   return true;
-}
-
-void RegNode::RebuildValueIndex() {
-  valueIndex_.clear();
-  for (std::size_t i = 0; i < values_.size(); ++i) valueIndex_.emplace(text::Upcase(values_[i].name), i);
 }
 
 bool ParseRootName(const std::u16string& name, std::uint32_t* root) {

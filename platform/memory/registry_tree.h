@@ -32,8 +32,8 @@ class RegNode {
 
   const std::u16string& name() const { return name_; }
 
-  // Subkeys, kept sorted by their upper-cased names.
-  const std::vector<std::shared_ptr<RegNode>>& subkeys() const { return subkeys_; }
+  // Subkeys, sorted by their upper-cased names.
+  const std::vector<std::shared_ptr<RegNode>>& subkeys() const;
   std::shared_ptr<RegNode> FindSubkey(const std::u16string& name) const;
   // The subkey of that name, created when missing (new subkeys keep the spelling given here).
   std::shared_ptr<RegNode> AddSubkey(const std::u16string& name);
@@ -43,7 +43,7 @@ class RegNode {
   void Clear();
 
   // Values, in the order they were first set.
-  const std::vector<RegValue>& values() const { return values_; }
+  const std::vector<RegValue>& values() const;
   const RegValue* FindValue(const std::u16string& name) const;
   // Replaces the data of an existing value in place (its spelling stays) or appends a new one.
   void SetValue(const std::u16string& name, std::uint32_t type, std::vector<std::uint8_t> data);
@@ -55,14 +55,20 @@ class RegNode {
   std::uint64_t lastWriteTime() const { return lastWriteTime_; }
 
  private:
-  std::vector<std::shared_ptr<RegNode>>::const_iterator LowerBound(const std::u16string& name) const;
-  void RebuildValueIndex();
   static void MarkDeleted(const std::shared_ptr<RegNode>& top);
 
+  // A key is filled one name at a time (a .reg file may list tens of thousands of subkeys in any order,
+  // and delete as many values), and read by position only once it is filled. So the names are kept in
+  // indexes that take each change in logarithmic or constant time, and the lists read by position are
+  // brought up to date when they are next read.
   std::u16string name_;
-  std::vector<std::shared_ptr<RegNode>> subkeys_;
-  std::vector<RegValue> values_;
-  std::unordered_map<std::u16string, std::size_t> valueIndex_;  // upper-cased name -> position
+  std::map<std::u16string, std::shared_ptr<RegNode>> subkeyIndex_;  // upper-cased name -> subkey
+  mutable std::vector<std::shared_ptr<RegNode>> subkeys_;             // subkeyIndex_ in order, when current
+  mutable bool subkeysCurrent_ = true;
+  mutable std::vector<RegValue> values_;      // in order, with the deleted ones still in place ...
+  mutable std::vector<bool> valueDeleted_;    // ... marked here until values() next compacts them
+  mutable std::size_t deletedValues_ = 0;
+  mutable std::unordered_map<std::u16string, std::size_t> valueIndex_;  // upper-cased name -> position
   std::uint32_t allowedAccess_ = 0xFFFFFFFFu;
   std::uint64_t lastWriteTime_ = kDefaultKeyTime;
   bool deleted_ = false;

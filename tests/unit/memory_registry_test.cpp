@@ -400,6 +400,25 @@ TEST_F(MemoryRegistryTest, ValuesEnumerateInCreationOrder) {
   EXPECT_EQ((std::vector<std::string>{"AA", "mm", "", "zz"}), EnumNames(key, true));
   Query q = QueryA(key, "Aa", 4);
   EXPECT_EQ(5, q.buffer[0]);
+  // Several changes between two enumerations: each value is found meanwhile, and the order is kept.
+  registry_.DeleteValue("HKCU\\K", "mm");
+  registry_.DeleteValue("HKCU\\K", "");
+  registry_.SetDword("HKCU\\K", "MM", 7);
+  EXPECT_EQ(6, QueryA(key, "ZZ", 4).buffer[0]);
+  EXPECT_EQ(7, QueryA(key, "mm", 4).buffer[0]);
+  EXPECT_EQ((std::vector<std::string>{"AA", "zz", "MM"}), EnumNames(key, true));
+  registry_.CloseKey(key);
+}
+
+TEST_F(MemoryRegistryTest, SubkeysAddedAndRemovedInAnyOrderEnumerateSorted) {
+  for (int i = 9; i >= 0; --i) registry_.CreateKey("HKCU\\K\\k" + std::to_string(i));
+  registry_.DeleteKey("HKCU\\K\\k3");
+  registry_.CreateKey("HKCU\\K\\K3b");
+  RegKey key = Open(HKEY_CURRENT_USER_CODE, "K");
+  EXPECT_EQ((std::vector<std::string>{"k0", "k1", "k2", "K3b", "k4", "k5", "k6", "k7", "k8", "k9"}),
+            EnumNames(key, false));
+  registry_.DeleteKey("HKCU\\K\\k0");
+  EXPECT_EQ("k1", EnumNames(key, false).front());
   registry_.CloseKey(key);
 }
 

@@ -30,6 +30,10 @@ struct FsNode {
   FsNode* parent = nullptr;
   std::map<std::string, std::unique_ptr<FsNode>, text::AnsiNoCaseLess> children;
   std::map<std::string, FsNode*, text::AnsiNoCaseLess> aliases;
+  // For each run of aliases (named by its first, "~1"), the lowest number that may still be free: every
+  // lower one is taken. A folder of thousands of long names with one beginning thus numbers them in
+  // linear time. Forgotten whenever a name goes, since that may free a lower number.
+  mutable std::map<std::string, int, text::AnsiNoCaseLess> nextAlias;
 
   std::uint32_t ReportedAttributes() const { return directory ? (attributes | kAttrDirectory) : attributes; }
 
@@ -43,9 +47,13 @@ struct FsNode {
 
   std::string UniqueAlias(const std::string& longName) const {
     if (memfs::IsValidShortName(longName)) return std::string();
-    for (int n = 1;; ++n) {
+    int& next = nextAlias.try_emplace(memfs::ShortNameCandidate(longName, 1), 1).first->second;
+    for (int n = next;; ++n) {
       std::string candidate = memfs::ShortNameCandidate(longName, n);
-      if (!Find(candidate)) return candidate;
+      if (!Find(candidate)) {
+        next = n + 1;
+        return candidate;
+      }
     }
   }
 
@@ -63,6 +71,7 @@ struct FsNode {
   }
 
   void Remove(FsNode* child) {
+    nextAlias.clear();
     if (!child->alias.empty()) aliases.erase(child->alias);
     children.erase(child->name);
   }

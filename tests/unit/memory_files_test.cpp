@@ -249,6 +249,11 @@ TEST_F(MemoryFilesTest, FixtureChangesShowThroughTheSeam) {
   EXPECT_FALSE(files_.Exists("C:\\kvp\\Program Files\\Long Folder Name\\application.exe"));
   EXPECT_EQ("(none)", Find("C:\\kvp\\PROGRA~1"));
   EXPECT_EQ("Program Filez", Find("C:\\kvp\\PROGRA~2")) << "an alias stays with its entry";
+  // The number freed is the lowest free one again, and the next after the highest is used after it.
+  files_.AddDirectory("C:\\kvp\\Program Filey");
+  files_.AddDirectory("C:\\kvp\\Program Filex");
+  EXPECT_EQ("Program Filey", Find("C:\\kvp\\PROGRA~1"));
+  EXPECT_EQ("Program Filex", Find("C:\\kvp\\PROGRA~3"));
 
   files_.AddDirectory("D:\\");
   EXPECT_EQ(kAttrDirectory, files_.GetAttributes("D:\\"));

@@ -2,6 +2,9 @@
 
 #include <objbase.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "app/resource.h"
 #include "app/ui_common.h"
 #include "scan/cleaner.h"
@@ -20,6 +23,11 @@ constexpr UINT kExitTimerInterval = 50;
 constexpr UINT kTimer1Interval = KV_TIMER_INTERVAL_MS;
 constexpr int kClientWidth = 341;
 constexpr int kClientHeight = 101;
+constexpr int kLabelLeft = 56;
+constexpr int kRightMargin = 16;  // as the icon's distance from the left edge
+constexpr int kYesLeft = 88;
+constexpr int kNoLeft = 176;
+constexpr int kButtonTop = 64;
 
 // COM on the scan thread: a single-threaded apartment, left again only when it was entered.
 ComHook ScanThreadCom() {
@@ -44,13 +52,12 @@ bool TfmMain::Create() {
                     static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                                   LR_SHARED)));
-  // Only the controls are painted: the form's own colour (the button face) is its transparent colour.
-  window_.reset(CreateWindowExA(WS_EX_LAYERED | WS_EX_CONTROLPARENT, kClassName, kApplicationTitle,
-                                WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, Scale(kClientWidth), Scale(kClientHeight),
-                                nullptr, nullptr, instance_, this));
+  // An opaque body in the button-face colour (the class's background), so that the question reads on any
+  // desktop behind it, light or dark, and in any contrast theme.
+  window_.reset(CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, kApplicationTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                                0, 0, Scale(kClientWidth), Scale(kClientHeight), nullptr, nullptr, instance_, this));
   HWND form = window_.get();
   if (form == nullptr) return false;
-  SetLayeredWindowAttributes(form, GetSysColor(COLOR_BTNFACE), 255, LWA_COLORKEY);
   CreateControls();
   SizeAndCentre(form, Scale(kClientWidth), Scale(kClientHeight));
 
@@ -83,10 +90,12 @@ bool TfmMain::Create() {
 // Label1 (the alert text), Image1 (the application's icon) and the two buttons, in tab order.
 void TfmMain::CreateControls() {
   HWND form = window_.get();
-  bYes_ = CreateControl(form, "BUTTON", "Yes", WS_TABSTOP | BS_PUSHBUTTON, 88, 64, 75, 25, IDYES, font_.get());
-  bNo_ = CreateControl(form, "BUTTON", "No", WS_TABSTOP | BS_PUSHBUTTON, 176, 64, 75, 25, IDNO, font_.get());
+  bYes_ = CreateControl(form, "BUTTON", "Yes", WS_TABSTOP | BS_PUSHBUTTON, kYesLeft, kButtonTop, 75, 25, IDYES,
+                        font_.get());
+  bNo_ = CreateControl(form, "BUTTON", "No", WS_TABSTOP | BS_PUSHBUTTON, kNoLeft, kButtonTop, 75, 25, IDNO,
+                       font_.get());
   Image1_ = CreateControl(form, "STATIC", "", SS_ICON, 16, 16, 32, 32, -1, nullptr);
-  Label1_ = CreateControl(form, "STATIC", "", SS_LEFT | SS_NOPREFIX, 56, 16, 0, 0, -1, font_.get());
+  Label1_ = CreateControl(form, "STATIC", "", SS_LEFT | SS_NOPREFIX, kLabelLeft, 16, 0, 0, -1, font_.get());
 }
 
 void TfmMain::Destroy() {
@@ -119,11 +128,20 @@ bool TfmMain::ShowModal(const std::string& text) {
   SetWindowTextA(Label1_, text.c_str());
   const SIZE label = MeasureText(font_.get(), text);
   SetWindowPos(Label1_, nullptr, 0, 0, label.cx, label.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The label is as large as its text. Should the font come out wider than the layout foresaw (another
+  // resolution, a substituted face), the form grows to hold it, its buttons kept in the middle, rather than
+  // cut the question off.
+  const int clientWidth = std::max(Scale(kClientWidth), Scale(kLabelLeft + kRightMargin) + static_cast<int>(label.cx));
+  const int shift = (clientWidth - Scale(kClientWidth)) / 2;
+  for (auto [button, left] : {std::pair{bYes_, kYesLeft}, std::pair{bNo_, kNoLeft}}) {
+    SetWindowPos(button, nullptr, Scale(left) + shift, Scale(kButtonTop), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   EnableMenuItem(PopupMenu1_.get(), kRunVanetiderCommand, MF_BYCOMMAND | MF_GRAYED);
 
   modalResult_ = 0;
   inModal_ = true;
-  SizeAndCentre(form, Scale(kClientWidth), Scale(kClientHeight));
+  SizeAndCentre(form, clientWidth, Scale(kClientHeight));
   ShowWindow(form, SW_SHOWNORMAL);
   SetForegroundWindow(form);  // FormShow
   SetFocus(bYes_);

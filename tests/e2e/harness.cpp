@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -443,49 +444,29 @@ bool PostRegistered(HWND window, const char* name) {
 
 // ---- screenshots ----
 
-bool Screenshot(const std::string& name, const RECT* area, int zoom) {
+namespace {
+
+// Runs a shell script on the Linux side of Wine. Wine starts Linux programs but gives no handle to wait
+// on, so the script leaves a marker holding its exit status when it is done. True when it ended with 0.
+bool RunLinuxScript(const std::string& what, std::string script) {
   const std::string folder = TestPaths().artifactsUnix;
-  if (folder.empty()) {
-    ADD_FAILURE() << "no artifacts folder given for screenshot " << name;
-    return false;
-  }
   CreateDirectoryA(TestPaths().artifacts.c_str(), nullptr);
-  const std::string screen = folder + "/" + name + "-screen.png";
-  const std::string done = folder + "/" + name + ".done";
-  DeleteFileA(DosPath(done).c_str());
-  // ImageMagick runs on the Linux side; Wine starts Linux programs but gives no handle to wait on, so
-  // the script leaves a marker when everything is written. Each file is written under a temporary name
-  // first, so a half-written picture is never seen.
-  // The virtual display's root window is black, and the alert is transparent outside its controls (the
-  // black text of its label included): the root gets a desktop's colour first, or the picture would
-  // show only the alert's buttons and icon.
-  const std::string desktop = folder + "/desktop.png";
-  std::string script = "convert -size 16x16 xc:'#3A6EA5' png:'" + desktop + "' && display -window root '" + desktop +
-                       "' ; rm -f '" + desktop + "' ; import -window root png:'" + screen + ".part' && mv '" + screen +
-                       ".part' '" + screen + "'";
-  if (area != nullptr) {
-    const int margin = 24;
-    const LONG left = std::max<LONG>(0, area->left - margin), top = std::max<LONG>(0, area->top - margin);
-    const std::string crop = folder + "/" + name + ".png";
-    script += " && convert '" + screen + "' -crop " + std::to_string(area->right - area->left + 2 * margin) + "x" +
-              std::to_string(area->bottom - area->top + 2 * margin) + "+" + std::to_string(left) + "+" +
-              std::to_string(top) + " +repage -scale " + std::to_string(100 * zoom) + "% png:'" + crop +
-              ".part' && mv '" + crop + ".part' '" + crop + "'";
-  }
-  script += " ; echo $? > '" + done + "'";
+  const std::string done = folder + "/" + what + ".done";
+  const std::string marker = DosPath(done);
+  DeleteFileA(marker.c_str());
+  script = "( " + script + " ) ; echo $? > '" + done + "'";
   std::string commandLine = "/bin/sh -c \"" + script + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    ADD_FAILURE() << "cannot start the screenshot script: error " << GetLastError();
+    ADD_FAILURE() << "cannot start the script for " << what << ": error " << GetLastError();
     return false;
   }
   // A Linux program gives no handles to wait on; whatever it gives is let go at once.
   UniqueHandle process(info.hProcess), thread(info.hThread);
-  const std::string marker = DosPath(done);
   if (!WaitUntil([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000, 50)) {
-    ADD_FAILURE() << "screenshot " << name << " not taken within 30 s";
+    ADD_FAILURE() << what << ": the script did not end within 30 s";
     return false;
   }
   std::string status;
@@ -498,10 +479,81 @@ bool Screenshot(const std::string& name, const RECT* area, int zoom) {
       5000);
   DeleteFileA(marker.c_str());
   if (status != "0") {
-    ADD_FAILURE() << "screenshot " << name << " failed: the script ended with " << status;
+    ADD_FAILURE() << what << " failed: the script ended with " << status;
     return false;
   }
   return true;
+}
+
+std::string HexColour(COLORREF colour) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  return text;
+}
+
+std::string CropGeometry(const RECT& area) {
+  return std::to_string(area.right - area.left) + "x" + std::to_string(area.bottom - area.top) + "+" +
+         std::to_string(area.left) + "+" + std::to_string(area.top);
+}
+
+}  // namespace
+
+bool Screenshot(const std::string& name, const RECT* area, int zoom, COLORREF desktop) {
+  const std::string folder = TestPaths().artifactsUnix;
+  if (folder.empty()) {
+    ADD_FAILURE() << "no artifacts folder given for screenshot " << name;
+    return false;
+  }
+  const std::string screen = folder + "/" + name + "-screen.png";
+  // ImageMagick runs on the Linux side. Each file is written under a temporary name first, so a
+  // half-written picture is never seen. The virtual display's root window is black: it gets the desktop's
+  // colour first, which shows whatever of a window lets the desktop through.
+  const std::string background = folder + "/" + name + "-desktop.png";
+  std::string script = "convert -size 16x16 xc:'" + HexColour(desktop) + "' png:'" + background +
+                       "' && display -window root '" + background + "' ; rm -f '" + background +
+                       "' ; import -window root png:'" + screen + ".part' && mv '" + screen + ".part' '" + screen + "'";
+  if (area != nullptr) {
+    const int margin = 24;
+    const RECT around{std::max<LONG>(0, area->left - margin), std::max<LONG>(0, area->top - margin),
+                      area->right + margin, area->bottom + margin};
+    const std::string crop = folder + "/" + name + ".png";
+    script += " && convert '" + screen + "' -crop " + CropGeometry(around) + " +repage -scale " +
+              std::to_string(100 * zoom) + "% png:'" + crop + ".part' && mv '" + crop + ".part' '" + crop + "'";
+  }
+  return RunLinuxScript("screenshot " + name, script);
+}
+
+std::optional<Pixels> ScreenshotPixels(const std::string& name, const RECT& area) {
+  const std::string folder = TestPaths().artifactsUnix;
+  if (folder.empty() || area.right <= area.left || area.bottom <= area.top) {
+    ADD_FAILURE() << "no artifacts folder, or an empty area, for the pixels of " << name;
+    return std::nullopt;
+  }
+  const std::string raw = folder + "/" + name + "-pixels.rgb";
+  const std::string script = "convert '" + folder + "/" + name + "-screen.png' -crop " + CropGeometry(area) +
+                             " +repage -depth 8 rgb:'" + raw + ".part' && mv '" + raw + ".part' '" + raw + "'";
+  if (!RunLinuxScript("pixels of " + name, script)) return std::nullopt;
+  Pixels pixels;
+  pixels.width = area.right - area.left;
+  pixels.height = area.bottom - area.top;
+  std::string bytes;
+  {
+    std::ifstream file(DosPath(raw), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  DeleteFileA(DosPath(raw).c_str());
+  const size_t expected = static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.height) * 3;
+  if (bytes.size() != expected) {
+    ADD_FAILURE() << "the pixels of " << name << " hold " << bytes.size() << " bytes, not " << expected
+                  << " (is the area outside the screen?)";
+    return std::nullopt;
+  }
+  pixels.colours.reserve(expected / 3);
+  for (size_t i = 0; i < expected; i += 3) {
+    pixels.colours.push_back(RGB(static_cast<unsigned char>(bytes[i]), static_cast<unsigned char>(bytes[i + 1]),
+                                 static_cast<unsigned char>(bytes[i + 2])));
+  }
+  return pixels;
 }
 
 // ---- the thread watch ----

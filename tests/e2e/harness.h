@@ -244,10 +244,21 @@ std::string ArgumentsOf(const std::string& commandLine);
 // Posts a registered message ("KVMustDie", "KVMonitoringDisable") to a window.
 bool PostRegistered(HWND window, const char* name);
 
-// A screenshot of the whole display saved as artifacts/<name>-screen.png and, when `area` is given, the
-// part of it around that area as artifacts/<name>.png, enlarged `zoom` times. Returns false (and says
-// why) when it failed.
-bool Screenshot(const std::string& name, const RECT* area = nullptr, int zoom = 1);
+// A screenshot of the whole display, on a desktop of the colour `desktop`, saved as
+// artifacts/<name>-screen.png and, when `area` is given, the part of it around that area as
+// artifacts/<name>.png, enlarged `zoom` times. Returns false (and says why) when it failed.
+constexpr COLORREF kDesktopBlue = RGB(0x3A, 0x6E, 0xA5);
+bool Screenshot(const std::string& name, const RECT* area = nullptr, int zoom = 1, COLORREF desktop = kDesktopBlue);
+
+// The colours of the pixels of `area` (screen coordinates) in the screenshot `name` taken before, row by
+// row; none (and a failure said) when they cannot be read.
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<COLORREF> colours;
+  COLORREF at(int x, int y) const { return colours[static_cast<size_t>(y) * static_cast<size_t>(width) + x]; }
+};
+std::optional<Pixels> ScreenshotPixels(const std::string& name, const RECT& area);
 
 // Watches the threads of a process from a thread of its own and counts the threads that appear after
 // the watch began: the monitor makes one thread per probe. A thread that lives shorter than the polling

@@ -82,13 +82,18 @@ int main(int argc, char** argv) {
     if (const char* path = value("--monitor=")) paths.monitor = DosPath(path);
     if (const char* path = value("--standin=")) paths.standIn = DosPath(path);
     if (const char* path = value("--real-monitor=")) paths.realMonitor = DosPath(path);
+    if (const char* path = value("--setup=")) paths.setup = DosPath(path);
+    if (const char* path = value("--older-setup=")) paths.olderSetup = DosPath(path);
+    if (const char* text = value("--setup-version=")) paths.setupVersion = text;
+    if (const char* path = value("--kvscan=")) paths.kvscan = DosPath(path);
     if (const char* path = value("--artifacts=")) {
       paths.artifactsUnix = path;
       paths.artifacts = DosPath(path);
     }
   }
   if (paths.monitor.empty() || paths.standIn.empty()) {
-    std::fprintf(stderr, "usage: kv_e2e_tests --monitor=PATH --standin=PATH [--artifacts=FOLDER] [gtest options]\n");
+    std::fprintf(stderr, "usage: kv_e2e_tests --monitor=PATH --standin=PATH [--artifacts=FOLDER] [--real-monitor=PATH]\n"
+                 "       [--setup=PATH --older-setup=PATH --setup-version=TEXT --kvscan=PATH] [gtest options]\n");
     return 2;
   }
   // GoogleTest takes ownership of its environments.

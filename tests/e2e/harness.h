@@ -29,6 +29,10 @@ struct Paths {
   std::string realMonitor;    // kvmonitor.exe as built (for the figures of the idle cost only)
   std::string artifactsUnix;  // folder for screenshots, as the Linux side names it
   std::string artifacts;      // the same folder as this program sees it
+  std::string setup;          // kvmonitor-setup.exe as built (for the installer's test only)
+  std::string olderSetup;     // the same installer stamped with an older version
+  std::string setupVersion;   // the version the installer writes into its uninstall entry
+  std::string kvscan;         // kvscan.exe as built, the probe of the machine
 };
 Paths& TestPaths();
 

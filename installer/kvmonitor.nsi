@@ -103,11 +103,11 @@ Function .onInit
     StrCpy $AllUsers 1
   ${EndIf}
   ${If} $AllUsers = 1
-    SetShellVarContext all
-    ; A folder given with /D= stays as given.
+    ; A folder given with /D= stays as given (compared while the shell folders are still the user's).
     ${If} $INSTDIR == "$LOCALAPPDATA\Programs\${PRODUCT}"
       StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
     ${EndIf}
+    SetShellVarContext all
   ${Else}
     SetShellVarContext current
   ${EndIf}

@@ -7,5 +7,5 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y \
   cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev \
-  mingw-w64 wine wine64 xvfb xauth x11-utils xdotool imagemagick \
+  mingw-w64 wine wine64 xvfb xauth x11-utils xdotool imagemagick nsis \
   nlohmann-json3-dev libcli11-dev python3

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,9 +35,24 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string InstallFolder() {
+// Where an installation goes and what it writes to: per user (the default) or for all users (/ALLUSERS).
+struct Scope {
+  const char* name;
+  const char* arguments;  // the installer's, besides /S
+  HKEY root;              // of its Run value and its uninstall entry
+  HKEY otherRoot;
+  const char* folder;     // with environment variables
+};
+const Scope kPerUser{"PerUser", "", HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
+                     "%LOCALAPPDATA%\\Programs\\Keyvane Pro Monitor"};
+const Scope kAllUsers{"AllUsers", " /ALLUSERS", HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+                      "%ProgramFiles%\\Keyvane Pro Monitor"};
+
+void PrintTo(const Scope& scope, std::ostream* out) { *out << scope.name; }
+
+std::string InstallFolder(const Scope& scope = kPerUser) {
   char folder[MAX_PATH] = {};
-  ExpandEnvironmentStringsA("%LOCALAPPDATA%\\Programs\\Keyvane Pro Monitor", folder, MAX_PATH);
+  ExpandEnvironmentStringsA(scope.folder, folder, MAX_PATH);
   return folder;
 }
 
@@ -197,31 +213,35 @@ bool MonitorRunning(DWORD pid) {
 class InstallationCleanup {
  public:
   ~InstallationCleanup() {
-    const std::string folder = InstallFolder();
-    for (DWORD pid : ProcessesUnder(folder)) {
-      UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-      if (!process) continue;
-      TerminateProcess(process.get(), 1);
-      WaitForSingleObject(process.get(), 10000);
+    for (const Scope* scope : {&kPerUser, &kAllUsers}) {
+      const std::string folder = InstallFolder(*scope);
+      for (DWORD pid : ProcessesUnder(folder)) {
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        if (!process) continue;
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 10000);
+      }
+      if (Exists(folder)) RemoveTree(folder + "\\");
+      UniqueHKey run;
+      if (RegOpenKeyExA(scope->root, kRunKey, 0, KEY_SET_VALUE, run.receive()) == ERROR_SUCCESS)
+        RegDeleteValueA(run.get(), kProduct);
+      RegDeleteKeyA(scope->root, kUninstallKey);
     }
-    if (Exists(folder)) RemoveTree(folder + "\\");
-    UniqueHKey run;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, run.receive()) == ERROR_SUCCESS)
-      RegDeleteValueA(run.get(), kProduct);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
   }
 };
 
 // Nothing of the product is installed for the current user or the machine.
 void ExpectNotInstalled(const char* when) {
-  const std::string folder = InstallFolder();
-  EXPECT_FALSE(Exists(folder)) << when << ": " << folder << " exists";
+  for (const Scope* scope : {&kPerUser, &kAllUsers}) {
+    const std::string folder = InstallFolder(*scope);
+    EXPECT_FALSE(Exists(folder)) << when << ": " << folder << " exists";
+  }
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     const char* rootName = root == HKEY_CURRENT_USER ? "HKCU" : "HKLM";
     EXPECT_EQ(ReadValue(root, kRunKey, kProduct).type, 0u) << when << ": a Run value under " << rootName;
     EXPECT_FALSE(KeyExists(root, kUninstallKey)) << when << ": an uninstall entry under " << rootName;
     for (const auto& [name, data] : ValuesOf(root, kRunKey))
-      EXPECT_EQ(Lower(data).find(Lower(folder)), std::string::npos)
+      EXPECT_EQ(Lower(data).find("keyvane pro monitor\\kvmonitor.exe"), std::string::npos)
           << when << ": the Run value " << name << " under " << rootName << " names " << data;
   }
 }
@@ -232,25 +252,25 @@ void ExpectProbeClean(const char* when) {
 }
 
 // Runs an installer silently; true when it ended with 0.
-bool InstallSilently(const std::string& setup) {
-  const long code = RunCommand("\"" + setup + "\" /S", kSetupMs);
-  EXPECT_EQ(code, 0) << setup << " /S";
+bool InstallSilently(const std::string& setup, const Scope& scope = kPerUser) {
+  const long code = RunCommand("\"" + setup + "\" /S" + scope.arguments, kSetupMs);
+  EXPECT_EQ(code, 0) << setup << " /S" << scope.arguments;
   return code == 0;
 }
 
 // Runs the uninstaller as the uninstall entry says to run it quietly, and waits until it has done its
 // work: the uninstaller hands over to a copy of itself outside the folder it removes, and the first
 // process ends at once.
-void UninstallSilently() {
-  const RegValue quiet = ReadValue(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString");
+void UninstallSilently(const Scope& scope = kPerUser) {
+  const RegValue quiet = ReadValue(scope.root, kUninstallKey, "QuietUninstallString");
   ASSERT_EQ(quiet.type, static_cast<DWORD>(REG_SZ)) << "no QuietUninstallString";
   EXPECT_EQ(RunCommand(quiet.text, kSetupMs), 0) << quiet.text;
-  EXPECT_TRUE(WaitUntil([] { return !Exists(InstallFolder()) && !KeyExists(HKEY_CURRENT_USER, kUninstallKey); },
+  EXPECT_TRUE(WaitUntil([&] { return !Exists(InstallFolder(scope)) && !KeyExists(scope.root, kUninstallKey); },
                         kSetupMs))
       << "the uninstaller did not finish within " << kSetupMs << " ms";
 }
 
-class Installer : public ::testing::Test {
+class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(TestPaths().setup.empty() || TestPaths().olderSetup.empty() || TestPaths().kvscan.empty() ||
@@ -264,7 +284,11 @@ class Installer : public ::testing::Test {
   InstallationCleanup cleanup_;
 };
 
-TEST_F(Installer, SilentInstallThenLogOnThenSilentUninstall) {
+class Installer : public InstallerTest {};
+class InstallerScope : public InstallerTest, public ::testing::WithParamInterface<Scope> {};
+
+TEST_P(InstallerScope, SilentInstallThenLogOnThenSilentUninstall) {
+  const Scope& scope = GetParam();
   // Neighbours that must survive the uninstaller: the monitor's settings and another start-up entry.
   ScopedSettings settings;
   settings.monitoring.SetDword(1);
@@ -274,8 +298,8 @@ TEST_F(Installer, SilentInstallThenLogOnThenSilentUninstall) {
   ScopedRegValue neighbour(HKEY_CURRENT_USER, kRunKey, "kv-e2e-installer-neighbour");
   neighbour.SetString(std::string("\"") + self + "\" --neighbour");
 
-  ASSERT_TRUE(InstallSilently(TestPaths().setup));
-  const std::string folder = InstallFolder();
+  ASSERT_TRUE(InstallSilently(TestPaths().setup, scope));
+  const std::string folder = InstallFolder(scope);
   const std::string monitorPath = folder + "\\kvmonitor.exe";
 
   // The files: the two programs as built, and the uninstaller.
@@ -287,12 +311,12 @@ TEST_F(Installer, SilentInstallThenLogOnThenSilentUninstall) {
   // Silent: the monitor is not started.
   EXPECT_TRUE(ProcessesUnder(folder).empty()) << "a silent installation started the monitor";
 
-  // The Run value of the current user, and none of the machine.
-  const RegValue run = ReadValue(HKEY_CURRENT_USER, kRunKey, kProduct);
+  // The Run value of the installing scope, and none of the other.
+  const RegValue run = ReadValue(scope.root, kRunKey, kProduct);
   EXPECT_EQ(run.type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(run.text, "\"" + monitorPath + "\"");
-  EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kProduct).type, 0u) << "a per-user installation wrote HKLM";
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "a per-user installation wrote HKLM";
+  EXPECT_EQ(ReadValue(scope.otherRoot, kRunKey, kProduct).type, 0u) << "a Run value in the other scope";
+  EXPECT_FALSE(KeyExists(scope.otherRoot, kUninstallKey)) << "an uninstall entry in the other scope";
 
   // The uninstall entry, value by value.
   struct Expected {
@@ -312,7 +336,7 @@ TEST_F(Installer, SilentInstallThenLogOnThenSilentUninstall) {
       {"NoRepair", REG_DWORD, "1"},
   };
   for (const Expected& expected : entry) {
-    const RegValue actual = ReadValue(HKEY_CURRENT_USER, kUninstallKey, expected.name);
+    const RegValue actual = ReadValue(scope.root, kUninstallKey, expected.name);
     const std::string text = actual.type == REG_DWORD ? std::to_string(actual.number) : actual.text;
     EXPECT_TRUE(actual.type == expected.type && text == expected.text)
         << expected.name << ": type " << actual.type << " \"" << text << "\", expected type " << expected.type << " \""
@@ -325,19 +349,28 @@ TEST_F(Installer, SilentInstallThenLogOnThenSilentUninstall) {
     if (GetFileAttributesExA((folder + "\\" + name).c_str(), GetFileExInfoStandard, &data))
       bytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
-  const RegValue size = ReadValue(HKEY_CURRENT_USER, kUninstallKey, "EstimatedSize");
+  const RegValue size = ReadValue(scope.root, kUninstallKey, "EstimatedSize");
   EXPECT_EQ(size.type, static_cast<DWORD>(REG_DWORD));
   EXPECT_GE(size.number, bytes / 1024 - 3) << "EstimatedSize for " << bytes << " bytes";
   EXPECT_LE(size.number, bytes / 1024 + 3) << "EstimatedSize for " << bytes << " bytes";
 
   ExpectProbeClean("after the installation");
-  // The probe does look at the entry: without its program, the Run value is a fault.
+  // The probe does look at the entries: without its program, the Run value is a fault (and, for all
+  // users, the uninstall entry is one too once its uninstaller is gone).
   const std::string away = monitorPath + ".away";
   ASSERT_TRUE(MoveFileA(monitorPath.c_str(), away.c_str()));
   const Probe faulty = ProbeMachine();
   EXPECT_EQ(faulty.code, 1) << "the Run value of a missing monitor went unnoticed:\n" << faulty.output;
   EXPECT_NE(faulty.output.find("kvmonitor.exe"), std::string::npos) << faulty.output;
   ASSERT_TRUE(MoveFileA(away.c_str(), monitorPath.c_str()));
+  if (scope.root == HKEY_LOCAL_MACHINE) {
+    const std::string uninstaller = folder + "\\uninstall.exe";
+    ASSERT_TRUE(MoveFileA(uninstaller.c_str(), away.c_str()));
+    const Probe dangling = ProbeMachine();
+    EXPECT_EQ(dangling.code, 1) << "the uninstall entry of a missing uninstaller went unnoticed:\n" << dangling.output;
+    EXPECT_NE(dangling.output.find("uninstall.exe"), std::string::npos) << dangling.output;
+    ASSERT_TRUE(MoveFileA(away.c_str(), uninstaller.c_str()));
+  }
 
   // Log-on: the monitor starts from what the Run value names.
   Process monitor = LogOn(run.text);
@@ -349,7 +382,7 @@ TEST_F(Installer, SilentInstallThenLogOnThenSilentUninstall) {
 
   // The uninstaller ends the monitor (as the full cleaner asks it to end: an orderly end, exit code 0)
   // and removes what the installation made, and only that.
-  ASSERT_NO_FATAL_FAILURE(UninstallSilently());
+  ASSERT_NO_FATAL_FAILURE(UninstallSilently(scope));
   EXPECT_TRUE(monitor.WaitForExit(kStartMs)) << "the uninstaller left the monitor running";
   EXPECT_EQ(monitor.ExitCode(), 0u) << "the monitor was not ended by its message";
   ExpectNotInstalled("after the uninstallation");
@@ -364,6 +397,9 @@ TEST_F(Installer, SilentInstallThenLogOnThenSilentUninstall) {
       << "the uninstaller touched the settings";
   ExpectProbeClean("after the uninstallation");
 }
+
+INSTANTIATE_TEST_SUITE_P(Installer, InstallerScope, ::testing::Values(kPerUser, kAllUsers),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Installer, UpgradeOverAnOlderInstallKeepsOneRunValue) {
   ASSERT_TRUE(InstallSilently(TestPaths().olderSetup));

@@ -168,6 +168,8 @@ const AlertLook kAlertLooks[] = {
     {"alert-dark-desktop", kDarkDesktop, 96},
     {"alert-light-desktop-144dpi", kLightDesktop, 144},
     {"alert-dark-desktop-144dpi", kDarkDesktop, 144},
+    {"alert-light-desktop-192dpi", kLightDesktop, 192},
+    {"alert-dark-desktop-192dpi", kDarkDesktop, 192},
 };
 
 // The screen's resolution of the programs started while the object lives; both places Wine reads it
@@ -242,7 +244,7 @@ TEST_P(AlertOnADesktop, ReadsOnAnOpaqueBodyWithItsTextWhole) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Look, AlertOnADesktop, ::testing::Values(96, 144),
+INSTANTIATE_TEST_SUITE_P(Look, AlertOnADesktop, ::testing::Values(96, 144, 192),
                          [](const auto& info) { return std::to_string(info.param) + "dpi"; });
 
 // The message dialog (here the one for an unsupported Windows) has an opaque body as well.

@@ -16,6 +16,12 @@ if [ "${KV_SKIP_INSTALL:-0}" != 1 ]; then
   bash tools/install-deps.sh
 fi
 
+# The installer's test needs NSIS; without it the build would leave the installer out, so fail here instead.
+if ! command -v makensis >/dev/null; then
+  echo "makensis (Debian package nsis) is missing: the installer and its test cannot be built" >&2
+  exit 1
+fi
+
 # One scratch folder for this run: the Wine prefix, the display's files and the test artifacts' copies.
 KV_RUN_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kv-test.XXXXXX")
 export KV_RUN_DIR

@@ -12,12 +12,14 @@ namespace kv::cli {
 // scanned section. Control characters in registry text are shown as escapes, never sent to the terminal.
 std::string FormatText(const ProbeReport& report);
 
-// Converts text from the 8-bit code page to UTF-8.
+// Turns registry text into UTF-8. The engine's text is UTF-8 already, so kvscan passes it on as it is
+// (`KeepUtf8`); a caller holding text in another encoding converts it here.
 using ToUtf8 = std::function<std::string(const std::string&)>;
+inline std::string KeepUtf8(const std::string& text) { return text; }
 
-// One JSON object: result, mask, clean, cancelled, section, group, list, explanation, sections, ms.
-// Registry text is converted with `toUtf8`; whatever bytes come out, the JSON is valid (bytes that are
-// still not UTF-8 become U+FFFD).
+// One JSON object, always UTF-8: result, mask, clean, cancelled, section, group, list, explanation,
+// sections, ms. Registry text goes through `toUtf8`; whatever bytes come out, the JSON is valid (bytes
+// that are still not UTF-8 become U+FFFD).
 std::string FormatJson(const ProbeReport& report, const ToUtf8& toUtf8);
 
 // The printable form of one registry string: control characters as \xNN (a backslash stays as it is).

@@ -43,11 +43,4 @@ std::string Utf16ToUtf8(const std::u16string& text) {
   return out;
 }
 
-std::string AnsiToUtf8(SystemApi& system, const std::string& text) {
-  bool ascii = true;
-  for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) return text;
-  return Utf16ToUtf8(system.AnsiToWide(text));
-}
-
 }  // namespace kv::cli

@@ -41,8 +41,6 @@ enum class SeamCall : std::size_t {
   kGetSpecialFolder,
   kGetShortcutTarget,
   kIsMultiByteCodePage,
-  kWideToAnsi,
-  kAnsiToWide,
   kCompareUserLocale,
   kCount_
 };
@@ -56,7 +54,7 @@ inline const char* SeamCallName(SeamCall call) {
       "FindClose",    "GetAttributes",     "FullPathName",     "ShortPathName",   "SetErrorMode",
       "DriveType",    "FindNetworkFile",
       "GetEnvironment", "SystemDirectory", "WindowsDirectory", "Version",         "GetSpecialFolder",
-      "GetShortcutTarget", "IsMultiByteCodePage", "WideToAnsi", "AnsiToWide", "CompareUserLocale"};
+      "GetShortcutTarget", "IsMultiByteCodePage", "CompareUserLocale"};
   return kNames[static_cast<std::size_t>(call)];
 }
 
@@ -127,7 +125,7 @@ class CountingPlatform {
       Bump(counts_, SeamCall::kQueryValue);
       return inner_.QueryValue(key, name, type, data, size);
     }
-    long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+    long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                      std::uint32_t* size) override {
       Bump(counts_, SeamCall::kQueryValueW);
       return inner_.QueryValueW(key, name, type, data, size);
@@ -213,14 +211,6 @@ class CountingPlatform {
     bool IsMultiByteCodePage() override {
       Bump(counts_, SeamCall::kIsMultiByteCodePage);
       return inner_.IsMultiByteCodePage();
-    }
-    std::string WideToAnsi(const std::u16string& text) override {
-      Bump(counts_, SeamCall::kWideToAnsi);
-      return inner_.WideToAnsi(text);
-    }
-    std::u16string AnsiToWide(const std::string& text) override {
-      Bump(counts_, SeamCall::kAnsiToWide);
-      return inner_.AnsiToWide(text);
     }
     int CompareUserLocale(const std::string& a, const std::string& b) override {
       Bump(counts_, SeamCall::kCompareUserLocale);

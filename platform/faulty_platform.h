@@ -125,7 +125,7 @@ class FaultyPlatform {
       }
       return Error();
     }
-    long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+    long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                      std::uint32_t* size) override {
       if (!plan_.Strikes("RegQueryValueW")) return inner_.QueryValueW(key, name, type, data, size);
       if (plan_.fault == InjectedFault::kMoreData && size != nullptr) {

@@ -1,5 +1,6 @@
 // The file system as the engine sees it: directory search, attributes, path names and the error mode.
-// Shaped like the kernel32 calls; each implementation answers the way those calls do.
+// Shaped like the kernel32 calls (their UTF-16 forms); each implementation answers the way those calls do.
+// Paths and names cross the seam as UTF-8, and buffer lengths count UTF-8 bytes.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,7 @@ constexpr std::uint32_t kAttrCompressed = 0x800;
 
 constexpr std::uint32_t kSemFailCriticalErrors = 0x0001;
 
-// GetDriveTypeA's answers.
+// GetDriveTypeW's answers.
 constexpr std::uint32_t kDriveUnknown = 0;
 constexpr std::uint32_t kDriveNoRootDir = 1;
 constexpr std::uint32_t kDriveRemovable = 2;
@@ -85,22 +86,22 @@ class FileSystemApi {
  public:
   virtual ~FileSystemApi() = default;
 
-  // FindFirstFileA: kNoFind when nothing matches (or the pattern is invalid).
+  // FindFirstFileW: kNoFind when nothing matches (or the pattern is invalid).
   virtual FindHandle FindFirst(const std::string& pattern, FindEntry* entry) = 0;
-  // FindNextFileA.
+  // FindNextFileW.
   virtual bool FindNext(FindHandle find, FindEntry* entry) = 0;
   // FindClose.
   virtual void FindClose(FindHandle find) = 0;
-  // GetFileAttributesA: kInvalidFileAttributes when the path cannot be queried.
+  // GetFileAttributesW: kInvalidFileAttributes when the path cannot be queried.
   virtual std::uint32_t GetAttributes(const std::string& path) = 0;
-  // GetFullPathNameA: characters copied (without the NUL), or the buffer size needed (with the NUL) when
+  // GetFullPathNameW: bytes copied (without the NUL), or the buffer size needed (with the NUL) when
   // `length` is too small, or 0 on failure.
   virtual std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) = 0;
-  // GetShortPathNameA: the same return rules; fails (0) when the path does not exist.
+  // GetShortPathNameW: the same return rules; fails (0) when the path does not exist.
   virtual std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) = 0;
   // SetErrorMode: returns the previous mode.
   virtual std::uint32_t SetErrorMode(std::uint32_t mode) = 0;
-  // GetDriveTypeA of a drive's root ("C:\\"): kDriveRemote for a drive mapped to a share. Asks the system's
+  // GetDriveTypeW of a drive's root ("C:\\"): kDriveRemote for a drive mapped to a share. Asks the system's
   // table of drives; it does not go out on the network.
   virtual std::uint32_t DriveType(const std::string& root) = 0;
   // The existence test for a name that lies on the network: whether a directory search for `name` finds

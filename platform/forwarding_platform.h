@@ -28,7 +28,7 @@ class ForwardingRegistry : public RegistryApi {
                   std::uint32_t* size) override {
     return inner_.QueryValue(key, name, type, data, size);
   }
-  long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+  long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                    std::uint32_t* size) override {
     return inner_.QueryValueW(key, name, type, data, size);
   }
@@ -74,8 +74,6 @@ class ForwardingSystem : public SystemApi {
     return inner_.GetShortcutTarget(linkFile, target);
   }
   bool IsMultiByteCodePage() override { return inner_.IsMultiByteCodePage(); }
-  std::string WideToAnsi(const std::u16string& text) override { return inner_.WideToAnsi(text); }
-  std::u16string AnsiToWide(const std::string& text) override { return inner_.AnsiToWide(text); }
   int CompareUserLocale(const std::string& a, const std::string& b) override { return inner_.CompareUserLocale(a, b); }
 
  protected:

@@ -1,6 +1,9 @@
 // The registry as the engine sees it: the eight advapi32 calls it makes, shaped like the native ones.
 // Handles are opaque numbers; the predefined roots keep their 32-bit codes (0x80000000 ...).
 // Every call returns a Win32 error code (0 on success) and fills its outputs the way the native call does.
+// Text crosses the seam as UTF-8: key paths, names, and the data of the string types (REG_SZ,
+// REG_EXPAND_SZ, REG_MULTI_SZ), which the registry keeps as UTF-16; buffer lengths of names and data count
+// UTF-8 bytes. Names compare without regard to case the way the system compares them.
 #pragma once
 
 #include <cstdint>
@@ -57,9 +60,9 @@ constexpr long kErrorKeyDeleted = 1018;
 
 struct RegKeyCounts {
   std::uint32_t subKeys = 0;
-  std::uint32_t maxSubKeyLen = 0;    // characters, without the closing NUL
+  std::uint32_t maxSubKeyLen = 0;    // UTF-16 units, without the closing NUL (a unit is 1 to 3 UTF-8 bytes)
   std::uint32_t values = 0;
-  std::uint32_t maxValueNameLen = 0; // characters, without the closing NUL
+  std::uint32_t maxValueNameLen = 0; // UTF-16 units, without the closing NUL
   std::uint32_t maxValueLen = 0;     // bytes
   std::uint64_t lastWriteTime = 0;   // FILETIME as one number
 };
@@ -68,24 +71,25 @@ class RegistryApi {
  public:
   virtual ~RegistryApi() = default;
 
-  // RegOpenKeyExA. `path` may be empty (a new handle to `parent` itself).
+  // RegOpenKeyExW. `path` may be empty (a new handle to `parent` itself).
   virtual long OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) = 0;
   // RegCloseKey.
   virtual long CloseKey(RegKey key) = 0;
   // RegFlushKey.
   virtual long FlushKey(RegKey key) = 0;
-  // RegQueryInfoKeyA.
+  // RegQueryInfoKeyW.
   virtual long QueryInfoKey(RegKey key, RegKeyCounts* counts) = 0;
-  // RegEnumKeyExA: `*length` is the buffer size in characters on entry (closing NUL included) and the
-  // name's length on success; too small a buffer gives kErrorMoreData.
+  // RegEnumKeyExW: `*length` is the buffer size in UTF-8 bytes on entry (closing NUL included) and the
+  // name's length in bytes on success; too small a buffer gives kErrorMoreData.
   virtual long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) = 0;
-  // RegEnumValueA, names only, with the same buffer rules as EnumKey.
+  // RegEnumValueW, names only, with the same buffer rules as EnumKey.
   virtual long EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) = 0;
-  // RegQueryValueExA. `data` may be null (size query). String types come back in the 8-bit code page.
+  // RegQueryValueExW. `data` may be null (size query). The string types come back as UTF-8 (an odd last
+  // byte of the stored UTF-16 is dropped), with their size in UTF-8 bytes; other types as stored.
   virtual long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                           std::uint32_t* size) = 0;
-  // RegQueryValueExW. Data comes back as stored (UTF-16 for string types).
-  virtual long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+  // RegQueryValueExW with the data as stored (UTF-16LE for the string types).
+  virtual long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                            std::uint32_t* size) = 0;
 };
 

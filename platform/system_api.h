@@ -1,5 +1,6 @@
 // What the engine asks of the rest of the system: environment, folders, version, shell folders,
-// shortcut targets, the 8-bit code page and the user's sort order.
+// shortcut targets, the kind of code page and the user's sort order. Text is UTF-8 (the calls behind it
+// are the UTF-16 ones).
 #pragma once
 
 #include <cstdint>
@@ -34,24 +35,21 @@ class SystemApi {
  public:
   virtual ~SystemApi() = default;
 
-  // GetEnvironmentVariableA: false when the variable is not set.
+  // GetEnvironmentVariableW: false when the variable is not set.
   virtual bool GetEnvironment(const std::string& name, std::string* value) = 0;
-  // GetSystemDirectoryA / GetWindowsDirectoryA.
+  // GetSystemDirectoryW / GetWindowsDirectoryW.
   virtual std::string SystemDirectory() = 0;
   virtual std::string WindowsDirectory() = 0;
-  // GetVersionExA with an OSVERSIONINFOA record.
+  // GetVersionExW.
   virtual bool Version(OsVersion* version) = 0;
-  // SHGetSpecialFolderLocation + SHGetPathFromIDListA with the desktop window as owner: false when the
+  // SHGetSpecialFolderLocation + SHGetPathFromIDListW with the desktop window as owner: false when the
   // shell has no path for the folder.
   virtual bool GetSpecialFolder(int csidl, std::string* path) = 0;
-  // The shell link object: IShellLinkA, IPersistFile::Load (read), GetPath with SLGP_UNCPRIORITY.
+  // The shell link object: IShellLinkW, IPersistFile::Load (read), GetPath with SLGP_UNCPRIORITY.
   virtual ShortcutRead GetShortcutTarget(const std::string& linkFile, std::string* target) = 0;
   // Whether the 8-bit code page is a multi-byte (far-east) one.
   virtual bool IsMultiByteCodePage() = 0;
-  // Conversions between UTF-16 and the 8-bit code page (unrepresentable characters become '?').
-  virtual std::string WideToAnsi(const std::u16string& text) = 0;
-  virtual std::u16string AnsiToWide(const std::string& text) = 0;
-  // CompareStringA in the user's default locale, ignoring case: negative, zero or positive as `a` sorts
+  // CompareStringW in the user's default locale, ignoring case: negative, zero or positive as `a` sorts
   // before, with or after `b`.
   virtual int CompareUserLocale(const std::string& a, const std::string& b) = 0;
 };

@@ -46,10 +46,6 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
-}
-
 void CutToken(std::string& s, char delim, std::string& token) {
   std::size_t p = s.find(delim);
   if (p == std::string::npos) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/text_case.h"
 
 namespace kv {
 
@@ -26,7 +27,6 @@ std::string LowerAscii(std::string text);
 std::string Trim(const std::string& text);
 // Whether `text` begins with `prefix`.
 bool StartsWith(const std::string& text, const std::string& prefix);
-// Whether two strings are equal without regard to ASCII case.
-bool SameText(const std::string& a, const std::string& b);
+// SameText (support/text_case.h): whether two names are equal without regard to case.
 
 }  // namespace kv

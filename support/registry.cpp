@@ -13,8 +13,11 @@ constexpr std::uint32_t kKeyExistsAccess = kReadControl | kKeyQueryValue | kKeyE
 constexpr int kReadRetries = 8;
 // Most values (paths, commands, numbers) fit this; longer ones take a second call, sized by the first.
 constexpr std::uint32_t kFirstReadSize = 512;
-// Enumeration buffers never grow beyond the longest name the registry allows (16 383) and some slack.
-constexpr std::uint32_t kLongestName = 32768;
+// Enumeration buffers never grow beyond the longest name the registry allows (16 383 UTF-16 units, each at
+// most three UTF-8 bytes) and its NUL.
+constexpr std::uint32_t kLongestName = 16383 * 3 + 1;
+// The key reports its longest name in UTF-16 units; names come in UTF-8, up to three bytes to a unit.
+constexpr std::uint32_t kBytesPerUnit = 3;
 
 [[noreturn]] void RaiseInvalidType(const std::string& name) {
   throw ERegistryException("Invalid data type for '" + name + "'");
@@ -146,8 +149,8 @@ void TRegistry::EnumerateNames(bool values, std::vector<std::string>& list) {
   TRegKeyInfo info;
   if (!GetKeyInfo(info)) return;
   const std::uint32_t count = values ? info.NumValues : info.NumSubKeys;
-  std::uint32_t capacity = (values ? info.MaxValueLen : info.MaxSubKeyLen) + 1;
-  if (capacity > kLongestName) capacity = kLongestName;
+  const std::uint64_t longest = values ? info.MaxValueLen : info.MaxSubKeyLen;
+  std::uint32_t capacity = static_cast<std::uint32_t>(std::min<std::uint64_t>(longest * kBytesPerUnit + 1, kLongestName));
   std::vector<char> buffer(capacity + 1);
   for (std::uint32_t index = 0; index < count; ++index) {
     long status;
@@ -246,7 +249,7 @@ std::string TRegistry::ReadString(const std::string& name) {
 
 std::u16string TRegistry::ReadWideString(const std::string& name) {
   if (currentKey_ == kNoKey) return std::u16string();
-  const std::u16string wideName = platform_.system.AnsiToWide(name);
+  const std::string& wideName = name;
   std::uint32_t type = REG_NONE_TYPE;
   std::uint32_t size = 0;
   long status = platform_.registry.QueryValueW(currentKey_, wideName, &type, nullptr, &size);
@@ -270,6 +273,19 @@ std::u16string TRegistry::ReadWideString(const std::string& name) {
   std::u16string result((data.size() - 2) / 2, u'\0');
   std::memcpy(&result[0], data.data(), result.size() * 2);
   return result;
+}
+
+std::string TRegistry::ReadMultiString(const std::string& name) {
+  if (currentKey_ == kNoKey) return std::string();
+  const ValueRead& read = ReadValue(name);
+  if (read.status != kErrorSuccess) return std::string();
+  if (read.dataStatus != kErrorSuccess) RaiseGetDataFailed(name);
+  // Less the last character (the closing NUL of a well-formed value); a UTF-8 character is one lead byte
+  // and its continuation bytes.
+  std::size_t end = read.data.size();
+  while (end > 0 && (read.data[end - 1] & 0xC0) == 0x80) --end;
+  if (end > 0) --end;
+  return std::string(reinterpret_cast<const char*>(read.data.data()), end);
 }
 
 std::int32_t TRegistry::ReadInteger(const std::string& name) {

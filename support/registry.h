@@ -79,6 +79,9 @@ class TRegistry {
 
   std::string ReadString(const std::string& name);
   std::u16string ReadWideString(const std::string& name);
+  // A value's text as UTF-8 whatever its type, less its last character: for a multi-string, its strings
+  // with the NUL after each (the closing NUL dropped). Missing value: empty.
+  std::string ReadMultiString(const std::string& name);
   std::int32_t ReadInteger(const std::string& name);
   bool ReadBool(const std::string& name);
   std::int32_t ReadBinaryData(const std::string& name, void* buffer, std::int32_t bufferSize);

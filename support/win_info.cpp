@@ -132,7 +132,7 @@ std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& regi
       case rdIntegerBigEndian:
         break;
       case rdMultiString:
-        result = platform_.system.WideToAnsi(registry.ReadWideString(name));
+        result = registry.ReadMultiString(name);
         break;
       default: {
         std::int32_t size = registry.GetDataSize(name);

@@ -13,7 +13,6 @@
 
 #include "cli/kvscan.h"
 #include "cli/machine.h"
-#include "cli/text_encoding.h"
 #include "scan/engine.h"
 
 namespace {
@@ -65,9 +64,7 @@ int main(int argc, char** argv) {
     }
     // The engine over the machine, which outlives it.
     kv::Engine engine(machine->platform());
-    return ProbeAndReport(options, engine, interrupter, console, [&engine](const std::string& text) {
-      return AnsiToUtf8(engine.platform.system, text);
-    });
+    return ProbeAndReport(options, engine, interrupter, console, KeepUtf8);
   } catch (const std::exception& error) {
     console.err(std::string("kvscan: ") + error.what() + "\n");
     return kExitError;

@@ -2,6 +2,7 @@
 #include "platform/memory/code_page.h"
 
 #include "platform/memory/memory_platform.h"
+#include "support/text_case.h"
 
 namespace kv {
 namespace text {
@@ -41,30 +42,7 @@ bool UnitToAnsi(char16_t unit, unsigned char* c) {
   return false;
 }
 
-char16_t Upcase(char16_t c) {
-  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
-  if (c == 0x00B5) return 0x039C;                                  // micro sign -> capital mu
-  if (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7) return static_cast<char16_t>(c - 32);
-  if (c == 0x00FF) return 0x0178;                                  // y diaeresis
-  // Latin Extended-A: pairs of capital and small letter; the capital is even in the first and last
-  // runs and odd in the middle ones.
-  if ((c >= 0x0100 && c <= 0x012F) || (c >= 0x0132 && c <= 0x0137) || (c >= 0x014A && c <= 0x0177))
-    return (c & 1) ? static_cast<char16_t>(c - 1) : c;
-  if ((c >= 0x0139 && c <= 0x0148) || (c >= 0x0179 && c <= 0x017E)) return (c & 1) ? c : static_cast<char16_t>(c - 1);
-  // Greek.
-  if (c == 0x03AC) return 0x0386;
-  if (c >= 0x03AD && c <= 0x03AF) return static_cast<char16_t>(c - 37);
-  if (c == 0x03C2) return 0x03A3;                                  // final sigma
-  if (c >= 0x03B1 && c <= 0x03CB) return static_cast<char16_t>(c - 32);
-  if (c == 0x03CC) return 0x038C;
-  if (c == 0x03CD || c == 0x03CE) return static_cast<char16_t>(c - 63);
-  // Cyrillic.
-  if (c >= 0x0430 && c <= 0x044F) return static_cast<char16_t>(c - 32);
-  if (c >= 0x0450 && c <= 0x045F) return static_cast<char16_t>(c - 80);
-  // Full-width Latin small letters.
-  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 32);
-  return c;
-}
+char16_t Upcase(char16_t c) { return static_cast<char16_t>(UpcaseCodePoint(c)); }
 
 std::u16string Upcase(const std::u16string& text) {
   std::u16string result(text);
@@ -85,27 +63,6 @@ int CompareNoCase(const std::u16string& a, const std::u16string& b) {
 
 bool EqualNoCase(const std::u16string& a, const std::u16string& b) {
   return a.size() == b.size() && CompareNoCase(a, b) == 0;
-}
-
-int CompareAnsiNoCase(const std::string& a, const std::string& b) {
-  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t x = Upcase(AnsiToUnit(static_cast<unsigned char>(a[i])));
-    const char16_t y = Upcase(AnsiToUnit(static_cast<unsigned char>(b[i])));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
-bool EqualAnsiNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && CompareAnsiNoCase(a, b) == 0;
-}
-
-char UpcaseAnsi(char c) {
-  unsigned char upper;
-  if (UnitToAnsi(Upcase(AnsiToUnit(static_cast<unsigned char>(c))), &upper)) return static_cast<char>(upper);
-  return c;
 }
 
 }  // namespace text

@@ -1,5 +1,5 @@
-// Character helpers shared by the memory platform: the Windows-1252 code page one character at a time,
-// and the case folding with which the registry and the file system compare names.
+// Character helpers shared by the memory platform: the Windows-1252 code page one character at a time (the
+// bytes of a REGEDIT4 file), and the case folding with which the registry compares names.
 #pragma once
 
 #include <cstddef>
@@ -15,8 +15,8 @@ char16_t AnsiToUnit(unsigned char c);
 // One UTF-16 code unit as Windows-1252; false when the code page has no such character.
 bool UnitToAnsi(char16_t unit, unsigned char* c);
 
-// The upper-case form of a UTF-16 code unit for name comparison: ASCII, Latin-1, Latin Extended-A,
-// Greek, Cyrillic and the full-width Latin letters; every other unit is its own upper case.
+// The upper-case form of a UTF-16 code unit for name comparison: the system's folding of the Basic
+// Multilingual Plane (support/text_case.h); a surrogate is its own upper case.
 char16_t Upcase(char16_t unit);
 std::u16string Upcase(const std::u16string& text);
 
@@ -26,15 +26,6 @@ bool EqualNoCase(const std::u16string& a, const std::u16string& b);
 struct NoCaseLess {
   bool operator()(const std::u16string& a, const std::u16string& b) const { return CompareNoCase(a, b) < 0; }
 };
-
-// File names (8-bit): each byte is read through the code page and compared like registry names.
-int CompareAnsiNoCase(const std::string& a, const std::string& b);
-bool EqualAnsiNoCase(const std::string& a, const std::string& b);
-struct AnsiNoCaseLess {
-  bool operator()(const std::string& a, const std::string& b) const { return CompareAnsiNoCase(a, b) < 0; }
-};
-// The upper-case form of an 8-bit character when the code page has one, else the character itself.
-char UpcaseAnsi(char c);
 
 }  // namespace text
 }  // namespace kv

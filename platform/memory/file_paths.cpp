@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/memory/code_page.h"
+#include "support/text_case.h"
 
 namespace kv {
 namespace memfs {
@@ -109,9 +109,12 @@ bool IsShortNameChar(char c) {
   return c != '\0' && std::strchr("!#$%&'()-@^_`{}~", c) != nullptr;
 }
 
-bool SameChar(char a, char b) {
-  return text::Upcase(text::AnsiToUnit(static_cast<unsigned char>(a))) ==
-         text::Upcase(text::AnsiToUnit(static_cast<unsigned char>(b)));
+// The characters of a UTF-8 text, each folded to its upper case.
+std::u32string FoldedCharacters(const std::string& text) {
+  std::u32string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) result.push_back(UpcaseCodePoint(NextCodePoint(text, &i)));
+  return result;
 }
 
 }  // namespace
@@ -199,10 +202,12 @@ std::string ShortNameCandidate(const std::string& longName, int n) {
   const std::size_t lastDot = cleaned.rfind('.');
   std::string base;
   std::string extension;
-  for (std::size_t i = 0; i < cleaned.size(); ++i) {
-    if (cleaned[i] == '.') continue;
-    const char c = IsShortNameChar(cleaned[i]) ? UpperAscii(cleaned[i]) : '_';
-    if (lastDot == std::string::npos || i < lastDot) {
+  for (std::size_t i = 0; i < cleaned.size();) {
+    const std::size_t at = i;
+    const char32_t code = NextCodePoint(cleaned, &i);  // one '_' for each character outside ASCII
+    if (code == U'.') continue;
+    const char c = code < 0x80 && IsShortNameChar(static_cast<char>(code)) ? UpperAscii(static_cast<char>(code)) : '_';
+    if (lastDot == std::string::npos || at < lastDot) {
       base += c;
     } else if (extension.size() < 3) {
       extension += c;
@@ -218,26 +223,28 @@ std::string ShortNameCandidate(const std::string& longName, int n) {
 
 // Greedy matching that falls back to the last star; the star that has absorbed the most is always the
 // most lenient choice, so one pass decides.
-bool MatchesPattern(const std::string& pattern, const std::string& name) {
+bool MatchesPattern(const std::string& patternText, const std::string& nameText) {
+  const std::u32string pattern = FoldedCharacters(patternText);
+  const std::u32string name = FoldedCharacters(nameText);
   std::size_t p = 0;
   std::size_t n = 0;
-  std::size_t starPattern = std::string::npos;
+  std::size_t starPattern = std::u32string::npos;
   std::size_t starName = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
+    if (p < pattern.size() && pattern[p] == U'*') {
       starPattern = ++p;
       starName = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || SameChar(pattern[p], name[n]))) {
+    } else if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
       ++p;
       ++n;
-    } else if (starPattern != std::string::npos) {
+    } else if (starPattern != std::u32string::npos) {
       p = starPattern;
       n = ++starName;
     } else {
       return false;
     }
   }
-  while (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '.')) ++p;
+  while (p < pattern.size() && (pattern[p] == U'*' || pattern[p] == U'.')) ++p;
   return p == pattern.size();
 }
 

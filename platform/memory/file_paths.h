@@ -1,5 +1,5 @@
-// Path rules of the 8-bit file calls, as pure functions: normalising a path against the current
-// directory (the rules of GetFullPathNameA), DOS device names, 8.3 short names and wildcard matching.
+// Path rules of the file calls, as pure functions over UTF-8 paths: normalising a path against the current
+// directory (the rules of GetFullPathNameW), DOS device names, 8.3 short names and wildcard matching.
 #pragma once
 
 #include <string>
@@ -24,7 +24,7 @@ struct NormalPath {
   bool trailingSeparator = false;
   std::string device;  // kDevice: the device name as written
 
-  // The path as GetFullPathNameA writes it.
+  // The path as GetFullPathNameW writes it.
   std::string Text() const;
 };
 
@@ -48,11 +48,13 @@ bool HasWildcards(const std::string& text);
 bool IsValidShortName(const std::string& name);
 
 // The n-th alias candidate for a long name: blanks and leading dots dropped, the first usable characters
-// of the base upper-cased (characters not allowed in short names become '_'), "~n", and the first three
+// of the base upper-cased (characters not allowed in short names, and each character outside ASCII, become
+// '_'), "~n", and the first three
 // characters of the extension: "Program Files" -> "PROGRA~1", "application.html" -> "APPLIC~1.HTM".
 std::string ShortNameCandidate(const std::string& longName, int n);
 
-// Wildcard match without regard to case: '*' any run of characters, '?' exactly one; once the name is
+// Wildcard match without regard to case (support/text_case.h): '*' any run of characters, '?' exactly one;
+// once the name is
 // used up, the rest of the pattern may still hold dots and stars (so "*.*" matches a name without a dot).
 bool MatchesPattern(const std::string& pattern, const std::string& name);
 

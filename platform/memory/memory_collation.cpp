@@ -1,5 +1,6 @@
-// The user's sort order on the memory machine: the word sort of an English user, as CompareStringA with
-// NORM_IGNORECASE answers it for Windows-1252 text.
+// The user's sort order on the memory machine: the word sort of an English user, as CompareStringW with
+// NORM_IGNORECASE answers it for the characters of Windows-1252; any other character sorts after the
+// Latin letters, by its upper case.
 //
 // Each text is weighed on three levels, compared one after the other:
 //   1. the characters that count, without regard to case: symbols (in the system's symbol order), then
@@ -9,7 +10,9 @@
 //      by position: a text holding one more of them sorts after the text without it.
 #include <string>
 
+#include "platform/memory/code_page.h"
 #include "platform/memory/memory_platform.h"
+#include "support/text_case.h"
 
 namespace kv {
 namespace {
@@ -20,6 +23,21 @@ constexpr int kSymbolBase = 1;
 constexpr int kOtherSymbolBase = 100;  // symbols outside ASCII: after the ASCII ones, by code
 constexpr int kDigitBase = 500;
 constexpr int kLetterBase = 600;
+constexpr int kBeyondCodePageBase = kLetterBase + 26;
+
+// One character of a UTF-8 text: its Windows-1252 byte when the code page has it (`inCodePage`), else its
+// code point.
+struct Character {
+  bool inCodePage;
+  char32_t code;
+};
+
+Character CharacterAt(const std::string& text, std::size_t* at) {
+  const char32_t code = NextCodePoint(text, at);
+  unsigned char byte = 0;
+  if (code < 0x10000 && text::UnitToAnsi(static_cast<char16_t>(code), &byte)) return {true, byte};
+  return {false, code};
+}
 
 // The base letter (upper case) of a Windows-1252 letter, or 0 for a byte that is no letter.
 char BaseLetter(unsigned char c) {
@@ -49,6 +67,7 @@ char BaseLetter(unsigned char c) {
 }
 
 bool PassedOver(unsigned char c) { return c == '-' || c == '\'' || c == 0xAD || c < 0x20 || c == 0x7F; }
+bool PassedOver(Character c) { return c.inCodePage && PassedOver(static_cast<unsigned char>(c.code)); }
 
 // The primary and accent weights of a character that counts.
 struct Weight {
@@ -72,34 +91,67 @@ Weight WeightOf(unsigned char c) {
   return {kOtherSymbolBase + c, 0};
 }
 
+Weight WeightOf(Character c) {
+  if (c.inCodePage) return WeightOf(static_cast<unsigned char>(c.code));
+  return {kBeyondCodePageBase + static_cast<int>(UpcaseCodePoint(c.code)), 0};
+}
+
 int Sign(int value) { return value < 0 ? -1 : (value > 0 ? 1 : 0); }
+
+// The characters of a text one after the other, with their positions (in characters).
+class Characters {
+ public:
+  explicit Characters(const std::string& text) : text_(text) {}
+  bool AtEnd() const { return at_ >= text_.size(); }
+  // The next character, and its position.
+  Character Next(std::size_t* position) {
+    *position = count_++;
+    return CharacterAt(text_, &at_);
+  }
+
+ private:
+  const std::string& text_;
+  std::size_t at_ = 0;
+  std::size_t count_ = 0;
+};
+
+// The next character (and its position) that is, or is not, passed over; false at the end.
+bool NextOfKind(Characters& text, bool passedOver, Character* c, std::size_t* position) {
+  while (!text.AtEnd()) {
+    *c = text.Next(position);
+    if (PassedOver(*c) == passedOver) return true;
+  }
+  return false;
+}
 
 // Compares the characters that count, on the primary or the accent level, without allocating.
 int CompareLevel(const std::string& a, const std::string& b, bool accents) {
-  std::size_t i = 0;
-  std::size_t j = 0;
+  Characters ta(a);
+  Characters tb(b);
   for (;;) {
-    while (i < a.size() && PassedOver(static_cast<unsigned char>(a[i]))) ++i;
-    while (j < b.size() && PassedOver(static_cast<unsigned char>(b[j]))) ++j;
-    if (i == a.size() || j == b.size()) return (i == a.size() ? 0 : 1) - (j == b.size() ? 0 : 1);
-    const Weight wa = WeightOf(static_cast<unsigned char>(a[i++]));
-    const Weight wb = WeightOf(static_cast<unsigned char>(b[j++]));
+    Character ca{}, cb{};
+    std::size_t pa = 0, pb = 0;
+    const bool moreA = NextOfKind(ta, false, &ca, &pa);
+    const bool moreB = NextOfKind(tb, false, &cb, &pb);
+    if (!moreA || !moreB) return (moreA ? 1 : 0) - (moreB ? 1 : 0);
+    const Weight wa = WeightOf(ca);
+    const Weight wb = WeightOf(cb);
     if (int order = accents ? wa.accent - wb.accent : wa.primary - wb.primary) return Sign(order);
   }
 }
 
 // Compares the characters passed over, as (position, character) pairs in text order.
 int ComparePassedOver(const std::string& a, const std::string& b) {
-  std::size_t i = 0;
-  std::size_t j = 0;
+  Characters ta(a);
+  Characters tb(b);
   for (;;) {
-    while (i < a.size() && !PassedOver(static_cast<unsigned char>(a[i]))) ++i;
-    while (j < b.size() && !PassedOver(static_cast<unsigned char>(b[j]))) ++j;
-    if (i == a.size() || j == b.size()) return (i == a.size() ? 0 : 1) - (j == b.size() ? 0 : 1);
-    if (i != j) return i < j ? -1 : 1;
-    if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
-    ++i;
-    ++j;
+    Character ca{}, cb{};
+    std::size_t pa = 0, pb = 0;
+    const bool moreA = NextOfKind(ta, true, &ca, &pa);
+    const bool moreB = NextOfKind(tb, true, &cb, &pb);
+    if (!moreA || !moreB) return (moreA ? 1 : 0) - (moreB ? 1 : 0);
+    if (pa != pb) return pa < pb ? -1 : 1;
+    if (ca.code != cb.code) return ca.code < cb.code ? -1 : 1;
   }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/memory/code_page.h"
 #include "platform/memory/file_paths.h"
 #include "platform/memory/memory_platform.h"
+#include "support/text_case.h"
 
 namespace kv {
 namespace {
@@ -28,12 +29,12 @@ struct FsNode {
   std::uint32_t attributes = 0;
   std::uint64_t lastWriteTime = kDefaultTime;
   FsNode* parent = nullptr;
-  std::map<std::string, std::unique_ptr<FsNode>, text::AnsiNoCaseLess> children;
-  std::map<std::string, FsNode*, text::AnsiNoCaseLess> aliases;
+  std::map<std::string, std::unique_ptr<FsNode>, NoCaseLess> children;
+  std::map<std::string, FsNode*, NoCaseLess> aliases;
   // For each run of aliases (named by its first, "~1"), the lowest number that may still be free: every
   // lower one is taken. A folder of thousands of long names with one beginning thus numbers them in
   // linear time. Forgotten whenever a name goes, since that may free a lower number.
-  mutable std::map<std::string, int, text::AnsiNoCaseLess> nextAlias;
+  mutable std::map<std::string, int, NoCaseLess> nextAlias;
 
   std::uint32_t ReportedAttributes() const { return directory ? (attributes | kAttrDirectory) : attributes; }
 

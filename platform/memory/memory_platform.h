@@ -18,7 +18,8 @@ namespace kv {
 // Registry. Fixture paths are "ROOT\sub\key" with ROOT one of HKEY_LOCAL_MACHINE, HKLM,
 // HKEY_CURRENT_USER, HKCU, HKEY_CLASSES_ROOT, HKCR, HKEY_USERS, HKU, HKEY_CURRENT_CONFIG.
 // HKEY_CLASSES_ROOT is the same tree as HKEY_LOCAL_MACHINE\Software\Classes. Fixture names and
-// strings are UTF-8; the seam's 8-bit calls see them in Windows-1252. A fixture path with an unknown
+// strings are UTF-8, as the seam's are; names compare by the system's case folding (support/text_case.h).
+// A fixture path with an unknown
 // root throws std::invalid_argument. Subkeys enumerate in NT's order (upper-cased names compared code
 // unit by code unit), values in the order they were first set.
 class MemoryRegistry : public RegistryApi {
@@ -58,7 +59,7 @@ class MemoryRegistry : public RegistryApi {
   long EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override;
   long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                   std::uint32_t* size) override;
-  long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+  long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                    std::uint32_t* size) override;
 
   struct Impl;
@@ -68,8 +69,8 @@ class MemoryRegistry : public RegistryApi {
 };
 
 // ---------------------------------------------------------------------------------------------------
-// File system. Paths are 8-bit, "C:\dir\file" or "\\server\share\..."; names compare without regard to
-// case. Every call through the seam is logged. Fixture paths must lie on a drive (relative ones resolve
+// File system. Paths are UTF-8, "C:\dir\file" or "\\server\share\..."; names compare without regard to
+// case, by the system's folding (support/text_case.h). Every call through the seam is logged. Fixture paths must lie on a drive (relative ones resolve
 // against the current directory); a path through a file throws std::invalid_argument. Names that are not
 // valid 8.3 names get an alias ("PROGRA~1") when they are added, which lookups and searches accept too.
 class MemoryFileSystem : public FileSystemApi {
@@ -119,8 +120,8 @@ class MemoryFileSystem : public FileSystemApi {
 };
 
 // ---------------------------------------------------------------------------------------------------
-// System: environment, folders, version, shell folders, shortcuts, the Windows-1252 code page and the
-// user's sort order.
+// System: environment, folders, version, shell folders, shortcuts, the kind of code page and the user's
+// sort order.
 class MemorySystem : public SystemApi {
  public:
   MemorySystem();  // an NT 5.1 machine with C:\WINDOWS, C:\WINDOWS\system32, no environment
@@ -146,8 +147,6 @@ class MemorySystem : public SystemApi {
   bool GetSpecialFolder(int csidl, std::string* path) override;
   ShortcutRead GetShortcutTarget(const std::string& linkFile, std::string* target) override;
   bool IsMultiByteCodePage() override;
-  std::string WideToAnsi(const std::u16string& text) override;
-  std::u16string AnsiToWide(const std::string& text) override;
   // The word sort of an English user (see memory_collation.cpp).
   int CompareUserLocale(const std::string& a, const std::string& b) override;
 
@@ -164,7 +163,8 @@ class MemorySystem : public SystemApi {
   bool multiByte_ = false;
 };
 
-// UTF-8 <-> Windows-1252 <-> UTF-16 conversions the memory platform uses (unrepresentable: '?').
+// UTF-8 <-> Windows-1252 <-> UTF-16 conversions the memory platform uses (the fixtures, the bytes of a
+// REGEDIT4 file; unrepresentable: '?').
 std::string Utf8ToAnsi(const std::string& utf8);
 std::string AnsiToUtf8(const std::string& ansi);
 std::u16string Utf8ToUtf16(const std::string& utf8);

@@ -1,5 +1,5 @@
 // MemoryRegistry: the seam's registry calls answered from an in-memory tree, the way advapi32 answers
-// them (error codes, buffer rules, the 8-bit conversions), and the fixture calls that fill the tree.
+// them (error codes, buffer rules), with the seam's UTF-8 text, and the fixture calls that fill the tree.
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -58,14 +58,13 @@ std::vector<std::uint8_t> Utf16Bytes(const std::u16string& text) {
   return bytes;
 }
 
-// String data as the 8-bit call returns it: the UTF-16LE units in the code page; an odd last byte is
-// dropped.
-std::vector<std::uint8_t> StringDataToAnsi(const std::vector<std::uint8_t>& data) {
+// String data as the seam hands it out: the UTF-16LE units as UTF-8; an odd last byte is dropped.
+std::vector<std::uint8_t> StringDataToUtf8(const std::vector<std::uint8_t>& data) {
   std::u16string units(data.size() / 2, u'\0');
   for (std::size_t i = 0; i < units.size(); ++i)
     units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-  const std::string ansi = Utf16ToAnsi(units);
-  return std::vector<std::uint8_t>(ansi.begin(), ansi.end());
+  const std::string utf8 = Utf16ToUtf8(units);
+  return std::vector<std::uint8_t>(utf8.begin(), utf8.end());
 }
 
 // Hands value data to the caller by the rules of RegQueryValueEx: a size query when `data` is null;
@@ -147,7 +146,8 @@ struct MemoryRegistry::Impl {
     return key;
   }
 
-  long QueryValue(RegKey key, const std::u16string& name, bool ansi, std::uint32_t* type, std::uint8_t* data,
+  // `converted`: the string types as UTF-8 (QueryValue); otherwise as stored (QueryValueW).
+  long QueryValue(RegKey key, const std::u16string& name, bool converted, std::uint32_t* type, std::uint8_t* data,
                   std::uint32_t* size) {
     if (data && !size) return kErrorInvalidParameter;
     if (!data && size) *size = 0;
@@ -156,11 +156,12 @@ struct MemoryRegistry::Impl {
     if (status != kErrorSuccess) return status;
     const RegValue* value = node->FindValue(name);
     if (!value) {
-      if (ansi && type) *type = REG_NONE_TYPE;
+      if (converted && type) *type = REG_NONE_TYPE;
       return kErrorFileNotFound;
     }
-    if (ansi && IsStringType(value->type)) return Deliver(value->type, StringDataToAnsi(value->data), 1, type, data, size);
-    return Deliver(value->type, value->data, ansi ? 1 : 2, type, data, size);
+    if (converted && IsStringType(value->type))
+      return Deliver(value->type, StringDataToUtf8(value->data), 1, type, data, size);
+    return Deliver(value->type, value->data, converted ? 1 : 2, type, data, size);
   }
 };
 
@@ -265,7 +266,7 @@ bool MemoryRegistry::LoadRegFileFromPath(const std::string& path, std::string* e
 long MemoryRegistry::OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) {
   if (!result) return kErrorInvalidParameter;
   *result = kNoKey;
-  std::u16string wide = AnsiToUtf16(path);
+  std::u16string wide = Utf8ToUtf16(path);
   // One leading backslash is tolerated below HKEY_CLASSES_ROOT only.
   if (parent == HKEY_CLASSES_ROOT_CODE && !wide.empty() && wide.front() == u'\\') wide.erase(0, 1);
   if (!wide.empty() && wide.front() == u'\\') return kErrorBadPathname;
@@ -332,7 +333,7 @@ long MemoryRegistry::EnumKey(RegKey key, std::uint32_t index, char* name, std::u
   long status = impl_->Use(key, kKeyEnumerateSubKeys, &node);
   if (status != kErrorSuccess) return status;
   if (index >= node->subkeys().size()) return kErrorNoMoreItems;
-  return DeliverName(Utf16ToAnsi(node->subkeys()[index]->name()), name, length);
+  return DeliverName(Utf16ToUtf8(node->subkeys()[index]->name()), name, length);
 }
 
 // As on Wine, a buffer too small for the name still receives as much of it as fits, with a NUL.
@@ -343,10 +344,10 @@ long MemoryRegistry::EnumValue(RegKey key, std::uint32_t index, char* name, std:
   long status = impl_->Use(key, kKeyQueryValue, &node);
   if (status != kErrorSuccess) return status;
   if (index >= node->values().size()) return kErrorNoMoreItems;
-  const std::string ansi = Utf16ToAnsi(node->values()[index].name);
-  status = DeliverName(ansi, name, length);
+  const std::string utf8 = Utf16ToUtf8(node->values()[index].name);
+  status = DeliverName(utf8, name, length);
   if (status == kErrorMoreData && *length > 0) {
-    std::memcpy(name, ansi.data(), *length - 1);
+    std::memcpy(name, utf8.data(), *length - 1);
     name[*length - 1] = '\0';
   }
   return status;
@@ -355,13 +356,13 @@ long MemoryRegistry::EnumValue(RegKey key, std::uint32_t index, char* name, std:
 long MemoryRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                                 std::uint32_t* size) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->QueryValue(key, AnsiToUtf16(name), true, type, data, size);
+  return impl_->QueryValue(key, Utf8ToUtf16(name), true, type, data, size);
 }
 
-long MemoryRegistry::QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+long MemoryRegistry::QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                                  std::uint32_t* size) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->QueryValue(key, name, false, type, data, size);
+  return impl_->QueryValue(key, Utf8ToUtf16(name), false, type, data, size);
 }
 
 }  // namespace kv

@@ -1,16 +1,12 @@
 // MemorySystem: environment, folders, version, shell folders and shortcuts held in maps.
-#include "platform/memory/code_page.h"
+#include "support/text_case.h"
 #include "platform/memory/memory_platform.h"
 
 namespace kv {
 namespace {
 
 // Environment names and shortcut paths compare without regard to case.
-std::string UpperKey(const std::string& text) {
-  std::string upper(text);
-  for (char& c : upper) c = text::UpcaseAnsi(c);
-  return upper;
-}
+std::string UpperKey(const std::string& text) { return UpperText(text); }
 
 }  // namespace
 
@@ -84,9 +80,5 @@ ShortcutRead MemorySystem::GetShortcutTarget(const std::string& linkFile, std::s
 }
 
 bool MemorySystem::IsMultiByteCodePage() { return multiByte_; }
-
-std::string MemorySystem::WideToAnsi(const std::u16string& text) { return Utf16ToAnsi(text); }
-
-std::u16string MemorySystem::AnsiToWide(const std::string& text) { return AnsiToUtf16(text); }
 
 }  // namespace kv

@@ -16,7 +16,7 @@ class Win32Registry : public RegistryApi {
   long EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override;
   long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                   std::uint32_t* size) override;
-  long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+  long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                    std::uint32_t* size) override;
 };
 
@@ -42,8 +42,6 @@ class Win32System : public SystemApi {
   bool GetSpecialFolder(int csidl, std::string* path) override;
   ShortcutRead GetShortcutTarget(const std::string& linkFile, std::string* target) override;
   bool IsMultiByteCodePage() override;
-  std::string WideToAnsi(const std::u16string& text) override;
-  std::u16string AnsiToWide(const std::string& text) override;
   int CompareUserLocale(const std::string& a, const std::string& b) override;
 };
 

@@ -86,7 +86,7 @@ void TSharedFolders::ScanNT() {
     const std::string name = (*this)[i];
     bool sound = false;
     if (Registry.GetDataType(name) == rdMultiString) {
-      const std::string strings = engine_.platform.system.WideToAnsi(Registry.ReadWideString(name));
+      const std::string strings = Registry.ReadMultiString(name);
       std::string folder;
       sound = ExtractNtSharePath(strings, folder) && FolderIsSound(folder);
     }

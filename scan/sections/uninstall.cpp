@@ -9,12 +9,13 @@ namespace {
 // A braced product code: "{" 8-4-4-4-12 hexadecimal digits "}".
 constexpr std::size_t kProductCodeLength = 38;
 
-// `text` with the first occurrence of `what` removed, compared without regard to ASCII case.
+// `text` with the first occurrence of `what` removed, compared without regard to case.
 std::string RemoveFirstIgnoreCase(const std::string& text, const std::string& what) {
   if (what.empty()) return text;
-  const std::size_t at = LowerAscii(text).find(LowerAscii(what));
+  std::size_t length = 0;
+  const std::size_t at = FindNoCase(text, what, 0, &length);
   if (at == std::string::npos) return text;
-  return text.substr(0, at) + text.substr(at + what.size());
+  return text.substr(0, at) + text.substr(at + length);
 }
 
 const char* const kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";

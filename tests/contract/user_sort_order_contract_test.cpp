@@ -34,9 +34,14 @@ TEST_P(UserSortOrder, ComparesPairs) {
       {".z", "a", -1},         {"_a", "a", -1},         {"._b", ".ab", -1},
       {"!odd", "*", -1},       {"-a", "a", 1},          {"a-b", "ab", 1},
       {"'s", "s", 1},          {"co-op", "coop", 1},    {".a", "-.a", -1},
-      {".z", "-.a", 1},        {"-.m", ".n", -1},       {"\xe9", "e", 1},
-      {"\xe9", "f", -1},       {"\xc9", "\xe9", 0},     {".", ".a", -1},
+      {".z", "-.a", 1},        {"-.m", ".n", -1},       {"\xC3\xA9", "e", 1},
+      {"\xC3\xA9", "f", -1},   {"\xC3\x89", "\xC3\xA9", 0}, {".", ".a", -1},
       {"", "a", -1},           {"", "", 0},
+      // Beyond the 8-bit code page: case ignored, other scripts after the Latin letters.
+      {"\xD0\x9E\xD0\x9B\xD0\xAC\xD0\x93\xD0\x90", "\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB3\xD0\xB0", 0},  // ОЛЬГА / ольга
+      {"\xCE\x95\xCF\x86\xCE\xB1\xCF\x81", "\xCE\x95\xCE\xA6\xCE\x91\xCE\xA1", 0},  // Εφαρ / ΕΦΑΡ
+      {"z", "\xCF\x89", -1},  // z / ω
+      {"z", "\xD0\xB0", -1},  // z / Cyrillic a
   };
   for (const Case& c : cases) EXPECT_EQ(Compare(c.a, c.b), c.expected) << "[" << c.a << "] vs [" << c.b << "]";
 }

@@ -61,9 +61,9 @@ class HookedRegistry : public ForwardingRegistry {
     if (data != nullptr && beforeDataRead) beforeDataRead(name);
     return inner_.QueryValue(key, name, type, data, size);
   }
-  long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+  long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                    std::uint32_t* size) override {
-    if (data != nullptr && beforeDataRead) beforeDataRead(std::string(name.begin(), name.end()));
+    if (data != nullptr && beforeDataRead) beforeDataRead(name);
     return inner_.QueryValueW(key, name, type, data, size);
   }
   long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {

@@ -94,7 +94,7 @@ class HandleAudit {
       books_.CheckKey(key, "RegQueryValue");
       return inner_.QueryValue(key, name, type, data, size);
     }
-    long QueryValueW(RegKey key, const std::u16string& name, std::uint32_t* type, std::uint8_t* data,
+    long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                      std::uint32_t* size) override {
       books_.CheckKey(key, "RegQueryValueW");
       return inner_.QueryValueW(key, name, type, data, size);

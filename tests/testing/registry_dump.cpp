@@ -9,7 +9,7 @@ namespace kv {
 namespace test {
 namespace {
 
-constexpr std::uint32_t kNameBuffer = 32768;
+constexpr std::uint32_t kNameBuffer = 16383 * 3 + 1;  // the longest name, in UTF-8 bytes
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
   std::string text;
@@ -40,10 +40,10 @@ void DumpKey(RegistryApi& registry, RegKey key, const std::string& path, std::st
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     std::vector<std::uint8_t> data;
-    long status = registry.QueryValueW(key, AnsiToUtf16(name), &type, nullptr, &size);
+    long status = registry.QueryValueW(key, name, &type, nullptr, &size);
     if (status == kErrorSuccess) {
       data.resize(size + 2);
-      status = registry.QueryValueW(key, AnsiToUtf16(name), &type, data.data(), &size);
+      status = registry.QueryValueW(key, name, &type, data.data(), &size);
       data.resize(size);
     }
     *out += path + "\\[" + name + "] ";

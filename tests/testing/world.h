@@ -19,18 +19,19 @@ class World {
   virtual ~World() = default;
   virtual Platform& platform() = 0;
 
-  // Registry fixtures; `root` is a predefined key code, `path` below it, names in the 8-bit code page.
+  // Registry fixtures; `root` is a predefined key code, `path` below it; paths and names are UTF-8.
   virtual void CreateKey(std::uint32_t root, const std::string& path) = 0;
   // Stores `data` byte for byte (string types: UTF-16LE, as the registry keeps them).
   virtual void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
                         const std::vector<std::uint8_t>& data) = 0;
-  // The same, with a name that may hold characters outside the 8-bit code page.
+  // The same, with a name given as UTF-16 (which may hold what UTF-8 cannot: an unpaired surrogate).
   virtual void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name,
                          std::uint32_t type, const std::vector<std::uint8_t>& data) = 0;
   // Lets the key be opened with KEY_QUERY_VALUE only.
   virtual void RestrictToQueryValue(std::uint32_t root, const std::string& path) = 0;
 
-  // File fixtures. Folder() is an existing scratch folder with a closing backslash; paths are absolute.
+  // File fixtures. Folder() is an existing scratch folder with a closing backslash; paths are absolute
+  // and UTF-8.
   virtual std::string Folder() = 0;
   virtual void AddFile(const std::string& path) = 0;
   virtual void AddDirectory(const std::string& path) = 0;

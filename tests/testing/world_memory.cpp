@@ -25,7 +25,7 @@ class MemoryWorld : public World {
   void CreateKey(std::uint32_t root, const std::string& path) override { memory_.registry.CreateKey(KeyPath(root, path)); }
   void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
                 const std::vector<std::uint8_t>& data) override {
-    memory_.registry.SetValue(KeyPath(root, path), AnsiToUtf8(name), type, data);
+    memory_.registry.SetValue(KeyPath(root, path), name, type, data);
   }
   void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
                  const std::vector<std::uint8_t>& data) override {

@@ -53,10 +53,10 @@ Read ReadValue(MemoryRegistry& registry, std::uint32_t root, const std::string& 
   read.status = registry.OpenKey(root, key, kKeyRead, &handle);
   if (read.status != kErrorSuccess) return read;
   std::uint32_t size = 0;
-  read.status = registry.QueryValueW(handle, name, &read.type, nullptr, &size);
+  read.status = registry.QueryValueW(handle, Utf16ToUtf8(name), &read.type, nullptr, &size);
   if (read.status == kErrorSuccess) {
     read.data.resize(size);
-    read.status = registry.QueryValueW(handle, name, &read.type, read.data.data(), &size);
+    read.status = registry.QueryValueW(handle, Utf16ToUtf8(name), &read.type, read.data.data(), &size);
   }
   registry.CloseKey(handle);
   return read;

@@ -77,7 +77,7 @@ class MemoryRegistryTest : public ::testing::Test {
     Query q;
     q.buffer.assign(bufferSize + 8, kUntouched);
     q.size = bufferSize;
-    q.status = registry_.QueryValueW(key, name, &q.type, q.buffer.data(), &q.size);
+    q.status = registry_.QueryValueW(key, Utf16ToUtf8(name), &q.type, q.buffer.data(), &q.size);
     return q;
   }
 
@@ -188,7 +188,7 @@ TEST_F(MemoryRegistryTest, ClosedOrUnknownHandlesAreInvalidForEveryCall) {
     EXPECT_EQ(kErrorInvalidHandle, registry_.EnumKey(key, 0, name, &length));
     EXPECT_EQ(kErrorInvalidHandle, registry_.EnumValue(key, 0, name, &length));
     EXPECT_EQ(kErrorInvalidHandle, registry_.QueryValue(key, "v", nullptr, nullptr, &size));
-    EXPECT_EQ(kErrorInvalidHandle, registry_.QueryValueW(key, u"v", nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorInvalidHandle, registry_.QueryValueW(key, "v", nullptr, nullptr, &size));
   }
 }
 
@@ -288,7 +288,7 @@ TEST_F(MemoryRegistryTest, EachCallNeedsItsRightOnTheHandle) {
     long status = -1;
     switch (c.call) {
       case kQueryA: status = registry_.QueryValue(key, "v", nullptr, nullptr, &size); break;
-      case kQueryW: status = registry_.QueryValueW(key, u"v", nullptr, nullptr, &size); break;
+      case kQueryW: status = registry_.QueryValueW(key, "v", nullptr, nullptr, &size); break;
       case kEnumValue: status = registry_.EnumValue(key, 0, name, &length); break;
       case kEnumKey: status = registry_.EnumKey(key, 0, name, &length); break;
       case kInfo: status = registry_.QueryInfoKey(key, &counts); break;
@@ -340,7 +340,7 @@ TEST_F(MemoryRegistryTest, HandlesToADeletedKeyAndItsSubkeysReportTheKeyDeleted)
     EXPECT_EQ(kErrorKeyDeleted, registry_.EnumKey(key, 0, name, &length));
     EXPECT_EQ(kErrorKeyDeleted, registry_.EnumValue(key, 0, name, &length));
     EXPECT_EQ(kErrorKeyDeleted, registry_.QueryValue(key, "v", nullptr, nullptr, &size));
-    EXPECT_EQ(kErrorKeyDeleted, registry_.QueryValueW(key, u"v", nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorKeyDeleted, registry_.QueryValueW(key, "v", nullptr, nullptr, &size));
     EXPECT_EQ(kErrorSuccess, registry_.CloseKey(key));
   }
   RegKey fresh = Open(HKEY_CURRENT_USER_CODE, "Doomed\\Child");
@@ -377,12 +377,13 @@ TEST_F(MemoryRegistryTest, QueryInfoKeyCountsInUtf16UnitsAndDataBytes) {
 }
 
 TEST_F(MemoryRegistryTest, SubkeysEnumerateInUpperCaseOrderWithTheirOwnSpelling) {
-  // NT orders subkeys by their upper-cased names: '_' (0x5F) comes after 'Z', 'É' after both.
+  // NT orders subkeys by their upper-cased names: '_' (0x5F) comes after 'Z', 'É' after both; names come
+  // as UTF-8.
   for (const char* name : {"b", "Zeta", "\xC3\xA9t\xC3\xA9", "alpha", "_x", "Beta", "aa", "A1", "a-b"})
     registry_.CreateKey(std::string("HKCU\\K\\") + name);
   registry_.CreateKey("HKCU\\K\\BETA");  // the same key as "Beta"
   RegKey key = Open(HKEY_CURRENT_USER_CODE, "K");
-  EXPECT_EQ((std::vector<std::string>{"a-b", "A1", "aa", "alpha", "b", "Beta", "Zeta", "_x", "\xE9t\xE9"}),
+  EXPECT_EQ((std::vector<std::string>{"a-b", "A1", "aa", "alpha", "b", "Beta", "Zeta", "_x", "\xC3\xA9t\xC3\xA9"}),
             EnumNames(key, false));
   registry_.CloseKey(key);
 }
@@ -470,35 +471,34 @@ TEST_F(MemoryRegistryTest, EnumerationBuffersFollowTheAnsiCalls) {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// Names in the 8-bit code page.
+// Names as UTF-8.
 
-TEST_F(MemoryRegistryTest, NamesReachTheAnsiCallsInWindows1252) {
-  const struct {
-    const char* utf8;      // as stored
-    const char* ansi;      // as enumerated
-    bool queryable;        // whether the enumerated name finds the value again
-  } kCases[] = {
-      {"plain", "plain", true},
-      {"\xE2\x82\xAC" "uro", "\x80uro", true},           // the euro sign lives at 0x80
-      {"\xC3\x84rger", "\xC4rger", true},                // Latin-1 letters are themselves
-      {"\xC5\xA0koda", "\x8Akoda", true},                // S caron from the 0x80..0x9F block
-      {"\xE2\x98\xBAv", "?v", false},                    // no smiley in the code page
-      {"\xF0\x9F\x98\x80", "??", false},                 // a surrogate pair: one '?' per unit
-      {"\xCE\xB1\xCE\xB2", "??", false},                 // Greek
+// Every name reaches the calls as it is stored, whatever its script (the calls of the system are the
+// UTF-16 ones); the enumerated name finds the value and the key again.
+TEST_F(MemoryRegistryTest, NamesReachTheCallsAsUtf8) {
+  const char* const kNames[] = {
+      "plain",
+      "\xE2\x82\xAC" "uro",          // the euro sign
+      "\xC3\x84rger",                // Latin-1
+      "\xC5\xA0koda",                // S caron
+      "\xE2\x98\xBAv",              // a smiley
+      "\xF0\x9F\x98\x80",          // beyond the Basic Multilingual Plane (a surrogate pair)
+      "\xCE\xB1\xCE\xB2",          // Greek
+      "\xE5\xBC\xA0\xE4\xBC\x9F",  // Han
   };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.utf8);
+  for (const char* name : kNames) {
+    SCOPED_TRACE(name);
     registry_.DeleteKey("HKCU\\Names");
-    registry_.SetDword("HKCU\\Names", c.utf8, 1);
-    registry_.CreateKey(std::string("HKCU\\Names\\") + c.utf8);
+    registry_.SetDword("HKCU\\Names", name, 1);
+    registry_.CreateKey(std::string("HKCU\\Names\\") + name);
     RegKey key = Open(HKEY_CURRENT_USER_CODE, "Names");
-    EXPECT_EQ(std::vector<std::string>{c.ansi}, EnumNames(key, true));
-    EXPECT_EQ(std::vector<std::string>{c.ansi}, EnumNames(key, false));
+    EXPECT_EQ(std::vector<std::string>{name}, EnumNames(key, true));
+    EXPECT_EQ(std::vector<std::string>{name}, EnumNames(key, false));
     std::uint32_t size = 0;
-    EXPECT_EQ(c.queryable ? kErrorSuccess : kErrorFileNotFound, registry_.QueryValue(key, c.ansi, nullptr, nullptr, &size));
-    EXPECT_EQ(kErrorSuccess, registry_.QueryValueW(key, Utf8ToUtf16(c.utf8), nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, name, nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, registry_.QueryValueW(key, name, nullptr, nullptr, &size));
     RegKey sub = kNoKey;
-    EXPECT_EQ(c.queryable ? kErrorSuccess : kErrorFileNotFound, registry_.OpenKey(key, c.ansi, kKeyRead, &sub));
+    EXPECT_EQ(kErrorSuccess, registry_.OpenKey(key, name, kKeyRead, &sub));
     if (sub != kNoKey) registry_.CloseKey(sub);
     registry_.CloseKey(key);
   }
@@ -508,14 +508,13 @@ TEST_F(MemoryRegistryTest, NamesMatchWithoutRegardToCase) {
   const struct {
     const char* stored;  // UTF-8
     const char* asked;   // UTF-8
-    bool ansi;           // whether the 8-bit calls can spell the asked name
   } kCases[] = {
-      {"MixedCase", "mIXEDcASE", true},
-      {"\xC3\x84rger", "\xC3\xA4RGER", true},                            // Latin-1: Ä / ä
-      {"\xC3\xBF", "\xC5\xB8", true},                                    // ÿ / Ÿ (0xFF / 0x9F)
-      {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "\xC5\x82\xC3\x93" "D\xC5\xB9", false},  // Łódź / łÓDŹ
-      {"\xD0\x9F\xD1\x80\xD0\xB8", "\xD0\xBF\xD0\xA0\xD0\x98", false},   // Cyrillic
-      {"\xCE\xA3\xCE\xB1", "\xCF\x83\xCE\x91", false},                   // Greek
+      {"MixedCase", "mIXEDcASE"},
+      {"\xC3\x84rger", "\xC3\xA4RGER"},                            // Latin-1: Ä / ä
+      {"\xC3\xBF", "\xC5\xB8"},                                    // ÿ / Ÿ
+      {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "\xC5\x82\xC3\x93" "D\xC5\xB9"},  // Łódź / łÓDŹ
+      {"\xD0\x9F\xD1\x80\xD0\xB8", "\xD0\xBF\xD0\xA0\xD0\x98"},   // Cyrillic
+      {"\xCE\xA3\xCE\xB1", "\xCF\x83\xCE\x91"},                   // Greek
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.stored);
@@ -525,13 +524,11 @@ TEST_F(MemoryRegistryTest, NamesMatchWithoutRegardToCase) {
     EXPECT_TRUE(registry_.KeyExists("HKCU\\Case\\" + std::string(c.asked)));
     RegKey parent = Open(HKEY_CURRENT_USER_CODE, "Case");
     EXPECT_EQ(kErrorSuccess, QueryW(parent, Utf8ToUtf16(c.asked), 4).status);
-    if (c.ansi) {
-      registry_.CloseKey(Open(parent, Utf8ToAnsi(c.asked)));
-      EXPECT_EQ(kErrorSuccess, QueryA(parent, Utf8ToAnsi(c.asked), 4).status);
-      // Enumeration reports the stored spelling.
-      EXPECT_EQ(std::vector<std::string>{Utf8ToAnsi(c.stored)}, EnumNames(parent, true));
-      EXPECT_EQ(std::vector<std::string>{Utf8ToAnsi(c.stored)}, EnumNames(parent, false));
-    }
+    registry_.CloseKey(Open(parent, c.asked));
+    EXPECT_EQ(kErrorSuccess, QueryA(parent, c.asked, 4).status);
+    // Enumeration reports the stored spelling.
+    EXPECT_EQ(std::vector<std::string>{c.stored}, EnumNames(parent, true));
+    EXPECT_EQ(std::vector<std::string>{c.stored}, EnumNames(parent, false));
     registry_.CloseKey(parent);
   }
 }
@@ -554,7 +551,7 @@ std::vector<std::uint8_t> With(std::vector<std::uint8_t> bytes, std::initializer
   return bytes;
 }
 
-TEST_F(MemoryRegistryTest, AnsiQueryConvertsStringDataAndAppendsANulWhenThereIsRoom) {
+TEST_F(MemoryRegistryTest, QueryConvertsStringDataToUtf8AndAppendsANulWhenThereIsRoom) {
   const std::vector<std::uint8_t> xy = Utf16Le(u"xy");
   const ValueCase kCases[] = {
       {"string with its NUL", REG_SZ_TYPE, Utf16Le(std::u16string(u"hi\0", 3)), 16, kErrorSuccess, 3,
@@ -570,8 +567,12 @@ TEST_F(MemoryRegistryTest, AnsiQueryConvertsStringDataAndAppendsANulWhenThereIsR
       {"expandable string", REG_EXPAND_SZ_TYPE, Utf16Le(u"%x%"), 16, kErrorSuccess, 3, {'%', 'x', '%', 0, kUntouched}},
       {"multi-string", REG_MULTI_SZ_TYPE, Utf16Le(std::u16string(u"a\0bc\0\0", 6)), 16, kErrorSuccess, 6,
        {'a', 0, 'b', 'c', 0, 0, kUntouched}},
-      {"characters outside the code page", REG_SZ_TYPE, Utf16Le(std::u16string(u"a\u20AC\u263A\u00E9\0", 5)), 16,
-       kErrorSuccess, 5, {'a', 0x80, '?', 0xE9, 0, kUntouched}},
+      {"characters beyond ASCII, as UTF-8", REG_SZ_TYPE, Utf16Le(std::u16string(u"a\u20AC\u263A\u00E9\0", 5)), 16,
+       kErrorSuccess, 10, {'a', 0xE2, 0x82, 0xAC, 0xE2, 0x98, 0xBA, 0xC3, 0xA9, 0, kUntouched}},
+      {"a surrogate pair is one character", REG_SZ_TYPE, Utf16Le(u"\U0001F600"), 16, kErrorSuccess, 4,
+       {0xF0, 0x9F, 0x98, 0x80, 0, kUntouched}},
+      {"UTF-8 sized: a buffer of the UTF-16 size is too small", REG_SZ_TYPE, Utf16Le(u"\u5F20\u4F1F"), 4,
+       kErrorMoreData, 6, {kUntouched}},
       {"binary is not terminated", REG_BINARY_TYPE, {'a', 'b'}, 16, kErrorSuccess, 2, {'a', 'b', kUntouched}},
       {"dword", REG_DWORD_TYPE, {1, 2, 3, 4}, 4, kErrorSuccess, 4, {1, 2, 3, 4, kUntouched}},
       {"dword, buffer too small", REG_DWORD_TYPE, {1, 2, 3, 4}, 3, kErrorMoreData, 4, {kUntouched}},
@@ -633,7 +634,7 @@ TEST_F(MemoryRegistryTest, QueryOutputsMayBeLeftOutAsTheNativeCallAllows) {
   EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, "s", nullptr, nullptr, nullptr)) << "existence only";
   EXPECT_EQ(kErrorFileNotFound, registry_.QueryValue(key, "missing", nullptr, nullptr, nullptr));
   EXPECT_EQ(kErrorInvalidParameter, registry_.QueryValue(key, "s", &type, data, nullptr)) << "data without size";
-  EXPECT_EQ(kErrorInvalidParameter, registry_.QueryValueW(key, u"s", &type, data, nullptr));
+  EXPECT_EQ(kErrorInvalidParameter, registry_.QueryValueW(key, "s", &type, data, nullptr));
   EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, "s", nullptr, data, &size));
   EXPECT_EQ(5u, size);
   EXPECT_STREQ("text", reinterpret_cast<char*>(data));
@@ -650,7 +651,7 @@ TEST_F(MemoryRegistryTest, QueryOutputsMayBeLeftOutAsTheNativeCallAllows) {
   EXPECT_EQ(0u, size);
   type = 0xDEAD;
   size = 77;
-  EXPECT_EQ(kErrorFileNotFound, registry_.QueryValueW(key, u"missing", &type, nullptr, &size));
+  EXPECT_EQ(kErrorFileNotFound, registry_.QueryValueW(key, "missing", &type, nullptr, &size));
   EXPECT_EQ(0xDEADu, type);
   EXPECT_EQ(0u, size);
   registry_.CloseKey(key);

@@ -94,10 +94,10 @@ TEST(MemorySystem, ShortcutsAreReadUnlessUnreadableUnknownOrWithoutShellLink) {
   }
 }
 
+// The machine's 8-bit code page (what a REGEDIT4 file is written in) is Windows-1252.
 TEST(MemorySystem, CodePageConversionsAreWindows1252) {
-  MemorySystem system;
-  EXPECT_EQ("a\x80?", system.WideToAnsi(u"a\u20AC\u263A"));
-  EXPECT_EQ(u"a\u20AC\u0178", system.AnsiToWide("a\x80\x9F"));
+  EXPECT_EQ("a\x80?", Utf16ToAnsi(u"a\u20AC\u263A"));
+  EXPECT_EQ(u"a\u20AC\u0178", AnsiToUtf16("a\x80\x9F"));
 }
 
 }  // namespace

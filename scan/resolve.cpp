@@ -359,9 +359,9 @@ std::string SelfSearchingProgram(Engine& engine, const std::string& command) {
   if (slash != std::string::npos) {
     // A path counts only when it leads to the Windows folder or its system folder (either twin).
     const std::string folder = program.substr(0, slash);
-    const std::string windows = LowerAscii(engine.WinInfo.SystemRoot);
-    if (windows.empty() ||
-        (folder != windows && folder != windows + "\\system32" && folder != windows + "\\syswow64"))
+    const std::string& windows = engine.WinInfo.SystemRoot;
+    if (windows.empty() || (!SameText(folder, windows) && !SameText(folder, windows + "\\system32") &&
+                            !SameText(folder, windows + "\\syswow64")))
       return std::string();
     program.erase(0, slash + 1);
   }

@@ -271,8 +271,11 @@ struct HostileCase {
   // What the rules give: a section that stops at a fault keeps the names it had not examined yet, the
   // faulty one among them, and adds its marker; so one faulty entry in a key alone gives 2 (the COM
   // class section lists the faulty key only: 1).
-  // The same in every world.
   std::int32_t verdict;
+  // Where Wine answers otherwise, and why: its shell link object refuses a target longer than MAX_PATH
+  // (IShellLinkW::SetPath answers S_FALSE and stores no path), so such a shortcut has no file-system
+  // target there, which is sound. (Its 8-bit SetPath stored two characters of garbage instead.)
+  std::optional<std::int32_t> verdictUnderWine = std::nullopt;
 };
 
 // An uninstall entry whose uninstaller is missing: a fault wherever it can be read.
@@ -564,7 +567,7 @@ std::vector<HostileCase> Cases() {
        [](Machine& m, const std::string& folder) {
          m.world.AddShortcut(folder + kStartup + "\\long.lnk", folder + std::string(300, 's') + ".exe");
        },
-       1},
+       1, 0},
 
       // Keys that change while the probe walks them.
       {"faulty uninstall entry deleted after it was listed",
@@ -653,7 +656,8 @@ TEST_P(HostileData, EveryCaseGetsItsVerdict) {
                 static_cast<long long>(std::chrono::duration_cast<Ms>(probed - built).count()));
     std::fflush(stdout);
     EXPECT_EQ(probe.raised, "") << hostile.name;
-    EXPECT_EQ(probe.verdict, hostile.verdict) << hostile.name;
+    const bool wine = dynamic_cast<MemoryRegistry*>(&world->platform().registry) == nullptr;
+    EXPECT_EQ(probe.verdict, wine ? hostile.verdictUnderWine.value_or(hostile.verdict) : hostile.verdict) << hostile.name;
     EXPECT_EQ(probe.openKeys, 0u) << hostile.name;
     EXPECT_EQ(probe.openFinds, 0u) << hostile.name;
     EXPECT_EQ(probe.misuses, std::vector<std::string>{}) << hostile.name;

@@ -2,11 +2,13 @@
 """Writes support/upcase_table.inc: the upper-case folding with which Windows compares names without regard
 to case (registry keys and values, file names), for the Basic Multilingual Plane.
 
-A character maps to its upper case when Unicode gives it a single upper-case character; characters whose
-upper case is several characters (sharp s, ligatures, Greek letters with iota subscript) stay as they are,
-as they do in the system's table, and so do the two non-ASCII letters whose upper case is ASCII (dotless i
-and long s): the system never makes a non-ASCII name equal to an ASCII one. Characters outside the plane
-(UTF-16 surrogate pairs) are compared as they are.
+A character maps to its simple upper case when that upper case maps back to it (its lower case is the
+character itself): a letter of a case pair. Letters that are only a variant of another's lower case (micro
+sign, final sigma, the Greek symbol forms, the old Cyrillic forms, titlecase digraphs, long s, dotless i)
+stay as they are, as do letters whose upper case is several characters without a single-character simple
+one (sharp s, ligatures); the Greek letters with iota subscript take their titlecase form, their simple
+upper case. This is the table the system compares names by (RtlUpcaseUnicodeChar; checked against Wine's,
+character for character). Characters outside the plane (UTF-16 surrogate pairs) are compared as they are.
 
 Run:  python3 tools/gen-upcase-table.py > support/upcase_table.inc
 """
@@ -14,13 +16,24 @@ import sys
 import unicodedata
 
 
+def simple_upper(ch):
+    up = ch.upper()
+    if len(up) == 1:
+        return up
+    # Several characters: the simple mapping, where there is one, is the titlecase letter whose lower case
+    # this is (the Greek letters with iota subscript).
+    for cp in range(0x10000):
+        other = chr(cp)
+        if unicodedata.category(other) == "Lt" and other.lower() == ch:
+            return other
+    return ch
+
+
 def upper_of(cp):
     ch = chr(cp)
-    up = ch.upper()
-    if len(up) != 1:
-        return cp
+    up = simple_upper(ch)
     u = ord(up)
-    if u > 0xFFFF or (cp >= 0x80 and u < 0x80):
+    if u == cp or u > 0xFFFF or up.lower() != ch:
         return cp
     return u
 

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cwchar>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,21 @@ std::string FolderFrom(UINT (WINAPI* query)(LPWSTR, UINT)) {
   return length > 0 && length <= MAX_PATH ? Narrow(buffer, length) : std::string();
 }
 
+// Text as it comes back from the 8-bit code page (characters it lacks replaced, or mapped to look-alikes).
+std::wstring ThroughCodePage(const std::wstring& text) {
+  if (text.empty()) return text;
+  const int length = static_cast<int>(text.size());
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return std::wstring();
+  std::string narrow(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), length, &narrow[0], bytes, nullptr, nullptr);
+  const int units = MultiByteToWideChar(CP_ACP, 0, narrow.data(), bytes, nullptr, 0);
+  if (units <= 0) return std::wstring();
+  std::wstring back(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, narrow.data(), bytes, &back[0], units);
+  return back;
+}
+
 }  // namespace
 
 bool Win32System::GetEnvironment(const std::string& name, std::string* value) {
@@ -188,7 +204,18 @@ ShortcutRead Win32System::GetShortcutTarget(const std::string& linkFile, std::st
   WIN32_FIND_DATAW data{};
   // Only the stored path is read: never Resolve, which may search drives or show UI.
   if (link->GetPath(buffer, MAX_PATH, &data, SLGP_UNCPRIORITY) != S_OK) buffer[0] = L'\0';
-  *target = NarrowTerminated(buffer, MAX_PATH);
+  std::wstring path = buffer;
+  // A link keeps its target twice: as a path, which may have been written (or be read) in the 8-bit code
+  // page, and as an item list, in UTF-16. Where the path is just what the code page makes of the item
+  // list's path (a character it lacks as '?' or as a look-alike), the item list names the target whole.
+  if (!path.empty()) {
+    UniquePidl pidl;
+    wchar_t whole[MAX_PATH + 1] = {};
+    if (SUCCEEDED(link->GetIDList(pidl.out())) && pidl.get() != nullptr && SHGetPathFromIDListW(pidl.get(), whole) &&
+        path != whole && ThroughCodePage(whole) == path)
+      path = whole;
+  }
+  *target = Narrow(path);
   return ShortcutRead::kRead;
 }
 

@@ -61,6 +61,24 @@ if [ "$MODE" = native ]; then
     json_check "j['clean'] is False and j['result'] > 0 and j['section'] and j['group'] and len(j['list']) > 0 and len(j['sections']) == 13" "fault JSON"
   expect 0 "a mask without the faulty group" "${MACHINE[@]}" --mask 63 --json &&
     json_check "j['clean'] is True and j['result'] == 0 and j['section'] is None and j['mask'] == 63" "clean JSON"
+
+  # Names outside any 8-bit code page: a Run entry named in Cyrillic whose program in C:\张伟 is gone, beside
+  # one in C:\Łukasz that exists. Reported under its own name, in UTF-8, as text and as JSON.
+  python3 - "$OUT" <<'PY'
+import sys
+out = sys.argv[1]
+reg = ('Windows Registry Editor Version 5.00\r\n\r\n'
+       '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n'
+       '"Łukasz"="C:\\\\Łukasz\\\\app.exe /tray"\r\n'
+       '"Ольга"="\\"C:\\\\张伟\\\\gone.exe\\" -x"\r\n')
+open(out + '/unicode.reg', 'wb').write(b'\xff\xfe' + reg.encode('utf-16-le'))
+open(out + '/unicode.txt', 'w', encoding='utf-8').write('C:\\Łukasz\\app.exe\nC:\\张伟\\\n')
+PY
+  UNICODE_MACHINE=(--reg "$OUT/unicode.reg" --files "$OUT/unicode.txt" --mask 1)
+  expect 1 "a Run entry named in Cyrillic, its program gone" "${UNICODE_MACHINE[@]}" &&
+    contains out "Ольга" "the entry's name in UTF-8" && contains out 'C:\张伟\gone.exe' "its command in UTF-8"
+  expect 1 "the same as JSON" "${UNICODE_MACHINE[@]}" --json &&
+    json_check "j['list'][0] == 'Ольга' and '张伟' in j['explanation']['data']" "Unicode JSON"
 else
   expect 0 "nothing selected" --mask 0 --json &&
     json_check "j['clean'] is True and j['sections'] == [] and j['mask'] == 0 and j['group'] is None" "mask 0 JSON"

@@ -109,11 +109,20 @@ bool IsShortNameChar(char c) {
   return c != '\0' && std::strchr("!#$%&'()-@^_`{}~", c) != nullptr;
 }
 
-// The characters of a UTF-8 text, each folded to its upper case.
-std::u32string FoldedCharacters(const std::string& text) {
-  std::u32string result;
+// The UTF-16 units of a UTF-8 text, each folded to its upper case: the units a search pattern matches
+// ('?' takes one unit, so a character beyond the plane takes two).
+std::u16string FoldedUnits(const std::string& text) {
+  std::u16string result;
   result.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) result.push_back(UpcaseCodePoint(NextCodePoint(text, &i)));
+  for (std::size_t i = 0; i < text.size();) {
+    const char32_t code = UpcaseCodePoint(NextCodePoint(text, &i));
+    if (code >= 0x10000) {
+      result.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      result.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      result.push_back(static_cast<char16_t>(code));
+    }
+  }
   return result;
 }
 
@@ -224,27 +233,27 @@ std::string ShortNameCandidate(const std::string& longName, int n) {
 // Greedy matching that falls back to the last star; the star that has absorbed the most is always the
 // most lenient choice, so one pass decides.
 bool MatchesPattern(const std::string& patternText, const std::string& nameText) {
-  const std::u32string pattern = FoldedCharacters(patternText);
-  const std::u32string name = FoldedCharacters(nameText);
+  const std::u16string pattern = FoldedUnits(patternText);
+  const std::u16string name = FoldedUnits(nameText);
   std::size_t p = 0;
   std::size_t n = 0;
-  std::size_t starPattern = std::u32string::npos;
+  std::size_t starPattern = std::u16string::npos;
   std::size_t starName = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == U'*') {
+    if (p < pattern.size() && pattern[p] == u'*') {
       starPattern = ++p;
       starName = n;
-    } else if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
+    } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
       ++p;
       ++n;
-    } else if (starPattern != std::u32string::npos) {
+    } else if (starPattern != std::u16string::npos) {
       p = starPattern;
       n = ++starName;
     } else {
       return false;
     }
   }
-  while (p < pattern.size() && (pattern[p] == U'*' || pattern[p] == U'.')) ++p;
+  while (p < pattern.size() && (pattern[p] == u'*' || pattern[p] == u'.')) ++p;
   return p == pattern.size();
 }
 

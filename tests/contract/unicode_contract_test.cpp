@@ -165,6 +165,26 @@ TEST_P(UnicodeContract, FilesAndFoldersAreFoundUnderTheirNames) {
   }
 }
 
+// A search pattern's '?' stands for one UTF-16 unit: a character beyond the plane takes two.
+TEST_P(UnicodeContract, WildcardsMatchUtf16Units) {
+  world_->AddFile(root_ + "smile😀.txt");
+  world_->AddFile(root_ + "Ольга.txt");
+  const struct {
+    const char* pattern;
+    bool found;
+  } kCases[] = {
+      {"smile?.txt", false}, {"smile??.txt", true}, {"SMILE*.TXT", true},
+      {"?????.txt", true},   {"????.txt", false},   {"оЛЬГА.*", true},
+  };
+  FileSystemApi& files = platform().files;
+  for (const auto& c : kCases) {
+    FindEntry entry;
+    const FindHandle find = files.FindFirst(root_ + c.pattern, &entry);
+    EXPECT_EQ(find != kNoFind, c.found) << c.pattern;
+    if (find != kNoFind) files.FindClose(find);
+  }
+}
+
 // A Run entry naming a program in a folder of that name is sound when the program exists; one whose
 // program is missing is reported under its own value name.
 TEST_P(UnicodeContract, RunEntries) {

@@ -150,7 +150,8 @@ void TRegistry::EnumerateNames(bool values, std::vector<std::string>& list) {
   if (!GetKeyInfo(info)) return;
   const std::uint32_t count = values ? info.NumValues : info.NumSubKeys;
   const std::uint64_t longest = values ? info.MaxValueLen : info.MaxSubKeyLen;
-  std::uint32_t capacity = static_cast<std::uint32_t>(std::min<std::uint64_t>(longest * kBytesPerUnit + 1, kLongestName));
+  std::uint32_t capacity =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(longest * kBytesPerUnit + 1, kLongestName));
   std::vector<char> buffer(capacity + 1);
   for (std::uint32_t index = 0; index < count; ++index) {
     long status;

@@ -82,8 +82,8 @@ FindEntry EntryFor(const std::string& name, const FsNode& node) {
   return FindEntry{name, node.ReportedAttributes(), node.lastWriteTime};
 }
 
-// Copies `text` out by the rules of GetFullPathNameA: the length without the NUL, or the size needed
-// with the NUL when the buffer is too small (nothing written then).
+// Copies `text` out by the rules of GetFullPathNameW, counted in UTF-8 bytes: the length without the NUL,
+// or the size needed with the NUL when the buffer is too small (nothing written then).
 std::uint32_t DeliverPath(const std::string& text, std::uint32_t length, char* buffer) {
   const auto size = static_cast<std::uint32_t>(text.size());
   if (size == 0) return 0;

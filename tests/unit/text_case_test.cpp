@@ -117,3 +117,39 @@ TEST(TextCase, FindsWithoutRegardToCaseAndTellsTheLengthFound) {
 
 }  // namespace
 }  // namespace kv
+
+#ifdef _WIN32
+#include "platform/win32/utf.h"
+
+namespace kv {
+namespace {
+
+// The one place the Windows build turns the engine's UTF-8 into the system's UTF-16 and back.
+TEST(Win32Utf, ConvertsBothWaysAndReplacesWhatCannotBeRead) {
+  const struct {
+    std::string utf8;
+    std::wstring utf16;
+  } kRoundTrips[] = {
+      {"", L""},
+      {"C:\\app.exe", L"C:\\app.exe"},
+      {"\xC5\x81ukasz", L"\u0141ukasz"},
+      {"\xE5\xBC\xA0\xE4\xBC\x9F", L"\u5F20\u4F1F"},
+      {"\xF0\xA0\xAE\xB7", std::wstring{wchar_t(0xD842), wchar_t(0xDFB7)}},
+      {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+  };
+  for (const auto& c : kRoundTrips) {
+    EXPECT_EQ(Widen(c.utf8), c.utf16) << c.utf8;
+    EXPECT_EQ(Narrow(c.utf16), c.utf8) << c.utf8;
+  }
+  EXPECT_EQ(Widen("\xC3"), L"\uFFFD") << "a sequence cut short";
+  EXPECT_EQ(Widen("\xED\xA0\x80" "x"), L"\uFFFD\uFFFD\uFFFDx") << "an encoded surrogate";
+  EXPECT_EQ(Narrow(std::wstring{wchar_t(0xD800), L'x'}), "\xEF\xBF\xBDx") << "an unpaired high surrogate";
+  EXPECT_EQ(Narrow(std::wstring{wchar_t(0xDC00)}), "\xEF\xBF\xBD") << "an unpaired low surrogate";
+  const wchar_t terminated[] = L"ab\0cd";
+  EXPECT_EQ(NarrowTerminated(terminated, 5), "ab");
+  EXPECT_EQ(NarrowTerminated(terminated, 1), "a") << "no NUL within the room given";
+}
+
+}  // namespace
+}  // namespace kv
+#endif

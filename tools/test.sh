@@ -77,4 +77,7 @@ wineboot -i >/dev/null 2>&1 || true
 wineserver -w || true
 ctest --preset windows
 
+step "the modern example machine under Wine: clean, in code page 1252 and in a far-east one"
+bash tools/modern-in-wine.sh build/windows/cli/kvscan.exe
+
 step "all tests passed"

@@ -79,6 +79,10 @@ PY
     contains out "Ольга" "the entry's name in UTF-8" && contains out 'C:\张伟\gone.exe' "its command in UTF-8"
   expect 1 "the same as JSON" "${UNICODE_MACHINE[@]}" --json &&
     json_check "j['list'][0] == 'Ольга' and '张伟' in j['explanation']['data']" "Unicode JSON"
+
+  MODERN=(--reg "$ROOT/examples/modern/machine.reg" --files "$ROOT/examples/modern/files.txt")
+  expect 0 "the modern example machine is healthy" "${MODERN[@]}" --json &&
+    json_check "j['clean'] is True and len(j['sections']) == 13 and sum(s['items'] for s in j['sections']) > 40" "modern JSON"
 else
   expect 0 "nothing selected" --mask 0 --json &&
     json_check "j['clean'] is True and j['sections'] == [] and j['mask'] == 0 and j['group'] is None" "mask 0 JSON"

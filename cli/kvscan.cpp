@@ -22,7 +22,7 @@ int AnswerWithoutProbe(const Options& options, const Console& console, bool with
 }
 
 int ProbeAndReport(const Options& options, Engine& engine, Interrupter& interrupter, const Console& console,
-                   const ToUtf8& toUtf8) {
+                   const ToUtf8& toUtf8, const AddToReport& addToReport) {
   const std::int32_t mask = options.mask ? *options.mask : ReadMonitorMask(engine.platform);
 
   std::unique_ptr<ProgressLine> progress;
@@ -35,7 +35,9 @@ int ProbeAndReport(const Options& options, Engine& engine, Interrupter& interrup
   ProbeReport report = RunProbe(engine, mask, interrupter, observer);
   if (progress) progress->Stop();
 
-  console.out(options.json ? FormatJson(report, toUtf8) : FormatText(report));
+  std::string text = options.json ? FormatJson(report, toUtf8) : FormatText(report);
+  if (addToReport) text = addToReport(text, options.json);
+  console.out(text);
   return ExitStatus(report);
 }
 

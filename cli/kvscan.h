@@ -25,8 +25,12 @@ struct Console {
 // Answers --help, --version and bad usage: the exit status, or -1 when a probe is to run.
 int AnswerWithoutProbe(const Options& options, const Console& console, bool withMachine = false);
 
+// What a platform adds to the report once the probe has run: it gets the report's text (or its JSON
+// when `json`) and gives the text to print.
+using AddToReport = std::function<std::string(const std::string& report, bool json)>;
+
 // Runs the probe the options ask for over `engine` and prints its report: the exit status.
 int ProbeAndReport(const Options& options, Engine& engine, Interrupter& interrupter, const Console& console,
-                   const ToUtf8& toUtf8);
+                   const ToUtf8& toUtf8, const AddToReport& addToReport = nullptr);
 
 }  // namespace kv::cli

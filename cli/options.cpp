@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 
 #include "cli/version.h"
 
@@ -53,7 +54,7 @@ std::optional<std::int32_t> ParseMask(const std::string& text) {
 
 std::string UsageText(bool withMachine) {
   std::string usage = "Usage: kvscan [--mask N] [--json] [--help] [--version]";
-  if (withMachine) usage += " [--reg FILE --files FILE]";
+  if (withMachine) usage += " [--reg FILE --files FILE | --offline DIR [--user NAME] [--drive D=DIR]...]";
   return usage + "\nRun 'kvscan --help' for more information.\n";
 }
 
@@ -69,6 +70,13 @@ Options ParseOptions(const std::vector<std::string>& args, bool withMachine) {
         ->type_name("FILE");
     app.add_option("--files", options.machineFiles, "The files that exist on the machine, one path a line")
         ->type_name("FILE");
+    app.add_option("--offline", options.offlineRoot,
+                   "Probe a Windows installation that is not running: the folder its system drive is mounted on")
+        ->type_name("DIR");
+    app.add_option("--user", options.offlineUser, "With --offline: the user profile to read (name or SID)")
+        ->type_name("NAME");
+    app.add_option("--drive", options.offlineDrives, "With --offline: another drive of the installation (D=DIR)")
+        ->type_name("D=DIR");
   }
 
   // CLI11 takes the arguments in reverse order, program name excluded.
@@ -100,6 +108,24 @@ Options ParseOptions(const std::vector<std::string>& args, bool withMachine) {
   if (withMachine && (options.machineReg.empty() != options.machineFiles.empty())) {
     options.action = Options::Action::kBadUsage;
     options.message = "--reg and --files go together";
+    return options;
+  }
+  if (withMachine && options.offlineRoot.empty() && (!options.offlineUser.empty() || !options.offlineDrives.empty())) {
+    options.action = Options::Action::kBadUsage;
+    options.message = "--user and --drive go with --offline";
+    return options;
+  }
+  if (withMachine && !options.offlineRoot.empty() && !options.machineReg.empty()) {
+    options.action = Options::Action::kBadUsage;
+    options.message = "--offline and --reg probe different machines: give one";
+    return options;
+  }
+  for (const std::string& drive : options.offlineDrives) {
+    if (drive.size() < 3 || drive[1] != '=' || !std::isalpha(static_cast<unsigned char>(drive[0]))) {
+      options.action = Options::Action::kBadUsage;
+      options.message = "--drive: not a drive letter and a folder (D=DIR): " + drive;
+      return options;
+    }
   }
   return options;
 }

@@ -16,12 +16,17 @@ struct Options {
   // The memory machine to probe (the native build only): a registry export and a list of files.
   std::string machineReg;
   std::string machineFiles;
+  // An installation that is not running (the native build only): the folder of its system drive, the
+  // user whose profile is read, and other drives ("D=/mnt/data").
+  std::string offlineRoot;
+  std::string offlineUser;
+  std::vector<std::string> offlineDrives;
   // kHelp: the help text; kVersion: the version line; kBadUsage: what was wrong.
   std::string message;
 };
 
 // Parses the arguments after the program name. `withMachine` adds --reg FILE and --files FILE (the native
-// build, which probes a machine held in memory).
+// build, which probes a machine held in memory) and --offline DIR [--user NAME] [--drive D=DIR].
 Options ParseOptions(const std::vector<std::string>& args, bool withMachine = false);
 
 // A mask given on the command line: a decimal number (signed 32-bit) or 0x followed by up to eight

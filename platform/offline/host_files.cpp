@@ -1,0 +1,476 @@
+#include "platform/offline/host_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <utility>
+
+#include "platform/memory/file_paths.h"
+#include "support/text_case.h"
+
+namespace kv::offline {
+namespace {
+
+using memfs::NormalPath;
+
+constexpr FindHandle kFirstFind = 0x100;
+constexpr std::uint32_t kAttrReparsePoint = 0x400;
+// The attributes ntfs-3g keeps for a file, and the ones a search reports.
+constexpr std::uint32_t kReportedAttributes = 0x7FFF;
+
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { reset(); }
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+struct DirCloser {
+  void operator()(DIR* d) const { ::closedir(d); }
+};
+
+// Opens `relative` (names separated by '/', empty for the root itself) below the folder `root`, without
+// following any link and without leaving the folder. Where the kernel lacks openat2, one name at a time
+// with O_NOFOLLOW, which refuses a link at every step.
+UniqueFd OpenBeneath(int root, const std::string& relative, int flags) {
+  const std::string path = relative.empty() ? "." : relative;
+  open_how how{};
+  how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  const long fd = ::syscall(SYS_openat2, root, path.c_str(), &how, sizeof how);
+  if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return UniqueFd(static_cast<int>(fd));
+  UniqueFd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
+  std::size_t start = 0;
+  while (current.get() >= 0 && start < relative.size()) {
+    std::size_t end = relative.find('/', start);
+    if (end == std::string::npos) end = relative.size();
+    const std::string name = relative.substr(start, end - start);
+    const bool last = end == relative.size();
+    if (name.empty() || name == "." || name == "..") return UniqueFd();
+    current = UniqueFd(::openat(current.get(), name.c_str(),
+                                (last ? flags : O_RDONLY | O_DIRECTORY) | O_NOFOLLOW | O_CLOEXEC));
+    start = end + 1;
+  }
+  return current;
+}
+
+std::uint64_t FileTime(const struct timespec& t) {
+  const std::int64_t seconds = static_cast<std::int64_t>(t.tv_sec) + 11644473600LL;
+  if (seconds < 0) return 0;
+  return static_cast<std::uint64_t>(seconds) * 10000000ull + static_cast<std::uint64_t>(t.tv_nsec) / 100;
+}
+
+struct HostNode {
+  std::string name;   // as the volume holds it
+  std::string alias;  // the 8.3 name; empty when the name is one already
+  std::string host;   // the path below the drive's folder, '/'-separated; empty for the root
+  bool directory = false;
+  bool link = false;
+  std::uint32_t attributes = 0;
+  std::uint64_t lastWriteTime = 0;
+  HostNode* parent = nullptr;
+  bool listed = false;
+  std::map<std::string, std::unique_ptr<HostNode>, NoCaseLess> children;
+  std::map<std::string, HostNode*, NoCaseLess> aliases;
+
+  HostNode* Child(const std::string& childName) const {
+    auto it = children.find(childName);
+    if (it != children.end()) return it->second.get();
+    auto alias = aliases.find(childName);
+    return alias == aliases.end() ? nullptr : alias->second;
+  }
+};
+
+struct Drive {
+  UniqueFd root;
+  std::string folder;
+  std::unique_ptr<HostNode> top;
+  bool xattrs = true;  // the volume may keep short names and attributes (cleared on the first "not supported")
+};
+
+FindEntry EntryFor(const std::string& name, const HostNode& node) {
+  return FindEntry{name, node.attributes, node.lastWriteTime};
+}
+
+std::uint32_t DeliverPath(const std::string& text, std::uint32_t length, char* buffer) {
+  const auto size = static_cast<std::uint32_t>(text.size());
+  if (size == 0) return 0;
+  if (length <= size || buffer == nullptr) return size + 1;
+  text.copy(buffer, text.size());
+  buffer[size] = '\0';
+  return size;
+}
+
+}  // namespace
+
+struct HostFileSystem::Impl {
+  mutable std::mutex mutex;
+  std::map<char, Drive> drives;
+  NormalPath current = memfs::DriveRoot('C');
+  std::uint32_t errorMode = 0;
+  std::map<FindHandle, std::deque<FindEntry>> finds;
+  FindHandle nextFind = kFirstFind;
+  std::vector<std::string> unchecked;
+
+  void NoteUnchecked(const std::string& what) {
+    if (std::find(unchecked.begin(), unchecked.end(), what) == unchecked.end()) unchecked.push_back(what);
+  }
+
+  NormalPath Normalize(const std::string& path, bool mapDevices = true) const {
+    return memfs::Normalize(path, current, mapDevices);
+  }
+
+  // An extended attribute of an entry of an open folder, read without following a link.
+  static bool ReadXattr(int folder, const std::string& name, const char* attribute, std::string* value, bool* supported) {
+    const std::string path = "/proc/self/fd/" + std::to_string(folder) + "/" + name;
+    char buffer[256];
+    const ssize_t n = ::lgetxattr(path.c_str(), attribute, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == ENOTSUP) *supported = false;
+      return false;
+    }
+    value->assign(buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  void List(Drive& drive, HostNode& folder) {
+    if (folder.listed) return;
+    folder.listed = true;
+    UniqueFd fd = OpenBeneath(drive.root.get(), folder.host, O_RDONLY | O_DIRECTORY);
+    if (fd.get() < 0) return;
+    const int folderFd = fd.get();
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd.release()));
+    if (!dir) return;
+    std::vector<std::string> names;
+    while (dirent* entry = ::readdir(dir.get())) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
+      names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<HostNode*> needAlias;
+    for (const std::string& name : names) {
+      struct stat st {};
+      if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      if (folder.children.count(name) != 0) continue;  // names that differ only in case: the first is seen
+      auto node = std::make_unique<HostNode>();
+      node->name = name;
+      node->host = folder.host.empty() ? name : folder.host + "/" + name;
+      node->parent = &folder;
+      node->link = S_ISLNK(st.st_mode);
+      node->directory = S_ISDIR(st.st_mode);
+      node->lastWriteTime = FileTime(st.st_mtim);
+      node->attributes = node->directory ? kAttrDirectory : kAttrArchive;
+      if (node->link) node->attributes |= kAttrReparsePoint;
+      if (!node->directory && !node->link && (st.st_mode & 0222) == 0) node->attributes |= kAttrReadOnly;
+      if (drive.xattrs && !node->link) {
+        std::string value;
+        if (ReadXattr(folderFd, name, "system.ntfs_attrib", &value, &drive.xattrs) && value.size() == 4) {
+          std::uint32_t attributes = 0;
+          std::memcpy(&attributes, value.data(), 4);
+          attributes &= kReportedAttributes & ~kAttrDirectory;
+          node->attributes = (node->directory ? kAttrDirectory : 0) | attributes;
+          if (node->attributes == 0) node->attributes = kAttrNormal;
+        }
+        if (drive.xattrs && !memfs::IsValidShortName(name) &&
+            ReadXattr(folderFd, name, "system.ntfs_dos_name", &value, &drive.xattrs) && memfs::IsValidShortName(value) &&
+            folder.Child(value) == nullptr)
+          node->alias = value;
+      }
+      HostNode* added = node.get();
+      if (!added->alias.empty()) folder.aliases[added->alias] = added;
+      else if (!memfs::IsValidShortName(name)) needAlias.push_back(added);
+      folder.children[name] = std::move(node);
+    }
+    for (HostNode* node : needAlias) {
+      for (int n = 1; n < 1000000; ++n) {
+        std::string candidate = memfs::ShortNameCandidate(node->name, n);
+        if (folder.Child(candidate) == nullptr) {
+          node->alias = candidate;
+          folder.aliases[candidate] = node;
+          break;
+        }
+      }
+    }
+  }
+
+  Drive* DriveOf(const NormalPath& path) {
+    if (path.kind != NormalPath::kDrive) return nullptr;
+    auto drive = drives.find(path.drive);
+    if (drive == drives.end()) {
+      NoteUnchecked(std::string(1, path.drive) + ":");
+      return nullptr;
+    }
+    return &drive->second;
+  }
+
+  HostNode* Locate(const NormalPath& path, std::size_t segmentCount, Drive** on = nullptr) {
+    Drive* drive = DriveOf(path);
+    if (!drive) return nullptr;
+    if (on) *on = drive;
+    HostNode* node = drive->top.get();
+    for (std::size_t i = 0; i < segmentCount; ++i) {
+      if (!node->directory) return nullptr;
+      List(*drive, *node);
+      node = node->Child(path.segments[i]);
+      if (!node) return nullptr;
+    }
+    return node;
+  }
+
+  HostNode* Locate(const NormalPath& path, Drive** on = nullptr) {
+    HostNode* node = Locate(path, path.segments.size(), on);
+    if (node && path.trailingSeparator && !node->directory) return nullptr;
+    return node;
+  }
+
+  bool DeviceReachable(const std::string& path) {
+    NormalPath plain = Normalize(path, false);
+    if (plain.kind != NormalPath::kDrive || plain.segments.empty()) return false;
+    HostNode* folder = Locate(plain, plain.segments.size() - 1);
+    return folder && folder->directory;
+  }
+
+  bool Exists(const std::string& path) {
+    if (path.empty() || memfs::HasWildcards(path)) return false;
+    const NormalPath full = Normalize(path);
+    if (full.kind == NormalPath::kDevice) return DeviceReachable(path);
+    return Locate(full) != nullptr;
+  }
+
+  std::deque<FindEntry> Search(const std::string& pattern) {
+    std::deque<FindEntry> entries;
+    const NormalPath full = Normalize(pattern);
+    if (full.kind == NormalPath::kDevice) {
+      if (!memfs::HasWildcards(pattern) && DeviceReachable(pattern))
+        entries.push_back(FindEntry{full.device, kAttrArchive, 0});
+      return entries;
+    }
+    if (full.kind != NormalPath::kDrive || full.trailingSeparator || full.segments.empty()) return entries;
+    for (std::size_t i = 0; i + 1 < full.segments.size(); ++i)
+      if (memfs::HasWildcards(full.segments[i])) return entries;
+    Drive* drive = nullptr;
+    HostNode* folder = Locate(full, full.segments.size() - 1, &drive);
+    if (!folder || !folder->directory) return entries;
+    List(*drive, *folder);
+    const std::string& last = full.segments.back();
+    if (!memfs::HasWildcards(last)) {
+      if (HostNode* node = folder->Child(last)) entries.push_back(EntryFor(node->name, *node));
+      return entries;
+    }
+    if (folder->parent) {
+      if (memfs::MatchesPattern(last, ".")) entries.push_back(EntryFor(".", *folder));
+      if (memfs::MatchesPattern(last, "..")) entries.push_back(EntryFor("..", *folder->parent));
+    }
+    for (const auto& child : folder->children) {
+      const HostNode& node = *child.second;
+      if (memfs::MatchesPattern(last, node.name) || (!node.alias.empty() && memfs::MatchesPattern(last, node.alias)))
+        entries.push_back(EntryFor(node.name, node));
+    }
+    return entries;
+  }
+
+  std::string ShortForm(const std::string& path) {
+    std::string result;
+    std::size_t i = 0;
+    if (path.size() >= 4 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/') &&
+        (path[2] == '.' || path[2] == '?') && (path[3] == '\\' || path[3] == '/'))
+      i = 4;
+    if (path.size() >= i + 2 && path[i + 1] == ':') i += 2;
+    result = path.substr(0, i);
+    while (i < path.size()) {
+      if (path[i] == '\\' || path[i] == '/') {
+        result += path[i++];
+        continue;
+      }
+      std::size_t end = path.find_first_of("\\/", i);
+      if (end == std::string::npos) end = path.size();
+      const std::string name = path.substr(i, end - i);
+      if (name == "." || name == "..") {
+        result += name;
+      } else {
+        const NormalPath prefix = Normalize(path.substr(0, end));
+        if (prefix.kind == NormalPath::kDevice) {
+          result += prefix.device;
+        } else {
+          const HostNode* node = Locate(prefix);
+          if (!node) return std::string();
+          result += node->alias.empty() ? node->name : node->alias;
+        }
+      }
+      i = end;
+    }
+    return result;
+  }
+};
+
+HostFileSystem::HostFileSystem() : impl_(std::make_unique<Impl>()) {}
+HostFileSystem::~HostFileSystem() = default;
+
+bool HostFileSystem::MapDrive(char letter, const std::string& hostFolder, std::string* error) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  if (letter < 'A' || letter > 'Z') {
+    *error = std::string("not a drive letter: ") + letter;
+    return false;
+  }
+  UniqueFd root(::open(hostFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (root.get() < 0) {
+    *error = hostFolder + ": " + std::strerror(errno);
+    return false;
+  }
+  Drive drive;
+  drive.root = std::move(root);
+  drive.folder = hostFolder;
+  drive.top = std::make_unique<HostNode>();
+  drive.top->name = std::string(1, letter) + ":";
+  drive.top->directory = true;
+  drive.top->attributes = kAttrDirectory;
+  impl_->drives[letter] = std::move(drive);
+  return true;
+}
+
+bool HostFileSystem::IsMapped(char letter) const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->drives.count(static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))) != 0;
+}
+
+void HostFileSystem::UnmapDrive(char letter) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->drives.erase(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+}
+
+bool HostFileSystem::ReadFile(const std::string& path, std::size_t limit, std::string* bytes) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  if (path.empty() || memfs::HasWildcards(path)) return false;
+  Drive* drive = nullptr;
+  const HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
+  if (!node || node->directory || node->link || !drive) return false;
+  UniqueFd fd = OpenBeneath(drive->root.get(), node->host, O_RDONLY);
+  if (fd.get() < 0) return false;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > limit) return false;
+  bytes->clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) break;
+    if (bytes->size() + static_cast<std::size_t>(n) > limit) return false;
+    bytes->append(buffer, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+std::string HostFileSystem::HostPath(const std::string& path) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  Drive* drive = nullptr;
+  const HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
+  if (!node || !drive) return std::string();
+  return node->host.empty() ? drive->folder : drive->folder + "/" + node->host;
+}
+
+std::vector<std::string> HostFileSystem::Unchecked() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->unchecked;
+}
+
+FindHandle HostFileSystem::FindFirst(const std::string& pattern, FindEntry* entry) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  std::deque<FindEntry> entries = impl_->Search(pattern);
+  if (entries.empty()) return kNoFind;
+  if (entry) *entry = entries.front();
+  entries.pop_front();
+  const FindHandle handle = impl_->nextFind++;
+  impl_->finds[handle] = std::move(entries);
+  return handle;
+}
+
+bool HostFileSystem::FindNext(FindHandle find, FindEntry* entry) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  auto it = impl_->finds.find(find);
+  if (it == impl_->finds.end() || it->second.empty()) return false;
+  if (entry) *entry = it->second.front();
+  it->second.pop_front();
+  return true;
+}
+
+void HostFileSystem::FindClose(FindHandle find) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->finds.erase(find);
+}
+
+std::uint32_t HostFileSystem::GetAttributes(const std::string& path) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  if (path.empty() || memfs::HasWildcards(path)) return kInvalidFileAttributes;
+  const NormalPath full = impl_->Normalize(path);
+  if (full.kind == NormalPath::kDevice) return impl_->DeviceReachable(path) ? kAttrArchive : kInvalidFileAttributes;
+  const HostNode* node = impl_->Locate(full);
+  return node ? node->attributes : kInvalidFileAttributes;
+}
+
+std::uint32_t HostFileSystem::FullPathName(const std::string& path, std::uint32_t length, char* buffer) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return DeliverPath(impl_->Normalize(path).Text(), length, buffer);
+}
+
+std::uint32_t HostFileSystem::ShortPathName(const std::string& path, std::uint32_t length, char* buffer) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  if (!impl_->Exists(path)) return 0;
+  return DeliverPath(impl_->ShortForm(path), length, buffer);
+}
+
+std::uint32_t HostFileSystem::SetErrorMode(std::uint32_t mode) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return std::exchange(impl_->errorMode, mode);
+}
+
+std::uint32_t HostFileSystem::DriveType(const std::string& root) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  if (root.size() < 2 || root[1] != ':' || !std::isalpha(static_cast<unsigned char>(root[0]))) return kDriveNoRootDir;
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+  if (impl_->drives.count(letter) != 0) return kDriveFixed;
+  // Not mapped: whatever lies there cannot be looked at, and is not held against an entry.
+  impl_->NoteUnchecked(std::string(1, letter) + ":");
+  return kDriveRemote;
+}
+
+NetworkFileAnswer HostFileSystem::FindNetworkFile(const std::string& name, std::uint32_t) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->NoteUnchecked(name);
+  return NetworkFileAnswer::kNoAnswer;
+}
+
+}  // namespace kv::offline

@@ -1,0 +1,59 @@
+// The file system of an installation that is not running: its drives are folders of this machine (the
+// mounted volume), read without regard to case one name at a time, as Windows would find them on its own
+// volume. Nothing is written, and no link is ever followed: a folder is opened only below its drive's
+// root, by a path of real folders (openat2 with RESOLVE_BENEATH and RESOLVE_NO_SYMLINKS), and a link in
+// the tree is an entry that leads nowhere. Short (8.3) names come from the volume where it keeps them
+// (the ntfs-3g attribute "system.ntfs_dos_name"), or else by the rule that generates them.
+//
+// A drive that is not mapped cannot be checked offline: it answers as a drive on the network does (the
+// engine then takes a name there as present), and each such name is remembered for the report.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_system_api.h"
+
+namespace kv::offline {
+
+class HostFileSystem : public FileSystemApi {
+ public:
+  HostFileSystem();
+  ~HostFileSystem() override;
+
+  // Maps a drive letter to a host folder; false (with `error`) when the folder cannot be opened.
+  bool MapDrive(char letter, const std::string& hostFolder, std::string* error);
+  bool IsMapped(char letter) const;
+  void UnmapDrive(char letter);
+
+  // The whole content of a file (at most `limit` bytes), found as the other calls find it: false when it
+  // is missing, a folder, a link, or larger than `limit`.
+  bool ReadFile(const std::string& path, std::size_t limit, std::string* bytes);
+  // The host path of a Windows path that exists (for the report); empty when it does not.
+  std::string HostPath(const std::string& path);
+
+  // The names the engine asked about that lie where this machine cannot look (unmapped drives, shares),
+  // each once, in the order asked.
+  std::vector<std::string> Unchecked() const;
+
+  // FileSystemApi.
+  FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override;
+  bool FindNext(FindHandle find, FindEntry* entry) override;
+  void FindClose(FindHandle find) override;
+  std::uint32_t GetAttributes(const std::string& path) override;
+  std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) override;
+  std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) override;
+  std::uint32_t SetErrorMode(std::uint32_t mode) override;
+  std::uint32_t DriveType(const std::string& root) override;
+  NetworkFileAnswer FindNetworkFile(const std::string& name, std::uint32_t waitMs) override;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kv::offline

@@ -8,6 +8,9 @@ const std::vector<FuzzTarget>& AllTargets() {
       {"nt_share", FuzzNtShare},     {"icon_index", FuzzIconIndex},     {"guid", FuzzGuid},
       {"probe", FuzzProbe},          {"file_list", FuzzFileList},
       {"network_name", FuzzNetworkName},
+#ifndef _WIN32
+      {"hive", FuzzHive},            {"shell_link", FuzzShellLink},
+#endif
   };
   return targets;
 }

@@ -40,5 +40,8 @@ int FuzzGuid(const std::uint8_t* data, std::size_t size);
 int FuzzProbe(const std::uint8_t* data, std::size_t size);
 int FuzzFileList(const std::uint8_t* data, std::size_t size);
 int FuzzNetworkName(const std::uint8_t* data, std::size_t size);
+// The offline platform's readers (native builds only).
+int FuzzHive(const std::uint8_t* data, std::size_t size);
+int FuzzShellLink(const std::uint8_t* data, std::size_t size);
 
 }  // namespace kv::fuzz

@@ -20,7 +20,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${KV_FUZZ_SECONDS:-60}
-ALL_TARGETS=$(sed -n 's/^set(KV_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.txt)
+ALL_TARGETS="$(sed -n 's/^set(KV_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.txt) $(sed -n 's/^set(KV_NATIVE_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.txt)"
 TARGETS=${KV_FUZZ_TARGETS:-$ALL_TARGETS}
 JOBS=${KV_JOBS:-$(nproc)}
 

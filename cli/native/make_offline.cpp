@@ -7,7 +7,6 @@
 //   kvmkoffline --reg FILE --files FILE --empty-hive FILE --out DIR
 //
 // DIR/C is the system drive; the files of another drive go to DIR/<letter>.
-#include <hivex.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -22,6 +21,7 @@
 
 #include "cli/machine.h"
 #include "platform/handles.h"
+#include "platform/offline/hive_writer.h"
 #include "platform/offline/host_files.h"
 #include "support/text_case.h"
 
@@ -29,13 +29,7 @@ namespace {
 
 using kv::RegKey;
 
-// Single values above this size would need the big-data record, which the hive library does not write.
-constexpr std::size_t kMaxValueBytes = 16 * 1024 - 16;
 constexpr const char* kUserSid = "S-1-5-21-1004336348-1177238915-682003330-1001";
-
-struct HiveCloser {
-  void operator()(hive_h* h) const { hivex_close(h); }
-};
 
 bool Fail(const std::string& message) {
   std::fprintf(stderr, "kvmkoffline: %s\n", message.c_str());
@@ -52,87 +46,6 @@ bool MakeFolders(const std::string& path) {
     if (!sofar.empty() && ::mkdir(sofar.c_str(), 0755) != 0 && errno != EEXIST) return Fail(sofar + ": " + std::strerror(errno));
     start = end + 1;
   }
-  return true;
-}
-
-// A key of the memory registry and everything below it, written below `node` of the hive.
-class HiveWriter {
- public:
-  HiveWriter(kv::RegistryApi& registry, hive_h* hive) : registry_(registry), hive_(hive) {}
-
-  bool Copy(RegKey key, hive_node_h node, const std::string& where,
-            const std::function<bool(const std::string&)>& skip = nullptr) {
-    // Values.
-    std::vector<std::string> names;
-    for (std::uint32_t i = 0;; ++i) {
-      std::vector<char> name(16384 * 3 + 1);
-      std::uint32_t length = static_cast<std::uint32_t>(name.size());
-      if (registry_.EnumValue(key, i, name.data(), &length) != kv::kErrorSuccess) break;
-      names.emplace_back(name.data(), length);
-    }
-    std::vector<std::vector<char>> data;
-    std::vector<hive_set_value> values;
-    data.reserve(names.size());
-    for (const std::string& name : names) {
-      std::uint32_t type = 0, size = 0;
-      if (registry_.QueryValueW(key, name, &type, nullptr, &size) != kv::kErrorSuccess) continue;
-      std::vector<char> bytes(size);
-      if (registry_.QueryValueW(key, name, &type, reinterpret_cast<std::uint8_t*>(bytes.data()), &size) != kv::kErrorSuccess)
-        continue;
-      bytes.resize(size);
-      if (bytes.size() > kMaxValueBytes) {
-        std::fprintf(stderr, "kvmkoffline: warning: %s value \"%s\" (%zu bytes) left out: too large for a test hive\n",
-                     where.c_str(), name.c_str(), bytes.size());
-        continue;
-      }
-      data.push_back(std::move(bytes));
-      values.push_back(hive_set_value{const_cast<char*>(name.c_str()), static_cast<hive_type>(type), data.back().size(),
-                                      data.back().data()});
-    }
-    if (!values.empty() && hivex_node_set_values(hive_, node, values.size(), values.data(), 0) != 0)
-      return Fail(where + ": values not written (" + std::strerror(errno) + ")");
-    // Subkeys.
-    std::vector<std::string> subkeys;
-    for (std::uint32_t i = 0;; ++i) {
-      char name[1024];
-      std::uint32_t length = sizeof name;
-      if (registry_.EnumKey(key, i, name, &length) != kv::kErrorSuccess) break;
-      subkeys.emplace_back(name, length);
-    }
-    for (const std::string& name : subkeys) {
-      if (skip && skip(name)) continue;
-      RegKey raw = kv::kNoKey;
-      if (registry_.OpenKey(key, name, kv::kKeyRead, &raw) != kv::kErrorSuccess) continue;
-      kv::UniqueRegKey child(registry_, raw);
-      hive_node_h childNode = hivex_node_get_child(hive_, node, name.c_str());
-      if (childNode == 0) childNode = hivex_node_add_child(hive_, node, name.c_str());
-      if (childNode == 0) return Fail(where + "\\" + name + ": key not written (" + std::strerror(errno) + ")");
-      if (!Copy(child.get(), childNode, where + "\\" + name)) return false;
-    }
-    return true;
-  }
-
- private:
-  kv::RegistryApi& registry_;
-  hive_h* hive_;
-};
-
-// Writes the key `path` below `root` of the memory registry as a hive file; `under` names the hive's key
-// it goes to (empty: the hive's root).
-bool WriteHive(kv::MemoryRegistry& registry, std::uint32_t root, const std::string& path, const std::string& emptyHive,
-               const std::string& out, const std::string& under = "",
-               const std::function<bool(const std::string&)>& skip = nullptr) {
-  std::unique_ptr<hive_h, HiveCloser> hive(hivex_open(emptyHive.c_str(), HIVEX_OPEN_WRITE));
-  if (!hive) return Fail(emptyHive + ": " + std::strerror(errno));
-  hive_node_h node = hivex_root(hive.get());
-  if (!under.empty()) node = hivex_node_add_child(hive.get(), node, under.c_str());
-  RegKey raw = kv::kNoKey;
-  if (registry.OpenKey(root, path, kv::kKeyRead, &raw) == kv::kErrorSuccess) {
-    kv::UniqueRegKey key(registry, raw);
-    HiveWriter writer(registry, hive.get());
-    if (!writer.Copy(key.get(), node, path, skip)) return false;
-  }
-  if (hivex_commit(hive.get(), out.c_str(), 0) != 0) return Fail(out + ": " + std::strerror(errno));
   return true;
 }
 
@@ -242,32 +155,28 @@ int main(int argc, char** argv) {
   const std::string classesHost = tree.HostPath(profile + "\\AppData\\Local\\Microsoft\\Windows");
   if (configHost.empty() || profileHost.empty() || classesHost.empty())
     return Fail("the Windows folder or the profile is not on drive C:"), 2;
-  const std::string empty = args["--empty-hive"];
 
-  if (!WriteHive(registry, kv::HKEY_LOCAL_MACHINE_CODE, "SOFTWARE", empty, configHost + "/SOFTWARE")) return 2;
-  // SYSTEM: the current control set is ControlSet001, and Select says so.
-  {
-    registry.SetDword("HKLM\\SYSTEM\\Select", "Current", 1);
-    if (!WriteHive(registry, kv::HKEY_LOCAL_MACHINE_CODE, "SYSTEM", empty, configHost + "/SYSTEM", "",
-                   [](const std::string& name) { return kv::SameText(name, "CurrentControlSet") || kv::SameText(name, "ControlSet001"); }))
-      return 2;
-    std::unique_ptr<hive_h, HiveCloser> hive(hivex_open((configHost + "/SYSTEM").c_str(), HIVEX_OPEN_WRITE));
-    if (!hive) return Fail(configHost + "/SYSTEM: " + std::strerror(errno)), 2;
-    hive_node_h set = hivex_node_add_child(hive.get(), hivex_root(hive.get()), "ControlSet001");
-    HiveWriter writer(registry, hive.get());
-    for (const char* source : {"SYSTEM\\ControlSet001", "SYSTEM\\CurrentControlSet"}) {
-      RegKey raw = kv::kNoKey;
-      if (registry.OpenKey(kv::HKEY_LOCAL_MACHINE_CODE, source, kv::kKeyRead, &raw) != kv::kErrorSuccess) continue;
-      kv::UniqueRegKey key(registry, raw);
-      if (!writer.Copy(key.get(), set, source)) return 2;
-    }
-    if (hivex_commit(hive.get(), nullptr, 0) != 0) return Fail(configHost + "/SYSTEM: " + std::strerror(errno)), 2;
+  using kv::offline::HivePart;
+  registry.SetDword("HKLM\\SYSTEM\\Select", "Current", 1);
+  auto isControlSet = [](const std::string& name) {
+    return kv::SameText(name, "CurrentControlSet") || kv::SameText(name, "ControlSet001");
+  };
+  const std::vector<std::pair<std::string, std::vector<HivePart>>> hives = {
+      {configHost + "/SOFTWARE", {{kv::HKEY_LOCAL_MACHINE_CODE, "SOFTWARE", "", nullptr}}},
+      // The current control set is ControlSet001, and Select says so.
+      {configHost + "/SYSTEM",
+       {{kv::HKEY_LOCAL_MACHINE_CODE, "SYSTEM", "", isControlSet},
+        {kv::HKEY_LOCAL_MACHINE_CODE, "SYSTEM\\ControlSet001", "ControlSet001", nullptr},
+        {kv::HKEY_LOCAL_MACHINE_CODE, "SYSTEM\\CurrentControlSet", "ControlSet001", nullptr}}},
+      {profileHost + "/NTUSER.DAT", {{kv::HKEY_CURRENT_USER_CODE, "", "", nullptr}}},
+      {classesHost + "/UsrClass.dat", {{kv::HKEY_CURRENT_USER_CODE, "Software\\Classes", "", nullptr}}},
+  };
+  for (const auto& [file, parts] : hives) {
+    std::vector<std::string> skipped;
+    if (!kv::offline::WriteHiveFile(registry, parts, args["--empty-hive"], file, &skipped, &error)) return Fail(error), 2;
+    for (const std::string& value : skipped)
+      std::fprintf(stderr, "kvmkoffline: warning: %s left out: too large for a hive written here\n", value.c_str());
   }
-  if (!WriteHive(registry, kv::HKEY_CURRENT_USER_CODE, "", empty, profileHost + "/NTUSER.DAT", "",
-                 [](const std::string&) { return false; }))
-    return 2;
-  if (!WriteHive(registry, kv::HKEY_CURRENT_USER_CODE, "Software\\Classes", empty, classesHost + "/UsrClass.dat"))
-    return 2;
   std::printf("%s/C\n", out.c_str());
   return 0;
 }

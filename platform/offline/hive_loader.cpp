@@ -155,7 +155,7 @@ bool LoadHive(const std::string& bytes, const std::string& subkey, MemoryRegistr
   errno = 0;
   UniqueHive hive(hivex_open(name.c_str(), 0));
   if (!hive) {
-    *error = "the hive is damaged or not a registry hive (" + Errno(errno) + ")";
+    *error = errno == ENOMEM ? "the hive is too large to be read here" : "the hive is damaged or not a registry hive";
     return false;
   }
   hive_node_h node = hivex_root(hive.get());

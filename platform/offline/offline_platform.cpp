@@ -346,6 +346,8 @@ void OfflinePlatform::BuildSystem() {
     };
     set("APPDATA", userFolder("AppData", profile + "\\AppData\\Roaming"));
     set("LOCALAPPDATA", userFolder("Local AppData", profile + "\\AppData\\Local"));
+    // The volatile variables of a session (a hive written from a running system's export may hold them).
+    block(HKEY_CURRENT_USER_CODE, "Volatile Environment", false);
     block(HKEY_CURRENT_USER_CODE, "Environment", true);
   }
   for (const auto& [key, value] : environment_) system.SetEnvironment(environmentNames_[key], value);

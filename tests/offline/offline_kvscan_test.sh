@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# kvscan --offline as a user runs it:
+#  - each example machine, written as hives and a folder tree by kvmkoffline, gives the verdict, list and
+#    result the same machine gives in memory (kvscan --reg --files);
+#  - the real hives (Windows 7 and 10 SYSTEM, a Windows 7 NTUSER.DAT, a UsrClass.dat) are read, the ones not
+#    closed cleanly are reported dirty, and the damaged SYSTEM hive gives exit 2 with a clear message;
+#  - nothing is written: the checksums of every file of the trees are the same after the probes;
+#  - usage errors (no such folder, no such user, a bad --drive) give exit 2.
+#
+#   offline_kvscan_test.sh KVSCAN KVMKOFFLINE SOURCE_DIR
+set -uo pipefail
+KVSCAN=$1
+MKOFFLINE=$2
+SOURCE=$3
+HIVES=$SOURCE/tests/offline/hives
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/kv-offline.XXXXXX")
+trap 'chmod -R u+w "$WORK" 2>/dev/null; rm -rf "$WORK"' EXIT
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Every file below a folder with its checksum, size and time.
+fingerprint() {
+  (cd "$1" && find . -type f -print0 | sort -z | xargs -0 sha256sum && find . -printf '%p %s %T@ %m\n' | sort)
+}
+
+# What must be the same on both platforms.
+verdict() {
+  jq -S '{result, clean, cancelled, section, group, list, explanation,
+          sections: [.sections[] | {name, group, count, items}]}' "$1"
+}
+
+machines=("$SOURCE/examples/machine.reg $SOURCE/examples/files.txt")
+if [ -f "$SOURCE/examples/modern/machine.reg" ]; then
+  machines+=("$SOURCE/examples/modern/machine.reg $SOURCE/examples/modern/files.txt")
+fi
+
+n=0
+for machine in "${machines[@]}"; do
+  read -r reg files <<<"$machine"
+  n=$((n + 1))
+  out=$WORK/machine$n
+  if ! "$MKOFFLINE" --reg "$reg" --files "$files" --empty-hive "$HIVES/minimal.hive" --out "$out" >/dev/null; then
+    fail "$reg: kvmkoffline failed"
+    continue
+  fi
+  before=$(fingerprint "$out")
+  "$KVSCAN" --reg "$reg" --files "$files" --json >"$WORK/memory$n.json"
+  memoryStatus=$?
+  "$KVSCAN" --offline "$out/C" --json >"$WORK/offline$n.json" 2>"$WORK/offline$n.err"
+  offlineStatus=$?
+  "$KVSCAN" --offline "$out/C" >"$WORK/offline$n.txt" 2>&1
+  textStatus=$?
+  after=$(fingerprint "$out")
+  echo "$reg: memory exit $memoryStatus, offline exit $offlineStatus (text $textStatus)"
+  [ "$memoryStatus" = "$offlineStatus" ] || fail "$reg: exit $offlineStatus offline, $memoryStatus in memory"
+  [ "$textStatus" = "$offlineStatus" ] || fail "$reg: exit $textStatus with text, $offlineStatus with JSON"
+  if ! diff <(verdict "$WORK/memory$n.json") <(verdict "$WORK/offline$n.json"); then
+    fail "$reg: the offline verdict differs from the memory machine's (above: < memory, > offline)"
+  fi
+  [ "$(jq .offline "$WORK/offline$n.json")" = true ] || fail "$reg: the JSON lacks offline: true"
+  [ "$(jq .dirty "$WORK/offline$n.json")" = false ] || fail "$reg: hives written here are reported dirty"
+  [ "$(jq -r '.paths.drives["C:"]' "$WORK/offline$n.json")" = "$out/C" ] || fail "$reg: the JSON lacks the drive's folder"
+  [ "$(jq '.paths.hives | length' "$WORK/offline$n.json")" = 4 ] || fail "$reg: the JSON does not name the four hives"
+  grep -q "^Offline: the installation on $out/C" "$WORK/offline$n.txt" || fail "$reg: the text does not say it was offline"
+  [ "$before" = "$after" ] || fail "$reg: the probe changed the tree"
+done
+# The example machine has one fault, the modern one none.
+[ "$(jq .clean "$WORK/offline1.json")" = false ] || fail "the example machine's fault is not found offline"
+if [ "$n" -ge 2 ]; then
+  [ "$(jq .clean "$WORK/offline2.json")" = true ] || fail "the modern machine is not clean offline"
+fi
+
+# The real hives, on the example machine's tree (its SOFTWARE names the profile they are put in).
+real=$WORK/real
+cp -a "$WORK/machine1" "$real"
+config=$(dirname "$(jq -r '.paths.hives[] | select(.hive == "SYSTEM") | .file' "$WORK/offline1.json")")
+config=${config/$WORK\/machine1/$real}
+profile=$real/C/users/user
+xz -dc "$HIVES/NTUSER.DAT.xz" >"$profile/NTUSER.DAT"
+xz -dc "$HIVES/UsrClass.dat.xz" >"$profile/AppData/Local/Microsoft/Windows/UsrClass.dat"
+for system in SYSTEM SYSTEM_WIN_10_1709; do
+  xz -dc "$HIVES/$system.xz" >"$config/SYSTEM"
+  before=$(fingerprint "$real")
+  "$KVSCAN" --offline "$real/C" --json >"$WORK/$system.json" 2>"$WORK/$system.err"
+  status=$?
+  after=$(fingerprint "$real")
+  echo "real hives with $system: exit $status, dirty $(jq .dirty "$WORK/$system.json"), $(jq '.sections | length' "$WORK/$system.json") sections"
+  { [ "$status" = 0 ] || [ "$status" = 1 ]; } || fail "$system: exit $status: $(cat "$WORK/$system.err")"
+  [ "$(jq .dirty "$WORK/$system.json")" = true ] || fail "$system: the dirty UsrClass.dat is not reported"
+  grep -q "UsrClass.dat: the hive was not closed cleanly" "$WORK/$system.err" || fail "$system: no warning of the dirty hive"
+  [ "$before" = "$after" ] || fail "$system: the probe changed the tree or its hives"
+done
+# The Windows 10 SYSTEM hive is dirty too.
+jq -e '.paths.hives[] | select(.hive == "SYSTEM") | .dirty' "$WORK/SYSTEM_WIN_10_1709.json" >/dev/null ||
+  fail "the dirty Windows 10 SYSTEM hive is not reported"
+
+xz -dc "$HIVES/corrupted_system_hive.xz" >"$config/SYSTEM"
+"$KVSCAN" --offline "$real/C" >"$WORK/corrupt.out" 2>"$WORK/corrupt.err"
+status=$?
+echo "damaged SYSTEM hive: exit $status: $(cat "$WORK/corrupt.err")"
+[ "$status" = 2 ] || fail "a damaged hive gives exit $status, not 2"
+grep -q "SYSTEM: the hive is damaged" "$WORK/corrupt.err" || fail "a damaged hive is not named in the message"
+[ -s "$WORK/corrupt.out" ] && fail "a damaged hive still prints a report"
+
+# Usage errors.
+check_error() {
+  local expected=$1
+  shift
+  "$KVSCAN" "$@" >"$WORK/usage.out" 2>"$WORK/usage.err"
+  local status=$?
+  [ "$status" = 2 ] || fail "kvscan $*: exit $status, not 2"
+  grep -q -- "$expected" "$WORK/usage.err" || fail "kvscan $*: says \"$(cat "$WORK/usage.err")\", not \"$expected\""
+}
+check_error "No such file or directory" --offline "$WORK/nowhere"
+check_error "does not hold an installation of Windows" --offline "$WORK"
+check_error 'no user profile named "nobody"; the profiles are:' --offline "$WORK/machine1/C" --user nobody
+check_error "not a drive letter and a folder" --offline "$WORK/machine1/C" --drive D
+check_error "go with --offline" --user someone
+check_error "different machines" --offline "$WORK/machine1/C" --reg "$SOURCE/examples/machine.reg" --files "$SOURCE/examples/files.txt"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "all offline checks passed"

@@ -17,6 +17,7 @@ namespace {
 // NT refuses keys nested deeper than this; a hive that claims more is not walked further.
 constexpr std::size_t kMaxDepth = 512;
 constexpr std::size_t kHeaderSize = 4096;
+static_assert(sizeof(hive_type) == sizeof(std::uint32_t), "the hive library's value type is a 32-bit number");
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -77,16 +78,18 @@ class Walker {
         *error = "a value name of " + path + " cannot be read (" + Errno(errno) + ")";
         return false;
       }
-      hive_type type{};
+      // A value's type is any 32-bit number the file holds, not only the library's named ones: it is kept
+      // in a plain number, which the library fills through its enum's pointer (the same size).
+      std::uint32_t type = 0;
       std::size_t length = 0;
       errno = 0;
-      Malloced<char> data(hivex_value_value(hive_, *v, &type, &length));
+      Malloced<char> data(hivex_value_value(hive_, *v, reinterpret_cast<hive_type*>(&type), &length));
       if (!data) {
         *error = "the value \"" + std::string(name.get()) + "\" of " + path + " cannot be read (" + Errno(errno) + ")";
         return false;
       }
       const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.get());
-      registry_.SetValue(path, name.get(), static_cast<std::uint32_t>(type),
+      registry_.SetValue(path, name.get(), type,
                          std::vector<std::uint8_t>(bytes, bytes + length));
       ++info_.values;
     }

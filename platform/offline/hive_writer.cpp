@@ -47,8 +47,12 @@ class Writer {
         continue;
       }
       data.push_back(std::move(bytes));
-      values.push_back(hive_set_value{const_cast<char*>(valueName.c_str()), static_cast<hive_type>(type),
-                                      data.back().size(), data.back().data()});
+      hive_set_value value{};
+      value.key = const_cast<char*>(valueName.c_str());
+      std::memcpy(&value.t, &type, sizeof type);  // any 32-bit type, not only the library's named ones
+      value.len = data.back().size();
+      value.value = data.back().data();
+      values.push_back(value);
     }
     errno = 0;
     if (!values.empty() && hivex_node_set_values(hive_, node, values.size(), values.data(), 0) != 0) {

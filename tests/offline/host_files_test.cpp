@@ -1,0 +1,148 @@
+// The file system of an installation offline: names found without regard to case on a case-sensitive
+// folder tree, short names, searches, links never followed, and drives that are not mapped.
+#include "platform/offline/host_files.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/handles.h"
+#include "tests/offline/offline_fixture.h"
+
+namespace kv::offline {
+namespace {
+
+class HostFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* file : {"Windows/System32/cmd.exe", "Program Files/Lumen Notes/lumen.exe",
+                             "Program Files/Lumen Notes/Read Me First.txt", "Program Files/Lumen Notes/Read Me Later.txt",
+                             "Program Files (x86)/old.exe", "MixedCase/UPPER.TXT", "MixedCase/upper.txt"})
+      root_.Add(file, true);
+    root_.Add("Windows/Fonts");
+    outside_.Add("secret/passwd", true);
+    data_.Add("Data/report.doc", true);
+    // Links: one out of the tree, one to a folder inside it, one to a file inside it.
+    ::symlink((outside_.path() + "/secret").c_str(), (root_.path() + "/escape").c_str());
+    ::symlink("Windows", (root_.path() + "/inner").c_str());
+    ::symlink("../Windows/System32/cmd.exe", (root_.path() + "/MixedCase/cmd.lnk.exe").c_str());
+    std::string error;
+    ASSERT_TRUE(files_.MapDrive('C', root_.path(), &error)) << error;
+  }
+
+  test::ScratchFolder root_, outside_, data_;
+  HostFileSystem files_;
+};
+
+TEST_F(HostFilesTest, AttributesOfNamesInAnyCase) {
+  struct Case {
+    const char* path;
+    std::uint32_t attributes;
+  };
+  const Case cases[] = {
+      {"C:\\Windows\\System32\\cmd.exe", kAttrArchive},
+      {"c:\\WINDOWS\\system32\\CMD.EXE", kAttrArchive},
+      {"C:/windows/system32/cmd.exe", kAttrArchive},
+      {"C:\\Windows\\System32\\..\\System32\\.\\cmd.exe", kAttrArchive},
+      {"C:\\Windows\\System32\\cmd.exe.", kAttrArchive},  // trailing dots go, as Windows drops them
+      {"C:\\Windows\\Fonts", kAttrDirectory},
+      {"C:\\Windows\\Fonts\\", kAttrDirectory},
+      {"C:\\", kAttrDirectory},
+      {"C:\\Windows\\System32\\cmd.exe\\", kInvalidFileAttributes},
+      {"C:\\Windows\\System32\\notepad.exe", kInvalidFileAttributes},
+      {"C:\\Windows\\System32\\cmd.exe\\more", kInvalidFileAttributes},
+      {"C:\\Windows\\System3?\\cmd.exe", kInvalidFileAttributes},
+      {"", kInvalidFileAttributes},
+      // Short names, as generated for names that need one.
+      {"C:\\PROGRA~1\\LUMENN~1\\lumen.exe", kAttrArchive},
+      {"C:\\progra~2\\old.exe", kAttrArchive},
+      {"C:\\Program Files\\Lumen Notes\\README~1.TXT", kAttrArchive},
+      {"C:\\Program Files\\Lumen Notes\\README~2.TXT", kAttrArchive},
+      {"C:\\Program Files\\Lumen Notes\\README~3.TXT", kInvalidFileAttributes},
+      // Two names that differ only in case: one of them is seen.
+      {"C:\\MixedCase\\upper.txt", kAttrArchive},
+      // Links are entries that lead nowhere.
+      {"C:\\escape", kAttrArchive | 0x400},
+      {"C:\\escape\\passwd", kInvalidFileAttributes},
+      {"C:\\inner\\System32\\cmd.exe", kInvalidFileAttributes},
+      {"C:\\MixedCase\\cmd.lnk.exe", kAttrArchive | 0x400},
+      // A drive that is not mapped holds nothing that can be looked at.
+      {"D:\\Data\\report.doc", kInvalidFileAttributes},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(files_.GetAttributes(c.path), c.attributes) << c.path;
+}
+
+TEST_F(HostFilesTest, SearchesAndShortPaths) {
+  auto search = [&](const std::string& pattern) {
+    std::string names;
+    FindEntry entry;
+    UniqueFind find(files_, files_.FindFirst(pattern, &entry));
+    if (!find) return std::string("(none)");
+    do names += entry.name + ";";
+    while (files_.FindNext(find.get(), &entry));
+    return names;
+  };
+  struct Case {
+    const char* pattern;
+    const char* names;
+  };
+  const Case cases[] = {
+      {"C:\\program files\\lumen notes\\*.exe", "lumen.exe;"},
+      // In the order NTFS keeps names: upper-cased.
+      {"C:\\Program Files\\Lumen Notes\\*", ".;..;lumen.exe;Read Me First.txt;Read Me Later.txt;"},
+      {"C:\\Program Files\\Lumen Notes\\READ*~2.*", "Read Me Later.txt;"},
+      {"C:\\WINDOWS\\SYSTEM32\\CMD.EXE", "cmd.exe;"},
+      {"C:\\Windows\\*\\cmd.exe", "(none)"},
+      {"C:\\escape\\*", "(none)"},
+      {"C:\\nowhere\\*", "(none)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(search(c.pattern), c.names) << c.pattern;
+
+  struct PathCase {
+    const char* path;
+    const char* shortPath;
+  };
+  const PathCase paths[] = {
+      {"C:\\Program Files\\Lumen Notes\\lumen.exe", "C:\\PROGRA~1\\LUMENN~1\\lumen.exe"},
+      {"c:\\program files (x86)\\old.exe", "c:\\PROGRA~2\\old.exe"},
+      {"C:\\Windows\\System32", "C:\\Windows\\System32"},
+      {"C:\\Windows\\missing.exe", ""},
+  };
+  for (const PathCase& c : paths) {
+    char buffer[260] = {};
+    const std::uint32_t n = files_.ShortPathName(c.path, sizeof buffer, buffer);
+    EXPECT_EQ(std::string(buffer, n), c.shortPath) << c.path;
+  }
+}
+
+TEST_F(HostFilesTest, OnlyTheTreeIsRead) {
+  std::string bytes;
+  test::WriteAll(root_.path() + "/Windows/System32/cmd.exe", "MZ");
+  EXPECT_TRUE(files_.ReadFile("c:\\windows\\system32\\CMD.exe", 1024, &bytes));
+  EXPECT_EQ(bytes, "MZ");
+  EXPECT_FALSE(files_.ReadFile("C:\\Windows\\System32\\cmd.exe", 1, &bytes)) << "larger than asked";
+  EXPECT_FALSE(files_.ReadFile("C:\\escape\\passwd", 1024, &bytes));
+  EXPECT_FALSE(files_.ReadFile("C:\\MixedCase\\cmd.lnk.exe", 1024, &bytes));
+  EXPECT_FALSE(files_.ReadFile("C:\\Windows", 1024, &bytes));
+  EXPECT_EQ(files_.HostPath("C:\\WINDOWS\\system32\\cmd.exe"), root_.path() + "/Windows/System32/cmd.exe");
+  EXPECT_EQ(files_.HostPath("C:\\escape\\passwd"), "");
+}
+
+TEST_F(HostFilesTest, DrivesThatAreNotMapped) {
+  EXPECT_EQ(files_.DriveType("C:\\"), kDriveFixed);
+  EXPECT_EQ(files_.DriveType("D:\\"), kDriveRemote);  // taken as present, like a name on the network
+  EXPECT_EQ(files_.FindNetworkFile("D:\\Data\\report.doc", 3000), NetworkFileAnswer::kNoAnswer);
+  EXPECT_EQ(files_.FindNetworkFile("\\\\server\\share\\x.exe", 3000), NetworkFileAnswer::kNoAnswer);
+  EXPECT_EQ(files_.Unchecked(), (std::vector<std::string>{"D:", "D:\\Data\\report.doc", "\\\\server\\share\\x.exe"}));
+
+  std::string error;
+  ASSERT_TRUE(files_.MapDrive('d', data_.path(), &error)) << error;
+  EXPECT_EQ(files_.DriveType("D:\\"), kDriveFixed);
+  EXPECT_EQ(files_.GetAttributes("d:\\DATA\\Report.doc"), kAttrArchive);
+  EXPECT_FALSE(files_.MapDrive('E', root_.path() + "/nowhere", &error));
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace kv::offline

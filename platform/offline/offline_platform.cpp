@@ -114,7 +114,7 @@ bool OfflinePlatform::dirty() const {
 }
 
 bool OfflinePlatform::LoadHiveFile(const std::string& role, const std::string& path, const std::string& subkey,
-                                   const std::string& target, bool required, std::string* error) {
+                                   const std::string& target, bool required, std::string* error, bool record) {
   std::string bytes;
   if (!files.ReadFile(path, kMaxHiveBytes, &bytes)) {
     if (required) *error = "the " + role + " hive cannot be read: " + path + " is missing or unreadable";
@@ -126,11 +126,12 @@ bool OfflinePlatform::LoadHiveFile(const std::string& role, const std::string& p
     *error = use.hostPath + ": " + why;
     return false;
   }
+  if (!record) return true;
   if (use.info.dirty())
     warnings_.push_back(use.hostPath + ": the hive was not closed cleanly (sequence numbers " +
                         std::to_string(use.info.sequence1) + " and " + std::to_string(use.info.sequence2) +
                         "); changes still in its logs are not seen");
-  if (subkey.empty()) hives_.push_back(use);
+  hives_.push_back(use);
   return true;
 }
 
@@ -201,7 +202,8 @@ bool OfflinePlatform::Open(const OfflineOptions& options, std::string* error) {
     current = select->number;
   char controlSet[32];
   std::snprintf(controlSet, sizeof controlSet, "ControlSet%03u", static_cast<unsigned>(current));
-  if (!LoadHiveFile("SYSTEM", config + "SYSTEM", controlSet, "HKLM\\SYSTEM\\CurrentControlSet", false, error)) {
+  if (!LoadHiveFile("SYSTEM", config + "SYSTEM", controlSet, "HKLM\\SYSTEM\\CurrentControlSet", false, error,
+                    false)) {
     warnings_.push_back(error->empty() ? std::string("the SYSTEM hive has no ") + controlSet : *error);
     error->clear();
   }
@@ -237,8 +239,8 @@ bool OfflinePlatform::Open(const OfflineOptions& options, std::string* error) {
     if (files.GetAttributes(profile + place) == kInvalidFileAttributes) continue;
     // The user's classes are theirs (HKCU\Software\Classes) and, over the machine's, HKEY_CLASSES_ROOT.
     if (!LoadHiveFile("UsrClass.dat", profile + place, "", "HKCU\\Software\\Classes", true, error)) return false;
-    if (!LoadHiveFile("UsrClass.dat", profile + place, "", "HKLM\\SOFTWARE\\Classes", true, error)) return false;
-    hives_.pop_back();
+    if (!LoadHiveFile("UsrClass.dat", profile + place, "", "HKLM\\SOFTWARE\\Classes", true, error, false))
+      return false;
     classes = true;
     break;
   }

@@ -71,7 +71,7 @@ class OfflinePlatform {
 
  private:
   bool LoadHiveFile(const std::string& role, const std::string& path, const std::string& subkey,
-                    const std::string& target, bool required, std::string* error);
+                    const std::string& target, bool required, std::string* error, bool record = true);
   bool ChooseUser(const std::string& wanted, std::string* error);
   void BuildSystem();
 

@@ -140,6 +140,7 @@ struct HostFileSystem::Impl {
   std::map<FindHandle, std::deque<FindEntry>> finds;
   FindHandle nextFind = kFirstFind;
   std::vector<std::string> unchecked;
+  std::string uncheckable;  // drive letters
 
   void NoteUnchecked(const std::string& what) {
     if (std::find(unchecked.begin(), unchecked.end(), what) == unchecked.end()) unchecked.push_back(what);
@@ -227,7 +228,7 @@ struct HostFileSystem::Impl {
     if (path.kind != NormalPath::kDrive) return nullptr;
     auto drive = drives.find(path.drive);
     if (drive == drives.end()) {
-      NoteUnchecked(std::string(1, path.drive) + ":");
+      if (uncheckable.find(path.drive) != std::string::npos) NoteUnchecked(std::string(1, path.drive) + ":");
       return nullptr;
     }
     return &drive->second;
@@ -369,6 +370,30 @@ void HostFileSystem::UnmapDrive(char letter) {
   impl_->drives.erase(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
 }
 
+void HostFileSystem::SetCurrentDirectory(const std::string& path) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  NormalPath full = impl_->Normalize(path, false);
+  full.trailingSeparator = false;
+  impl_->current = full;
+}
+
+void HostFileSystem::Refresh() {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  for (auto& [letter, drive] : impl_->drives) {
+    auto top = std::make_unique<HostNode>();
+    top->name = drive.top->name;
+    top->directory = true;
+    top->attributes = kAttrDirectory;
+    drive.top = std::move(top);
+  }
+}
+
+void HostFileSystem::MarkUncheckable(char letter) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  if (letter >= 'A' && letter <= 'Z' && impl_->uncheckable.find(letter) == std::string::npos) impl_->uncheckable += letter;
+}
+
 bool HostFileSystem::ReadFile(const std::string& path, std::size_t limit, std::string* bytes) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   if (path.empty() || memfs::HasWildcards(path)) return false;
@@ -462,7 +487,9 @@ std::uint32_t HostFileSystem::DriveType(const std::string& root) {
   if (root.size() < 2 || root[1] != ':' || !std::isalpha(static_cast<unsigned char>(root[0]))) return kDriveNoRootDir;
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
   if (impl_->drives.count(letter) != 0) return kDriveFixed;
-  // Not mapped: whatever lies there cannot be looked at, and is not held against an entry.
+  if (impl_->uncheckable.find(letter) == std::string::npos) return kDriveNoRootDir;
+  // The installation's, but not here: whatever lies there cannot be looked at, and is not held against an
+  // entry.
   impl_->NoteUnchecked(std::string(1, letter) + ":");
   return kDriveRemote;
 }

@@ -5,8 +5,9 @@
 // the tree is an entry that leads nowhere. Short (8.3) names come from the volume where it keeps them
 // (the ntfs-3g attribute "system.ntfs_dos_name"), or else by the rule that generates them.
 //
-// A drive that is not mapped cannot be checked offline: it answers as a drive on the network does (the
-// engine then takes a name there as present), and each such name is remembered for the report.
+// A drive the installation has (MarkUncheckable) that is not mapped here cannot be checked offline: it
+// answers as a drive on the network does (the engine then takes a name there as present), and each such
+// name is remembered for the report. Any other letter is a drive the installation does not have.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,12 @@ class HostFileSystem : public FileSystemApi {
   bool MapDrive(char letter, const std::string& hostFolder, std::string* error);
   bool IsMapped(char letter) const;
   void UnmapDrive(char letter);
+  // A drive of the installation whose files are not here.
+  void MarkUncheckable(char letter);
+  // The folder relative paths start from (default "C:\").
+  void SetCurrentDirectory(const std::string& path);
+  // Forgets what was listed: the volume changed under us (tests that add files between calls).
+  void Refresh();
 
   // The whole content of a file (at most `limit` bytes), found as the other calls find it: false when it
   // is missing, a folder, a link, or larger than `limit`.

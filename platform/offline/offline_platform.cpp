@@ -223,6 +223,13 @@ bool OfflinePlatform::Open(const OfflineOptions& options, std::string* error) {
     }
   }
   drives_[systemDrive_] = options.root;
+  // The installation's other drives (its table of mounted devices) cannot be checked unless given.
+  for (const auto& [name, value] : Values(registry, HKEY_LOCAL_MACHINE_CODE, "SYSTEM\\MountedDevices")) {
+    (void)value;
+    if (name.size() == 14 && name.compare(0, 12, "\\DosDevices\\") == 0 && name[13] == ':' &&
+        std::isalpha(static_cast<unsigned char>(name[12])) && !files.IsMapped(name[12]))
+      files.MarkUncheckable(name[12]);
+  }
 
   if (!ChooseUser(options.user, error)) return false;
   BuildSystem();  // the environment, which the profile's path may name

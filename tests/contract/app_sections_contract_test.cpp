@@ -156,7 +156,7 @@ TEST_P(AppSectionsContract, ShareWithoutFolderOrWithANumber) {
   EXPECT_EQ(RunScan(shares).list, nt_ ? (Strings{"A no path", ""}) : (Strings{"B number", ""}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Worlds, AppSectionsContract, ::testing::ValuesIn(AllWorlds()),
+INSTANTIATE_TEST_SUITE_P(Worlds, AppSectionsContract, ::testing::ValuesIn(ContractWorlds()),
                          [](const auto& info) { return info.param.name; });
 
 #ifdef _WIN32

@@ -140,7 +140,7 @@ TEST_P(SectionsContract, HelpFileMainPaths) {
   EXPECT_EQ(Scan<THTMLHelp>(), (Strings{"", ""})) << "a number under the empty name";
 }
 
-INSTANTIATE_TEST_SUITE_P(Worlds, SectionsContract, ::testing::ValuesIn(AllWorlds()),
+INSTANTIATE_TEST_SUITE_P(Worlds, SectionsContract, ::testing::ValuesIn(ContractWorlds()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

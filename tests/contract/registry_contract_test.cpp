@@ -338,7 +338,7 @@ TEST_P(RegistryContract, ExpandableValuesUseTheWholeEnvironment) {
   EXPECT_EQ(info.ReadExpandedValue("sz", reg), "%KV_DIR%\\C:\\WIN");
 }
 
-INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(AllWorlds()),
+INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(ContractWorlds()),
                          [](const ::testing::TestParamInfo<WorldKind>& info) { return info.param.name; });
 
 }  // namespace

@@ -252,7 +252,7 @@ TEST_P(ResolveContract, RunKeyEntries) {
   EXPECT_EQ(machine.Strings(), (Strings{"n", "r", ""}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Worlds, ResolveContract, ::testing::ValuesIn(AllWorlds()),
+INSTANTIATE_TEST_SUITE_P(Worlds, ResolveContract, ::testing::ValuesIn(ContractWorlds()),
                          [](const ::testing::TestParamInfo<WorldKind>& info) { return info.param.name; });
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST_P(UserSortOrder, SortsTypicalClassNames) {
   EXPECT_EQ(names, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Worlds, UserSortOrder, ::testing::ValuesIn(AllWorlds()),
+INSTANTIATE_TEST_SUITE_P(Worlds, UserSortOrder, ::testing::ValuesIn(ContractWorlds()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -130,7 +130,10 @@ TEST_F(HostFilesTest, OnlyTheTreeIsRead) {
 }
 
 TEST_F(HostFilesTest, DrivesThatAreNotMapped) {
+  files_.MarkUncheckable('d');  // the installation has a drive D:, not here
   EXPECT_EQ(files_.DriveType("C:\\"), kDriveFixed);
+  EXPECT_EQ(files_.DriveType("E:\\"), kDriveNoRootDir);  // a drive it does not have
+  EXPECT_EQ(files_.GetAttributes("E:\\x.exe"), kInvalidFileAttributes);
   EXPECT_EQ(files_.DriveType("D:\\"), kDriveRemote);  // taken as present, like a name on the network
   EXPECT_EQ(files_.FindNetworkFile("D:\\Data\\report.doc", 3000), NetworkFileAnswer::kNoAnswer);
   EXPECT_EQ(files_.FindNetworkFile("\\\\server\\share\\x.exe", 3000), NetworkFileAnswer::kNoAnswer);

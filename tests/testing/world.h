@@ -57,6 +57,11 @@ struct WorldKind {
 
 // The memory world everywhere; the real world too in the Windows build.
 std::vector<WorldKind> AllWorlds();
+// The worlds the contract tests hold to: AllWorlds(), and natively the offline world too (fixtures
+// written as hives and as files of a scratch folder, read by the offline platform). The reliability suites
+// stay with AllWorlds(): their fixtures change keys under an open handle and hold values larger than the
+// hive library writes, neither of which an installation offline has.
+std::vector<WorldKind> ContractWorlds();
 
 // Helpers for fixture data.
 std::vector<std::uint8_t> Utf16Bytes(const std::string& ascii, bool closingNul = true);

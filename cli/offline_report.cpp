@@ -17,7 +17,7 @@ std::string Unchecked(const std::string& name) {
 }  // namespace
 
 std::string AddOfflineReport(const offline::OfflinePlatform& machine, const std::string& report, bool json) {
-  const std::vector<std::string> unchecked = const_cast<offline::OfflinePlatform&>(machine).files.Unchecked();
+  const std::vector<std::string> unchecked = machine.files.Unchecked();
   if (json) {
     using Json = nlohmann::ordered_json;
     Json object = Json::parse(report, nullptr, false);

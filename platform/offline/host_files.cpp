@@ -400,7 +400,8 @@ bool HostFileSystem::ReadFile(const std::string& path, std::size_t limit, std::s
   Drive* drive = nullptr;
   const HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
   if (!node || node->directory || node->link || !drive) return false;
-  UniqueFd fd = OpenBeneath(drive->root.get(), node->host, O_RDONLY);
+  // Not blocking: a pipe or a device in the tree is refused below, never waited on.
+  UniqueFd fd = OpenBeneath(drive->root.get(), node->host, O_RDONLY | O_NONBLOCK);
   if (fd.get() < 0) return false;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > limit) return false;

@@ -2,6 +2,7 @@
 // folder tree, short names, searches, links never followed, and drives that are not mapped.
 #include "platform/offline/host_files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -125,6 +126,9 @@ TEST_F(HostFilesTest, OnlyTheTreeIsRead) {
   EXPECT_FALSE(files_.ReadFile("C:\\escape\\passwd", 1024, &bytes));
   EXPECT_FALSE(files_.ReadFile("C:\\MixedCase\\cmd.lnk.exe", 1024, &bytes));
   EXPECT_FALSE(files_.ReadFile("C:\\Windows", 1024, &bytes));
+  ASSERT_EQ(::mkfifo((root_.path() + "/Windows/pipe.dat").c_str(), 0644), 0);
+  files_.Refresh();
+  EXPECT_FALSE(files_.ReadFile("C:\\Windows\\pipe.dat", 1024, &bytes)) << "a pipe is not waited on";
   EXPECT_EQ(files_.HostPath("C:\\WINDOWS\\system32\\cmd.exe"), root_.path() + "/Windows/System32/cmd.exe");
   EXPECT_EQ(files_.HostPath("C:\\escape\\passwd"), "");
 }

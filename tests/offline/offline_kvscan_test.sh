@@ -74,6 +74,30 @@ if [ "$n" -ge 2 ]; then
   [ "$(jq .clean "$WORK/offline2.json")" = true ] || fail "the modern machine is not clean offline"
 fi
 
+# A drive the installation has (its mounted devices name D:) but that is not given: a Run entry there
+# cannot be checked offline and is no fault; given with --drive, it is looked for there.
+{
+  cat "$SOURCE/examples/machine.reg"
+  printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\MountedDevices]\r\n"\\\\DosDevices\\\\D:"=hex:00,01\r\n'
+  printf '\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"OnD"="D:\\\\tools\\\\run.exe"\r\n'
+} >"$WORK/drives.reg"
+"$MKOFFLINE" --reg "$WORK/drives.reg" --files "$SOURCE/examples/files.txt" --empty-hive "$HIVES/minimal.hive" \
+  --out "$WORK/drives" >/dev/null || fail "drives.reg: kvmkoffline failed"
+mkdir -p "$WORK/d-empty" "$WORK/d-full/Tools" && touch "$WORK/d-full/Tools/Run.exe"
+"$KVSCAN" --offline "$WORK/drives/C" --json >"$WORK/d-none.json"
+"$KVSCAN" --offline "$WORK/drives/C" --drive "D=$WORK/d-full" --json >"$WORK/d-full.json"
+"$KVSCAN" --offline "$WORK/drives/C" --drive "d=$WORK/d-empty" --json >"$WORK/d-empty.json"
+for run in d-none d-full; do
+  [ "$(jq -r .section "$WORK/$run.json")" = TFileExtCommands ] ||
+    fail "$run: the Run entry on drive D: is held against the machine: $(jq -c .list "$WORK/$run.json")"
+done
+jq -e '.unchecked | map(startswith("D: (names on this drive cannot be checked offline")) | any' "$WORK/d-none.json" >/dev/null ||
+  fail "an unmapped drive is not named as unchecked: $(jq -c .unchecked "$WORK/d-none.json")"
+[ "$(jq '.unchecked | length' "$WORK/d-full.json")" = 0 ] || fail "a mapped drive is named as unchecked"
+[ "$(jq -r '.paths.drives["D:"]' "$WORK/d-full.json")" = "$WORK/d-full" ] || fail "the JSON does not name drive D:'s folder"
+[ "$(jq -r .section "$WORK/d-empty.json")" = TStartUpSectionHKCU ] ||
+  fail "a program missing from a mapped drive D: is not found faulty: $(jq -r .section "$WORK/d-empty.json")"
+
 # The real hives, on the example machine's tree (its SOFTWARE names the profile they are put in).
 real=$WORK/real
 cp -a "$WORK/machine1" "$real"

@@ -74,6 +74,36 @@ TEST(KvscanOptions, MachineOptionsOfTheNativeBuild) {
   EXPECT_NE(UsageText(true).find("--reg FILE"), std::string::npos);
 }
 
+TEST(KvscanOptions, OfflineOptionsOfTheNativeBuild) {
+  const Options offline =
+      ParseOptions({"--offline", "/mnt/win", "--user", "Alice", "--drive", "D=/mnt/d", "--drive", "e=/x", "--json"}, true);
+  EXPECT_EQ(offline.action, Action::kProbe) << offline.message;
+  EXPECT_EQ(offline.offlineRoot, "/mnt/win");
+  EXPECT_EQ(offline.offlineUser, "Alice");
+  EXPECT_EQ(offline.offlineDrives, (std::vector<std::string>{"D=/mnt/d", "e=/x"}));
+  EXPECT_TRUE(offline.json);
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case bad[] = {
+      {{"--user", "Alice"}, "--user and --drive go with --offline"},
+      {{"--drive", "D=/mnt/d"}, "--user and --drive go with --offline"},
+      {{"--offline", "/mnt/win", "--reg", "m.reg", "--files", "f.txt"}, "--offline and --reg probe different machines: give one"},
+      {{"--offline", "/mnt/win", "--drive", "D"}, "--drive: not a drive letter and a folder (D=DIR): D"},
+      {{"--offline", "/mnt/win", "--drive", "D:/mnt/d"}, "--drive: not a drive letter and a folder (D=DIR): D:/mnt/d"},
+      {{"--offline", "/mnt/win", "--drive", "1=/mnt/d"}, "--drive: not a drive letter and a folder (D=DIR): 1=/mnt/d"},
+  };
+  for (const Case& c : bad) {
+    const Options options = ParseOptions(c.args, true);
+    EXPECT_EQ(options.action, Action::kBadUsage) << c.args.front();
+    EXPECT_EQ(options.message, c.message) << c.args.front();
+  }
+  // The Windows program has no offline options.
+  EXPECT_EQ(ParseOptions({"--offline", "/mnt/win"}).action, Action::kBadUsage);
+  EXPECT_NE(UsageText(true).find("--offline DIR [--user NAME] [--drive D=DIR]"), std::string::npos);
+}
+
 TEST(KvscanOptions, MaskTexts) {
   const struct {
     const char* text;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace kv::offline {
@@ -33,6 +34,14 @@ using UniqueHive = std::unique_ptr<hive_h, HiveCloser>;
 class UniqueFd {
  public:
   explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
   ~UniqueFd() {
@@ -135,33 +144,92 @@ bool ReadHiveHeader(const std::string& bytes, HiveInfo* info, std::string* error
   return true;
 }
 
-bool LoadHive(const std::string& bytes, const std::string& subkey, MemoryRegistry& registry,
-              const std::string& target, HiveInfo* info, std::string* error) {
-  *info = HiveInfo{};
-  if (!ReadHiveHeader(bytes, info, error)) return false;
+struct HiveFile::Handles {
+  UniqueFd memory{-1};
+  UniqueHive hive;
+};
 
+HiveFile::HiveFile() : handles_(std::make_unique<Handles>()) {}
+HiveFile::~HiveFile() = default;
+
+bool HiveFile::OpenBytes(const std::string& bytes, std::string* error) {
+  info_ = HiveInfo{};
+  if (!ReadHiveHeader(bytes, &info_, error)) return false;
   // The library opens files only: it gets an anonymous one holding our copy, which nobody else can change.
-  UniqueFd memory(memfd_create("hive", MFD_CLOEXEC));
-  if (memory.get() < 0) {
+  handles_->memory = UniqueFd(memfd_create("hive", MFD_CLOEXEC));
+  if (handles_->memory.get() < 0) {
     *error = "no memory file for the hive (" + Errno(errno) + ")";
     return false;
   }
   for (std::size_t written = 0; written < bytes.size();) {
-    const ssize_t n = ::write(memory.get(), bytes.data() + written, bytes.size() - written);
+    const ssize_t n = ::write(handles_->memory.get(), bytes.data() + written, bytes.size() - written);
     if (n <= 0) {
       *error = "the hive cannot be copied (" + Errno(errno) + ")";
       return false;
     }
     written += static_cast<std::size_t>(n);
   }
-  const std::string name = "/proc/self/fd/" + std::to_string(memory.get());
+  return OpenCopy(error);
+}
+
+bool HiveFile::OpenFile(int fd, std::size_t limit, std::string* error) {
+  info_ = HiveInfo{};
+  std::string header(kHeaderSize, '\0');
+  const ssize_t got = ::pread(fd, &header[0], header.size(), 0);
+  header.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  if (!ReadHiveHeader(header, &info_, error)) return false;
+  handles_->memory = UniqueFd(memfd_create("hive", MFD_CLOEXEC));
+  if (handles_->memory.get() < 0) {
+    *error = "no memory file for the hive (" + Errno(errno) + ")";
+    return false;
+  }
+  // The whole file, copied once (the library then maps the copy): never read twice, never changed under us.
+  std::vector<char> buffer(std::size_t{1} << 20);
+  std::size_t total = 0;
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = "the hive cannot be read (" + Errno(errno) + ")";
+      return false;
+    }
+    if (n == 0) break;
+    total += static_cast<std::size_t>(n);
+    if (total > limit) {
+      *error = "the hive is larger than " + std::to_string(limit >> 20) + " MB";
+      return false;
+    }
+    for (ssize_t written = 0; written < n;) {
+      const ssize_t w = ::write(handles_->memory.get(), buffer.data() + written, static_cast<std::size_t>(n - written));
+      if (w <= 0) {
+        *error = "the hive cannot be copied (" + Errno(errno) + ")";
+        return false;
+      }
+      written += w;
+    }
+    at += n;
+  }
+  return OpenCopy(error);
+}
+
+bool HiveFile::OpenCopy(std::string* error) {
+  const std::string name = "/proc/self/fd/" + std::to_string(handles_->memory.get());
   errno = 0;
-  UniqueHive hive(hivex_open(name.c_str(), 0));
-  if (!hive) {
+  handles_->hive.reset(hivex_open(name.c_str(), 0));
+  if (!handles_->hive) {
     *error = errno == ENOMEM ? "the hive is too large to be read here" : "the hive is damaged or not a registry hive";
     return false;
   }
-  hive_node_h node = hivex_root(hive.get());
+  return true;
+}
+
+bool HiveFile::Copy(const std::string& subkey, MemoryRegistry& registry, const std::string& target, std::string* error) {
+  hive_h* hive = handles_->hive.get();
+  if (!hive) {
+    *error = "the hive is not open";
+    return false;
+  }
+  hive_node_h node = hivex_root(hive);
   if (node == 0) {
     *error = "the hive has no root key";
     return false;
@@ -174,14 +242,22 @@ bool LoadHive(const std::string& bytes, const std::string& subkey, MemoryRegistr
     start = end + 1;
     if (part.empty()) continue;
     errno = 0;
-    node = hivex_node_get_child(hive.get(), node, part.c_str());
+    node = hivex_node_get_child(hive, node, part.c_str());
     if (node == 0) {
       *error = errno == 0 ? "the hive has no key " + subkey : "the hive's key " + subkey + " cannot be read (" + Errno(errno) + ")";
       return false;
     }
   }
-  Walker walker(hive.get(), registry, *info);
+  Walker walker(hive, registry, info_);
   return walker.Copy(node, target, 0, error);
+}
+
+bool LoadHive(const std::string& bytes, const std::string& subkey, MemoryRegistry& registry,
+              const std::string& target, HiveInfo* info, std::string* error) {
+  HiveFile hive;
+  const bool loaded = hive.OpenBytes(bytes, error) && hive.Copy(subkey, registry, target, error);
+  *info = hive.info();
+  return loaded;
 }
 
 }  // namespace kv::offline

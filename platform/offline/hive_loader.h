@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/memory/memory_platform.h"
@@ -22,6 +23,33 @@ struct HiveInfo {
 
 // Reads the header: false (with `error`) when the bytes are not a registry hive.
 bool ReadHiveHeader(const std::string& bytes, HiveInfo* info, std::string* error);
+
+// One hive, copied into memory and opened read-only from that copy, from which keys are copied into
+// memory registries (a hive may give several parts of the registry: SYSTEM gives itself and its current
+// control set).
+class HiveFile {
+ public:
+  HiveFile();
+  ~HiveFile();
+  HiveFile(const HiveFile&) = delete;
+  HiveFile& operator=(const HiveFile&) = delete;
+
+  // From bytes, or from an open file read to its end (at most `limit` bytes). False with a message when
+  // it is not a readable hive.
+  bool OpenBytes(const std::string& bytes, std::string* error);
+  bool OpenFile(int fd, std::size_t limit, std::string* error);
+  // The header's sequence numbers, and the keys and values copied so far.
+  const HiveInfo& info() const { return info_; }
+  // Copies the key `subkey` (see LoadHive) to `target`.
+  bool Copy(const std::string& subkey, MemoryRegistry& registry, const std::string& target, std::string* error);
+
+ private:
+  bool OpenCopy(std::string* error);
+
+  struct Handles;
+  std::unique_ptr<Handles> handles_;
+  HiveInfo info_;
+};
 
 // Copies the key `subkey` of the hive (a backslash path below its root; empty: the whole hive) with its
 // subkeys and values to `target` ("HKLM\SOFTWARE", ...) in `registry`. Keys and values already there stay

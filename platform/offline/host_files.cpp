@@ -394,30 +394,40 @@ void HostFileSystem::MarkUncheckable(char letter) {
   if (letter >= 'A' && letter <= 'Z' && impl_->uncheckable.find(letter) == std::string::npos) impl_->uncheckable += letter;
 }
 
-bool HostFileSystem::ReadFile(const std::string& path, std::size_t limit, std::string* bytes) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  if (path.empty() || memfs::HasWildcards(path)) return false;
-  Drive* drive = nullptr;
-  const HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
-  if (!node || node->directory || node->link || !drive) return false;
-  // Not blocking: a pipe or a device in the tree is refused below, never waited on.
-  UniqueFd fd = OpenBeneath(drive->root.get(), node->host, O_RDONLY | O_NONBLOCK);
-  if (fd.get() < 0) return false;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > limit) return false;
-  bytes->clear();
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) break;
-    if (bytes->size() + static_cast<std::size_t>(n) > limit) return false;
-    bytes->append(buffer, static_cast<std::size_t>(n));
+bool HostFileSystem::WithFile(const std::string& path, const std::function<bool(int fd)>& use) {
+  UniqueFd fd;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (path.empty() || memfs::HasWildcards(path)) return false;
+    Drive* drive = nullptr;
+    const HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
+    if (!node || node->directory || node->link || !drive) return false;
+    // Not blocking: a pipe or a device in the tree is refused below, never waited on.
+    fd = OpenBeneath(drive->root.get(), node->host, O_RDONLY | O_NONBLOCK);
   }
-  return true;
+  struct stat st {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return use(fd.get());
+}
+
+bool HostFileSystem::ReadFile(const std::string& path, std::size_t limit, std::string* bytes) {
+  return WithFile(path, [&](int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) > limit) return false;
+    bytes->clear();
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      if (n == 0) break;
+      if (bytes->size() + static_cast<std::size_t>(n) > limit) return false;
+      bytes->append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+  });
 }
 
 std::string HostFileSystem::HostPath(const std::string& path) {

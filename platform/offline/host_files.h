@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,6 +40,9 @@ class HostFileSystem : public FileSystemApi {
   // The whole content of a file (at most `limit` bytes), found as the other calls find it: false when it
   // is missing, a folder, a link, or larger than `limit`.
   bool ReadFile(const std::string& path, std::size_t limit, std::string* bytes);
+  // Opens a file found as ReadFile finds it and hands the open descriptor to `use` (closed afterwards):
+  // false when it cannot be opened, else what `use` returns.
+  bool WithFile(const std::string& path, const std::function<bool(int fd)>& use);
   // The host path of a Windows path that exists (for the report); empty when it does not.
   std::string HostPath(const std::string& path);
 

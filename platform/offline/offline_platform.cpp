@@ -113,20 +113,30 @@ bool OfflinePlatform::dirty() const {
   return std::any_of(hives_.begin(), hives_.end(), [](const HiveUse& hive) { return hive.info.dirty(); });
 }
 
-bool OfflinePlatform::LoadHiveFile(const std::string& role, const std::string& path, const std::string& subkey,
-                                   const std::string& target, bool required, std::string* error, bool record) {
-  std::string bytes;
-  if (!files.ReadFile(path, kMaxHiveBytes, &bytes)) {
-    if (required) *error = "the " + role + " hive cannot be read: " + path + " is missing or unreadable";
-    return false;
-  }
+bool OfflinePlatform::LoadHiveFile(const std::string& role, const std::string& path,
+                                   const std::vector<std::pair<std::string, std::string>>& parts, bool required,
+                                   std::string* error, const MoreParts& more) {
   HiveUse use{role, path, files.HostPath(path), HiveInfo{}};
+  HiveFile hive;
   std::string why;
-  if (!LoadHive(bytes, subkey, registry, target, &use.info, &why)) {
-    *error = use.hostPath + ": " + why;
+  bool opened = false;
+  if (!files.WithFile(path, [&](int fd) { return opened = hive.OpenFile(fd, kMaxHiveBytes, &why); })) {
+    if (opened || !why.empty()) {
+      *error = use.hostPath + ": " + why;
+    } else if (required) {
+      *error = "the " + role + " hive cannot be read: " + path + " is missing or unreadable";
+    }
     return false;
   }
-  if (!record) return true;
+  for (const auto& [subkey, target] : parts) {
+    if (!hive.Copy(subkey, registry, target, &why)) {
+      *error = use.hostPath + ": " + why;
+      return false;
+    }
+  }
+  // A further part that is missing (a control set that is not there) is noted only.
+  if (more && !more(hive, &why)) warnings_.push_back(use.hostPath + ": " + why);
+  use.info = hive.info();
   if (use.info.dirty())
     warnings_.push_back(use.hostPath + ": the hive was not closed cleanly (sequence numbers " +
                         std::to_string(use.info.sequence1) + " and " + std::to_string(use.info.sequence2) +
@@ -194,19 +204,18 @@ bool OfflinePlatform::Open(const OfflineOptions& options, std::string* error) {
     return false;
   }
   const std::string config = windows + "\\System32\\config\\";
-  if (!LoadHiveFile("SOFTWARE", config + "SOFTWARE", "", "HKLM\\SOFTWARE", true, error)) return false;
-  if (!LoadHiveFile("SYSTEM", config + "SYSTEM", "", "HKLM\\SYSTEM", true, error)) return false;
-  std::uint32_t current = 1;
-  if (auto select = ReadValue(registry, HKEY_LOCAL_MACHINE_CODE, "SYSTEM\\Select", "Current");
-      select && select->type == REG_DWORD_TYPE && select->number >= 1 && select->number <= 999)
-    current = select->number;
-  char controlSet[32];
-  std::snprintf(controlSet, sizeof controlSet, "ControlSet%03u", static_cast<unsigned>(current));
-  if (!LoadHiveFile("SYSTEM", config + "SYSTEM", controlSet, "HKLM\\SYSTEM\\CurrentControlSet", false, error,
-                    false)) {
-    warnings_.push_back(error->empty() ? std::string("the SYSTEM hive has no ") + controlSet : *error);
-    error->clear();
-  }
+  if (!LoadHiveFile("SOFTWARE", config + "SOFTWARE", {{"", "HKLM\\SOFTWARE"}}, true, error)) return false;
+  // SYSTEM, and its current control set (the one Select names) again as CurrentControlSet.
+  auto currentControlSet = [this](HiveFile& hive, std::string* why) {
+    std::uint32_t current = 1;
+    if (auto select = ReadValue(registry, HKEY_LOCAL_MACHINE_CODE, "SYSTEM\\Select", "Current");
+        select && select->type == REG_DWORD_TYPE && select->number >= 1 && select->number <= 999)
+      current = select->number;
+    char controlSet[32];
+    std::snprintf(controlSet, sizeof controlSet, "ControlSet%03u", static_cast<unsigned>(current));
+    return hive.Copy(controlSet, registry, "HKLM\\SYSTEM\\CurrentControlSet", why);
+  };
+  if (!LoadHiveFile("SYSTEM", config + "SYSTEM", {{"", "HKLM\\SYSTEM"}}, true, error, currentControlSet)) return false;
 
   // The system drive is the one the installation names for its folder; it is this tree.
   if (auto root = ReadValue(registry, HKEY_LOCAL_MACHINE_CODE, kNtCurrentVersion, "SystemRoot");
@@ -239,14 +248,14 @@ bool OfflinePlatform::Open(const OfflineOptions& options, std::string* error) {
     return false;
   }
   profile = environment_["USERPROFILE"];
-  if (!LoadHiveFile("NTUSER.DAT", profile + "\\NTUSER.DAT", "", "HKCU", true, error)) return false;
+  if (!LoadHiveFile("NTUSER.DAT", profile + "\\NTUSER.DAT", {{"", "HKCU"}}, true, error)) return false;
   bool classes = false;
   for (const char* place : {"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat",
                             "\\Local Settings\\Application Data\\Microsoft\\Windows\\UsrClass.dat"}) {
     if (files.GetAttributes(profile + place) == kInvalidFileAttributes) continue;
     // The user's classes are theirs (HKCU\Software\Classes) and, over the machine's, HKEY_CLASSES_ROOT.
-    if (!LoadHiveFile("UsrClass.dat", profile + place, "", "HKCU\\Software\\Classes", true, error)) return false;
-    if (!LoadHiveFile("UsrClass.dat", profile + place, "", "HKLM\\SOFTWARE\\Classes", true, error, false))
+    if (!LoadHiveFile("UsrClass.dat", profile + place, {{"", "HKCU\\Software\\Classes"}, {"", "HKLM\\SOFTWARE\\Classes"}},
+                      true, error))
       return false;
     classes = true;
     break;

@@ -12,6 +12,7 @@
 // Nothing is written, neither to the hives nor to the volume.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -70,8 +71,12 @@ class OfflinePlatform {
   const std::vector<std::string>& warnings() const { return warnings_; }
 
  private:
-  bool LoadHiveFile(const std::string& role, const std::string& path, const std::string& subkey,
-                    const std::string& target, bool required, std::string* error, bool record = true);
+  // Reads the hive file at `path` and copies each (subkey, target) part of it; `required`: a missing file
+  // is an error (else false with `error` empty).
+  using MoreParts = std::function<bool(HiveFile& hive, std::string* error)>;
+  bool LoadHiveFile(const std::string& role, const std::string& path,
+                    const std::vector<std::pair<std::string, std::string>>& parts, bool required, std::string* error,
+                    const MoreParts& more = nullptr);
   bool ChooseUser(const std::string& wanted, std::string* error);
   void BuildSystem();
 

@@ -259,7 +259,7 @@ TEST_P(UnicodeContract, CaseFoldingOfTheSystem) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Worlds, UnicodeContract, ::testing::ValuesIn(AllWorlds()),
+INSTANTIATE_TEST_SUITE_P(Worlds, UnicodeContract, ::testing::ValuesIn(ContractWorlds()),
                          [](const ::testing::TestParamInfo<WorldKind>& info) { return info.param.name; });
 
 #ifdef _WIN32

@@ -208,6 +208,7 @@ class OfflineWorld : public World {
   void AddShortcut(const std::string& link, const std::string& target) override {
     Make(link, true, ShellLinkBytes(target));
   }
+  void AddShortcutToShellItem(const std::string& link) override { Make(link, true, ShellLinkBytes("")); }
   void SetFileTime(const std::string& path, std::uint64_t fileTime) override {
     const std::int64_t seconds = static_cast<std::int64_t>(fileTime / 10000000ull) - 11644473600LL;
     struct timespec times[2];

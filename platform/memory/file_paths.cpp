@@ -7,6 +7,9 @@
 
 namespace kv {
 namespace memfs {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
 namespace {
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }

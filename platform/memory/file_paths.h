@@ -43,6 +43,15 @@ std::string DeviceName(const std::string& path);
 
 bool HasWildcards(const std::string& text);
 
+// The short form of `path` (GetShortPathNameW): each name as written replaced by what `shortName` answers
+// for the normalised path up to it (the stored 8.3 alias, or the stored name when it is one already; null
+// when that path does not exist, which makes the whole answer empty); separators, the drive, "." and ".."
+// stay as written, and a device keeps its device name.
+template <class ShortNameOf>
+std::string ShortForm(const std::string& path, const NormalPath& current, ShortNameOf shortName);
+
+bool IsSeparator(char c);
+
 // A name DOS could have written: one to eight characters, optionally a dot and one to three more, all
 // of them letters, digits or one of !#$%&'()-@^_`{}~.
 bool IsValidShortName(const std::string& name);
@@ -57,6 +66,39 @@ std::string ShortNameCandidate(const std::string& longName, int n);
 // UTF-16 unit (a character beyond the Basic Multilingual Plane takes two); once the name is
 // used up, the rest of the pattern may still hold dots and stars (so "*.*" matches a name without a dot).
 bool MatchesPattern(const std::string& pattern, const std::string& name);
+
+template <class ShortNameOf>
+std::string ShortForm(const std::string& path, const NormalPath& current, ShortNameOf shortName) {
+  std::size_t i = 0;
+  if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == '.' || path[2] == '?') &&
+      IsSeparator(path[3]))
+    i = 4;
+  if (path.size() >= i + 2 && path[i + 1] == ':') i += 2;
+  std::string result = path.substr(0, i);
+  while (i < path.size()) {
+    if (IsSeparator(path[i])) {
+      result += path[i++];
+      continue;
+    }
+    std::size_t end = path.find_first_of("\\/", i);
+    if (end == std::string::npos) end = path.size();
+    const std::string name = path.substr(i, end - i);
+    if (name == "." || name == "..") {
+      result += name;
+    } else {
+      const NormalPath prefix = Normalize(path.substr(0, end), current);
+      if (prefix.kind == NormalPath::kDevice) {
+        result += prefix.device;
+      } else {
+        const std::string* shortened = shortName(prefix);
+        if (shortened == nullptr) return std::string();
+        result += *shortened;
+      }
+    }
+    i = end;
+  }
+  return result;
+}
 
 }  // namespace memfs
 }  // namespace kv

@@ -301,36 +301,11 @@ struct HostFileSystem::Impl {
   }
 
   std::string ShortForm(const std::string& path) {
-    std::string result;
-    std::size_t i = 0;
-    if (path.size() >= 4 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/') &&
-        (path[2] == '.' || path[2] == '?') && (path[3] == '\\' || path[3] == '/'))
-      i = 4;
-    if (path.size() >= i + 2 && path[i + 1] == ':') i += 2;
-    result = path.substr(0, i);
-    while (i < path.size()) {
-      if (path[i] == '\\' || path[i] == '/') {
-        result += path[i++];
-        continue;
-      }
-      std::size_t end = path.find_first_of("\\/", i);
-      if (end == std::string::npos) end = path.size();
-      const std::string name = path.substr(i, end - i);
-      if (name == "." || name == "..") {
-        result += name;
-      } else {
-        const NormalPath prefix = Normalize(path.substr(0, end));
-        if (prefix.kind == NormalPath::kDevice) {
-          result += prefix.device;
-        } else {
-          const HostNode* node = Locate(prefix);
-          if (!node) return std::string();
-          result += node->alias.empty() ? node->name : node->alias;
-        }
-      }
-      i = end;
-    }
-    return result;
+    return memfs::ShortForm(path, current, [this](const NormalPath& prefix) -> const std::string* {
+      const HostNode* node = Locate(prefix);
+      if (node == nullptr) return nullptr;
+      return node->alias.empty() ? &node->name : &node->alias;
+    });
   }
 };
 

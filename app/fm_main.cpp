@@ -48,22 +48,23 @@ bool TfmMain::Create() {
   font_ = CreateArial(-11);
   applicationIcon_ = LoadApplicationIcon(instance_, GetSystemMetrics(SM_CXICON));
   RegisterFormClass(instance_, kClassName, &TfmMain::WindowProc,
-                    LoadIconA(instance_, MAKEINTRESOURCEA(IDI_APPLICATION_ICON)),
-                    static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                    LoadIconW(instance_, MAKEINTRESOURCEW(IDI_APPLICATION_ICON)),
+                    static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APPLICATION_ICON), IMAGE_ICON,
                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                                   LR_SHARED)));
   // An opaque body in the button-face colour (the class's background), so that the question reads on any
   // desktop behind it, light or dark, and in any contrast theme.
-  window_.reset(CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, kApplicationTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                                0, 0, Scale(kClientWidth), Scale(kClientHeight), nullptr, nullptr, instance_, this));
+  window_.reset(CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Widen(kApplicationTitle).c_str(),
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, Scale(kClientWidth), Scale(kClientHeight),
+                                nullptr, nullptr, instance_, this));
   HWND form = window_.get();
   if (form == nullptr) return false;
   CreateControls();
   SizeAndCentre(form, Scale(kClientWidth), Scale(kClientHeight));
 
   PopupMenu1_.reset(CreatePopupMenu());
-  AppendMenuA(PopupMenu1_.get(), MF_STRING, kRunVanetiderCommand, "Run Keyvane Pro");
-  AppendMenuA(PopupMenu1_.get(), MF_STRING, kExitCommand, "Exit");
+  AppendMenuW(PopupMenu1_.get(), MF_STRING, kRunVanetiderCommand, L"Run Keyvane Pro");
+  AppendMenuW(PopupMenu1_.get(), MF_STRING, kExitCommand, L"Exit");
   SetMenuDefaultItem(PopupMenu1_.get(), kRunVanetiderCommand, FALSE);
 
   mainThread_ = std::make_shared<WindowMainThread>(form);
@@ -81,21 +82,21 @@ bool TfmMain::Create() {
 
   logic_ = std::make_unique<MonitorForm>(
       engine_, FormParts{*this, mutexes_, *this, launcher_, *this, *scans_, *mainThread_, *this});
-  SendMessageA(Image1_, STM_SETICON, reinterpret_cast<WPARAM>(applicationIcon_.get()), 0);
+  SendMessageW(Image1_, STM_SETICON, reinterpret_cast<WPARAM>(applicationIcon_.get()), 0);
   logic_->FormCreate();
-  SetWindowTextA(form, kApplicationTitle);
+  SetWindowTextW(form, Widen(kApplicationTitle).c_str());
   return true;
 }
 
 // Label1 (the alert text), Image1 (the application's icon) and the two buttons, in tab order.
 void TfmMain::CreateControls() {
   HWND form = window_.get();
-  bYes_ = CreateControl(form, "BUTTON", "Yes", WS_TABSTOP | BS_PUSHBUTTON, kYesLeft, kButtonTop, 75, 25, IDYES,
+  bYes_ = CreateControl(form, L"BUTTON", "Yes", WS_TABSTOP | BS_PUSHBUTTON, kYesLeft, kButtonTop, 75, 25, IDYES,
                         font_.get());
-  bNo_ = CreateControl(form, "BUTTON", "No", WS_TABSTOP | BS_PUSHBUTTON, kNoLeft, kButtonTop, 75, 25, IDNO,
+  bNo_ = CreateControl(form, L"BUTTON", "No", WS_TABSTOP | BS_PUSHBUTTON, kNoLeft, kButtonTop, 75, 25, IDNO,
                        font_.get());
-  Image1_ = CreateControl(form, "STATIC", "", SS_ICON, 16, 16, 32, 32, -1, nullptr);
-  Label1_ = CreateControl(form, "STATIC", "", SS_LEFT | SS_NOPREFIX, kLabelLeft, 16, 0, 0, -1, font_.get());
+  Image1_ = CreateControl(form, L"STATIC", "", SS_ICON, 16, 16, 32, 32, -1, nullptr);
+  Label1_ = CreateControl(form, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kLabelLeft, 16, 0, 0, -1, font_.get());
 }
 
 void TfmMain::Destroy() {
@@ -125,7 +126,7 @@ void TfmMain::SetEnabled(bool enabled) {
 bool TfmMain::ShowModal(const std::string& text) {
   HWND form = window_.get();
   if (form == nullptr) return false;
-  SetWindowTextA(Label1_, text.c_str());
+  SetWindowTextW(Label1_, Widen(text).c_str());
   const SIZE label = MeasureText(font_.get(), text);
   SetWindowPos(Label1_, nullptr, 0, 0, label.cx, label.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // The label is as large as its text. Should the font come out wider than the layout foresaw (another
@@ -147,15 +148,15 @@ bool TfmMain::ShowModal(const std::string& text) {
   SetFocus(bYes_);
   MSG msg;
   while (modalResult_ == 0 && !exitRequested_) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {  // the program ends: leave the alert and pass the quit request on
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
     if (got < 0) break;
-    if (!IsDialogMessageA(form, &msg)) {
+    if (!IsDialogMessageW(form, &msg)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
   }
   inModal_ = false;
@@ -174,7 +175,7 @@ void TfmMain::Hide() {
 bool TfmMain::Visible() const { return window_ && IsWindowVisible(window_.get()); }
 
 void TfmMain::ShowError(const std::string& text) {
-  MessageBoxA(window_.get(), text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+  MessageBoxW(window_.get(), Widen(text).c_str(), Widen(kApplicationTitle).c_str(), MB_OK | MB_ICONERROR);
 }
 
 void TfmMain::ClearMinimizeToTray() {
@@ -195,7 +196,7 @@ void TfmMain::CloseForm(bool alertUp) {
 
 LRESULT CALLBACK TfmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   TfmMain* form = WindowOwner<TfmMain>(window, message, lParam);
-  if (form == nullptr || form->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (form == nullptr || form->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
   return form->HandleMessage(message, wParam, lParam);
 }
 
@@ -225,7 +226,7 @@ LRESULT TfmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
   }
-  const LRESULT result = DefWindowProcA(form, message, wParam, lParam);
+  const LRESULT result = DefWindowProcW(form, message, wParam, lParam);
   if (message != 0 && (message == mustDieMessage_ || message == monitoringDisableMessage_) && live) {
     logic_->EndMessage();
   }

@@ -19,7 +19,7 @@ namespace kv {
 
 class TfmMain : public FormTimer, public AlertBox, public MessageBoxes, public ProgramExit {
  public:
-  static constexpr const char kClassName[] = "TfmMain";
+  static constexpr const wchar_t kClassName[] = L"TfmMain";
   static constexpr int kRunVanetiderCommand = 101;  // miRunVanetider
   static constexpr int kExitCommand = 102;          // miExit
 

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app/logic/html_help.h"
+#include "platform/win32/utf.h"
 
 namespace kv {
 namespace {
@@ -20,15 +21,17 @@ Function Resolve(HMODULE library, const char* name) {
 HtmlHelpEngine::HtmlHelpEngine(Platform& platform) {
   const std::string path = HtmlHelpEnginePath(platform);
   if (path.empty()) return;
-  library_.reset(LoadLibraryA(path.c_str()));
+  library_.reset(LoadLibraryW(Widen(path).c_str()));
   if (!library_) return;
   htmlHelpA_ = Resolve<HtmlHelpAFunction>(library_.get(), "HtmlHelpA");
   htmlHelpW_ = Resolve<HtmlHelpWFunction>(library_.get(), "HtmlHelpW");
 }
 
 bool HtmlHelpEngine::ShowTopic(HWND owner, const std::string& path) const {
+  const std::wstring wide = Widen(path);
+  if (Loaded() && htmlHelpW_ != nullptr) return htmlHelpW_(owner, wide.c_str(), kDisplayTopic, 0) != nullptr;
   if (Loaded() && htmlHelpA_ != nullptr) return htmlHelpA_(owner, path.c_str(), kDisplayTopic, 0) != nullptr;
-  const HINSTANCE started = ShellExecuteA(owner, "open", "hh.exe", path.c_str(), "", SW_SHOWNORMAL);
+  const HINSTANCE started = ShellExecuteW(owner, L"open", L"hh.exe", wide.c_str(), L"", SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(started) > 32;
 }
 

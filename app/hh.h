@@ -25,8 +25,8 @@ class HtmlHelpEngine {
   HtmlHelpAFunction HtmlHelpA() const { return htmlHelpA_; }
   HtmlHelpWFunction HtmlHelpW() const { return htmlHelpW_; }
 
-  // Shows `path` ("<file>::/<page>") with `owner`: through "HtmlHelpA" when the engine has it, else through
-  // "hh.exe". False when neither shows it.
+  // Shows `path` ("<file>::/<page>", UTF-8) with `owner`: through "HtmlHelpW" when the engine has it (else
+  // "HtmlHelpA"), else through "hh.exe". False when none shows it.
   bool ShowTopic(HWND owner, const std::string& path) const;
 
  private:

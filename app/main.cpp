@@ -22,13 +22,13 @@ namespace {
 // this.
 void UseSafeLibrarySearch() {
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  if (HMODULE kernel = GetModuleHandleA("kernel32.dll")) {
+  if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
     // Present from Windows 7 with its update, and in every later Windows.
     auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
         reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     if (setDefault != nullptr) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
-  SetDllDirectoryA("");
+  SetDllDirectoryW(L"");
 }
 
 // System libraries also load others late by bare name, on their own first need; under Wine those loads
@@ -37,13 +37,13 @@ void UseSafeLibrarySearch() {
 // find them already in place: the theme library, and the image-blending library it loads on its first
 // alpha-blended drawing (the alert's themed buttons). They stay loaded for the life of the process.
 void PreloadLateSystemLibraries() {
-  char folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return;
-  for (const char* name : {"uxtheme.dll", "msimg32.dll"}) {
-    const std::string path = std::string(folder, length) + "\\" + name;
+  for (const wchar_t* name : {L"uxtheme.dll", L"msimg32.dll"}) {
+    const std::wstring path = std::wstring(folder, length) + L"\\" + name;
     // Their own imports are searched for beside them, in the system folder.
-    LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   }
 }
 
@@ -61,10 +61,10 @@ bool CheckWindowsVersion(kv::Platform& platform, kv::Tdlg_okhelp& dialog) {
 void RunMessageLoop(const kv::TfmMain& form) {
   MSG message;
   while (!form.ExitRequested()) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 
@@ -88,10 +88,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     if (!CheckWindowsVersion(platform, dialog)) return 0;
   }
 
-  const UINT mustDie = RegisterWindowMessageA("KVMustDie");
-  const UINT monitoringDisable = RegisterWindowMessageA("KVMonitoringDisable");
+  const UINT mustDie = RegisterWindowMessageW(L"KVMustDie");
+  const UINT monitoringDisable = RegisterWindowMessageW(L"KVMonitoringDisable");
 
-  kv::UniqueHandle single(CreateMutexA(nullptr, FALSE, "KVMonitoring"));
+  kv::UniqueHandle single(CreateMutexW(nullptr, FALSE, L"KVMonitoring"));
   if (!single) return 0;
   const DWORD wait = WaitForSingleObject(single.get(), 200);
   if (wait != WAIT_OBJECT_0) {  // another monitor runs (or the wait failed): end silently

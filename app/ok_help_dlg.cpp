@@ -35,33 +35,33 @@ Tdlg_okhelp::Tdlg_okhelp(HINSTANCE instance, HWND owner, const HtmlHelpEngine& h
       linkFont_(CreateArial(-11, /*underline=*/true)),
       applicationIcon_(LoadApplicationIcon(instance, GetSystemMetrics(SM_CXICON))) {
   RegisterFormClass(instance, kClassName, &Tdlg_okhelp::WindowProc, nullptr, nullptr);
-  window_.reset(CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, "Keyvane Pro",
+  window_.reset(CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, L"Keyvane Pro",
                                 WS_POPUP | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, Scale(kClientWidth),
                                 Scale(kOkHelpDesign.clientHeight), owner, nullptr, instance, this));
   HWND form = window_.get();
   if (form == nullptr) return;
   // Created in tab order: the OK button first.
-  OkButton_ = CreateControl(form, "BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 333, kOkHelpDesign.buttonTop, 75, 25,
+  OkButton_ = CreateControl(form, L"BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 333, kOkHelpDesign.buttonTop, 75, 25,
                             IDOK, font_.get());
-  iIcon_ = CreateControl(form, "STATIC", "", SS_ICON, 16, 12, 33, 33, -1, nullptr);
-  MessageLabel_ = CreateControl(form, "STATIC", "", SS_LEFT | SS_NOPREFIX, kMessageLeft, kOkHelpDesign.messageTop,
+  iIcon_ = CreateControl(form, L"STATIC", "", SS_ICON, 16, 12, 33, 33, -1, nullptr);
+  MessageLabel_ = CreateControl(form, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kMessageLeft, kOkHelpDesign.messageTop,
                                 kMessageWidth, 13, -1, font_.get());
-  lHelp_ = CreateControl(form, "STATIC", "Help", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, kMessageLeft, kOkHelpDesign.linkTop,
+  lHelp_ = CreateControl(form, L"STATIC", "Help", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, kMessageLeft, kOkHelpDesign.linkTop,
                          21, 14, kLinkId, linkFont_.get());
-  Bevel_ = CreateControl(form, "STATIC", "", SS_ETCHEDHORZ, 0, kOkHelpDesign.bevelTop, 413, 2, -1, nullptr);
+  Bevel_ = CreateControl(form, L"STATIC", "", SS_ETCHEDHORZ, 0, kOkHelpDesign.bevelTop, 413, 2, -1, nullptr);
 
   // The link's hint.
-  HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+  HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form, nullptr, instance, nullptr);
   if (tip != nullptr) {
-    TTTOOLINFOA tool{};
+    TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = form;
     tool.uId = reinterpret_cast<UINT_PTR>(lHelp_);
-    char hint[] = "Click Here";
+    wchar_t hint[] = L"Click Here";
     tool.lpszText = hint;
-    SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
 }
 
@@ -71,7 +71,7 @@ void Tdlg_okhelp::ShowOkHelp(const std::string& message, const std::string& topi
   if (form == nullptr) return;
   topic_ = topic;
   linkMode_ = linkMode;
-  SetWindowTextA(lHelp_, linkCaption.c_str());
+  SetWindowTextW(lHelp_, Widen(linkCaption).c_str());
   const SIZE link = MeasureText(linkFont_.get(), linkCaption);
 
   SetIcon(iconType);
@@ -79,7 +79,7 @@ void Tdlg_okhelp::ShowOkHelp(const std::string& message, const std::string& topi
   // The message label gets the height its text needs, word-wrapped at its width in its font.
   const int messageWidth = Scale(kMessageWidth);
   const int messageHeight = MeasureText(font_.get(), message, messageWidth).cy;
-  SetWindowTextA(MessageLabel_, message.c_str());
+  SetWindowTextW(MessageLabel_, Widen(message).c_str());
 
   const OkHelpGeometry g = ArrangeOkHelp(Scaled(kOkHelpDesign), messageHeight);
   Move(MessageLabel_, Scale(kMessageLeft), g.messageTop, messageWidth, messageHeight);
@@ -97,15 +97,15 @@ void Tdlg_okhelp::ShowOkHelp(const std::string& message, const std::string& topi
   SetFocus(OkButton_);
   MSG msg;
   while (!closed_) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {  // the program ends: leave the dialog and pass the quit request on
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
     if (got < 0) break;
-    if (!IsDialogMessageA(form, &msg)) {
+    if (!IsDialogMessageW(form, &msg)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
   }
   if (ownerEnabled) EnableWindow(owner_, TRUE);
@@ -113,17 +113,17 @@ void Tdlg_okhelp::ShowOkHelp(const std::string& message, const std::string& topi
 }
 
 void Tdlg_okhelp::SetIcon(int iconType) {
-  LPCSTR stock = nullptr;
+  LPCWSTR stock = nullptr;
   switch (OkHelpIconFor(iconType)) {
-    case OkHelpIcon::kHand: stock = IDI_HAND; break;
-    case OkHelpIcon::kQuestion: stock = IDI_QUESTION; break;
-    case OkHelpIcon::kExclamation: stock = IDI_EXCLAMATION; break;
-    case OkHelpIcon::kAsterisk: stock = IDI_ASTERISK; break;
+    case OkHelpIcon::kHand: stock = MAKEINTRESOURCEW(32513); break;         // IDI_HAND
+    case OkHelpIcon::kQuestion: stock = MAKEINTRESOURCEW(32514); break;     // IDI_QUESTION
+    case OkHelpIcon::kExclamation: stock = MAKEINTRESOURCEW(32515); break;  // IDI_EXCLAMATION
+    case OkHelpIcon::kAsterisk: stock = MAKEINTRESOURCEW(32516); break;     // IDI_ASTERISK
     case OkHelpIcon::kApplication: break;
   }
-  HICON icon = stock != nullptr ? LoadIconA(nullptr, stock) : nullptr;  // stock icons are shared
+  HICON icon = stock != nullptr ? LoadIconW(nullptr, stock) : nullptr;  // stock icons are shared
   if (icon == nullptr) icon = applicationIcon_.get();
-  SendMessageA(iIcon_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+  SendMessageW(iIcon_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
 // Mode 0: the page of the help file beside the program.
@@ -131,13 +131,13 @@ void Tdlg_okhelp::lHelpClick() {
   if (linkMode_ != 0) return;
   const std::string path = HelpTopicPath(ExecutableFolder(), topic_);
   if (!help_.ShowTopic(window_.get(), path)) {
-    MessageBoxA(window_.get(), "Cannot open the help file.", kApplicationTitle, MB_OK);
+    MessageBoxW(window_.get(), L"Cannot open the help file.", Widen(kApplicationTitle).c_str(), MB_OK);
   }
 }
 
 LRESULT CALLBACK Tdlg_okhelp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Tdlg_okhelp* dialog = WindowOwner<Tdlg_okhelp>(window, message, lParam);
-  if (dialog == nullptr || dialog->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (dialog == nullptr || dialog->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
   return dialog->HandleMessage(message, wParam, lParam);
 }
 
@@ -166,12 +166,12 @@ LRESULT Tdlg_okhelp::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SETCURSOR:
       if (reinterpret_cast<HWND>(wParam) == lHelp_) {
-        SetCursor(LoadCursor(nullptr, IDC_HAND));
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
         return TRUE;
       }
       break;
   }
-  return DefWindowProcA(form, message, wParam, lParam);
+  return DefWindowProcW(form, message, wParam, lParam);
 }
 
 }  // namespace kv

@@ -15,7 +15,7 @@ namespace kv {
 
 class Tdlg_okhelp {
  public:
-  static constexpr const char kClassName[] = "Tdlg_okhelp";
+  static constexpr const wchar_t kClassName[] = L"Tdlg_okhelp";
 
   // FormCreate: the dialog's window and controls, hidden; caption "Keyvane Pro", link mode 0.
   Tdlg_okhelp(HINSTANCE instance, HWND owner, const HtmlHelpEngine& help);

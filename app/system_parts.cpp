@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/win32_handles.h"
+#include "platform/win32/utf.h"
 
 namespace kv {
 namespace {
@@ -30,18 +31,18 @@ class Win32NamedMutex : public NamedMutex {
 }  // namespace
 
 std::unique_ptr<NamedMutex> Win32NamedMutexes::Open(const std::string& name) {
-  UniqueHandle handle(CreateMutexA(nullptr, FALSE, name.c_str()));
+  UniqueHandle handle(CreateMutexW(nullptr, FALSE, Widen(name).c_str()));
   if (!handle) return nullptr;
   return std::make_unique<Win32NamedMutex>(std::move(handle));
 }
 
 std::string ExecutableFolder() {
-  std::vector<char> buffer(MAX_PATH);
+  std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return std::string();
     if (length < buffer.size()) {
-      std::string path(buffer.data(), length);
+      const std::string path = Narrow(buffer.data(), length);
       return path.substr(0, path.find_last_of("\\/:") + 1);
     }
     buffer.resize(buffer.size() * 2);
@@ -52,7 +53,8 @@ std::string ShellLauncher::ProgramFolder() { return ExecutableFolder(); }
 
 // The shell's answer is not looked at: a cleaner that does not start says so itself, or not at all.
 void ShellLauncher::Open(const std::string& file, const std::string& parameters, const std::string& folder) {
-  ShellExecuteA(owner_, "open", file.c_str(), parameters.c_str(), folder.c_str(), SW_SHOWNORMAL);
+  ShellExecuteW(owner_, L"open", Widen(file).c_str(), Widen(parameters).c_str(), Widen(folder).c_str(),
+                SW_SHOWNORMAL);
 }
 
 }  // namespace kv

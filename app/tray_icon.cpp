@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "app/logic/tray_tip.h"
 #include "app/ui_common.h"
@@ -14,19 +16,20 @@ constexpr UINT_PTR kHookId = 1;
 constexpr UINT kAltFlag = 0x20;  // the Alt key in a mouse event's shift state
 
 // The record the shell is given is the first form of its notify-icon data: size, window, identifier,
-// flags, callback message, icon and a 64-character tip. That is 88 bytes in a 32-bit build and 104 in a
-// 64-bit one, where the window and icon handles take 8 bytes each (with alignment).
-static_assert(NOTIFYICONDATAA_V1_SIZE == (sizeof(void*) == 8 ? 104 : 88), "the first form of the record");
+// flags, callback message, icon and a 64-character tip (UTF-16). That is 152 bytes in a 32-bit build and
+// 168 in a 64-bit one, where the window and icon handles take 8 bytes each (with alignment).
+static_assert(NOTIFYICONDATAW_V1_SIZE == (sizeof(void*) == 8 ? 168 : 152), "the first form of the record");
 static_assert(TTrayIcon::kCallbackMessage == 0x800, "the callback message");
 static_assert((NIF_MESSAGE | NIF_ICON | NIF_TIP) == 7, "message, icon and tip");
 
 }  // namespace
 
 TTrayIcon::TTrayIcon(HINSTANCE instance, HWND ownerForm)
-    : owner_(ownerForm), taskbarCreated_(RegisterWindowMessageA("TaskbarCreated")) {
+    : owner_(ownerForm), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
   RegisterFormClass(instance, kClassName, &TTrayIcon::WindowProc, nullptr, nullptr);
   // A hidden top-level window (not a message-only one): the shell's "TaskbarCreated" broadcast reaches it.
-  window_.reset(CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this));
+  window_.reset(
+      CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this));
   if (owner_ != nullptr) {
     hooked_ = SetWindowSubclass(owner_, &TTrayIcon::OwnerHook, kHookId, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
   }
@@ -73,46 +76,48 @@ void TTrayIcon::SetIconVisible(bool visible) {
   }
 }
 
-void TTrayIcon::FillRecord(NOTIFYICONDATAA& record) const {
-  record = NOTIFYICONDATAA{};
-  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+void TTrayIcon::FillRecord(NOTIFYICONDATAW& record) const {
+  record = NOTIFYICONDATAW{};
+  record.cbSize = NOTIFYICONDATAW_V1_SIZE;
   record.hWnd = window_.get();
   record.uID = kIconId;
   record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   record.uCallbackMessage = kCallbackMessage;
   record.hIcon = icon_.get();
-  const std::string tip = TrayTip(hint_, showHint_);
-  std::memcpy(record.szTip, tip.data(), tip.size());
+  // The tip as the logic cut it, in UTF-16, and never more than the record holds before its closing NUL.
+  const std::wstring tip = Widen(TrayTip(hint_, showHint_));
+  const std::size_t units = std::min(tip.size(), std::size(record.szTip) - 1);
+  std::memcpy(record.szTip, tip.data(), units * sizeof(wchar_t));
 }
 
 void TTrayIcon::ShowIcon() {
-  NOTIFYICONDATAA record;
+  NOTIFYICONDATAW record;
   FillRecord(record);
   if (iconAdded_) {
-    Shell_NotifyIconA(NIM_MODIFY, &record);
+    Shell_NotifyIconW(NIM_MODIFY, &record);
   } else {
-    iconAdded_ = Shell_NotifyIconA(NIM_ADD, &record) != FALSE;
+    iconAdded_ = Shell_NotifyIconW(NIM_ADD, &record) != FALSE;
   }
 }
 
 void TTrayIcon::HideIcon() {
   if (!iconAdded_) return;
-  NOTIFYICONDATAA record;
+  NOTIFYICONDATAW record;
   FillRecord(record);
-  Shell_NotifyIconA(NIM_DELETE, &record);
+  Shell_NotifyIconW(NIM_DELETE, &record);
   iconAdded_ = false;
 }
 
 void TTrayIcon::ModifyIcon() {
   if (!iconAdded_) return;
-  NOTIFYICONDATAA record;
+  NOTIFYICONDATAW record;
   FillRecord(record);
-  Shell_NotifyIconA(NIM_MODIFY, &record);
+  Shell_NotifyIconW(NIM_MODIFY, &record);
 }
 
 LRESULT CALLBACK TTrayIcon::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   TTrayIcon* tray = WindowOwner<TTrayIcon>(window, message, lParam);
-  if (tray == nullptr || tray->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (tray == nullptr || tray->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
   return tray->HandleMessage(message, wParam, lParam);
 }
 
@@ -129,14 +134,14 @@ LRESULT TTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   // gone, so ours is added again.
   if (message == taskbarCreated_ && taskbarCreated_ != 0) {
     if (loaded_ && iconVisible_) {
-      NOTIFYICONDATAA record;
+      NOTIFYICONDATAW record;
       FillRecord(record);
       // A shell that still shows the icon refuses to add it again; it is then brought up to date.
-      iconAdded_ = Shell_NotifyIconA(NIM_ADD, &record) != FALSE || Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
+      iconAdded_ = Shell_NotifyIconW(NIM_ADD, &record) != FALSE || Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
     }
     return 0;
   }
-  return DefWindowProcA(window_.get(), message, wParam, lParam);
+  return DefWindowProcW(window_.get(), message, wParam, lParam);
 }
 
 void TTrayIcon::HandleMouse(UINT mouseMessage) {
@@ -198,14 +203,14 @@ void TTrayIcon::PopupAtCursor() {
   ProcessPendingMessages();
   SetForegroundWindow(owner_);
   TrackPopupMenu(PopupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner_, nullptr);
-  PostMessageA(owner_, WM_NULL, 0, 0);
+  PostMessageW(owner_, WM_NULL, 0, 0);
 }
 
 // The menu's default item, unless it is disabled, as if it had been chosen.
 void TTrayIcon::RunDefaultItem() {
   const UINT id = GetMenuDefaultItem(PopupMenu, FALSE, 0);
   if (id == static_cast<UINT>(-1)) return;
-  SendMessageA(owner_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+  SendMessageW(owner_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
 LRESULT CALLBACK TTrayIcon::OwnerHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,

@@ -16,7 +16,7 @@ namespace kv {
 
 class TTrayIcon {
  public:
-  static constexpr const char kClassName[] = "TTrayIcon";
+  static constexpr const wchar_t kClassName[] = L"TTrayIcon";
   static constexpr UINT kCallbackMessage = WM_USER + 1024;  // 0x800
   static constexpr UINT kIconId = 1;
 
@@ -70,7 +70,7 @@ class TTrayIcon {
   void ShowIcon();
   void HideIcon();
   void ModifyIcon();
-  void FillRecord(NOTIFYICONDATAA& record) const;
+  void FillRecord(NOTIFYICONDATAW& record) const;
 
   HWND owner_;
   UINT taskbarCreated_;

@@ -1,5 +1,6 @@
 // What the program's windows share: the application title, pixel scaling for the screen's resolution,
-// the form font, the application icon, centring, and the pending-message pump.
+// the form font, the application icon, centring, and the pending-message pump. The windows are Unicode
+// ones (the W calls); the program's text is UTF-8 until it reaches them (Widen, platform/win32/utf.h).
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "app/win32_handles.h"
+#include "platform/win32/utf.h"
 
 namespace kv {
 
@@ -30,7 +32,7 @@ SIZE MeasureText(HFONT font, const std::string& text, int wrapWidth = 0);
 bool ProcessPendingMessages();
 
 // A child control with the form's font.
-HWND CreateControl(HWND parent, const char* className, const std::string& text, DWORD style, int x, int y,
+HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y,
                    int width, int height, int id, HFONT font);
 
 }  // namespace kv
@@ -38,17 +40,18 @@ HWND CreateControl(HWND parent, const char* className, const std::string& text, 
 namespace kv {
 
 // Registers a window class of this program once; later calls with the same name do nothing.
-void RegisterFormClass(HINSTANCE instance, const char* className, WNDPROC procedure, HICON icon, HICON smallIcon);
+void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure, HICON icon,
+                       HICON smallIcon);
 
 // The object a window of ours stands for: stored at creation (WM_NCCREATE), read by the window procedure.
 template <typename Owner>
 Owner* WindowOwner(HWND window, UINT message, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* owner = static_cast<Owner*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    auto* owner = static_cast<Owner*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
     return owner;
   }
-  return reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  return reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 }  // namespace kv

@@ -28,7 +28,7 @@ WindowMainThread::WindowMainThread(HWND window) : window_(window), calls_(Proces
 bool WindowMainThread::Synchronize(const std::function<void()>& call) {
   if (closed_) return false;
   const CallToken token = calls_.Add(call);
-  SendMessageA(window_, kCallMessage, static_cast<WPARAM>(token.serial), static_cast<LPARAM>(token.check));
+  SendMessageW(window_, kCallMessage, static_cast<WPARAM>(token.serial), static_cast<LPARAM>(token.check));
   return calls_.Finish(token);
 }
 
@@ -45,7 +45,7 @@ LRESULT WindowMainThread::Serve(WPARAM wParam, LPARAM lParam) {
 // and returns at once. Posted messages stay where they are.
 void WindowMainThread::TurnAwayWaitingCalls() {
   MSG message;
-  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 }  // namespace kv

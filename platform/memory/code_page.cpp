@@ -16,8 +16,6 @@ constexpr char16_t kHighBlock[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
 };
 
-constexpr char16_t kReplacement = 0xFFFD;
-
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -91,46 +89,14 @@ std::string Utf16ToAnsi(const std::u16string& utf16) {
 std::u16string Utf8ToUtf16(const std::string& utf8) {
   std::u16string result;
   result.reserve(utf8.size());
-  const std::size_t n = utf8.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-    if (lead < 0x80) {
-      result.push_back(lead);
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, code = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, code = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, code = lead & 0x07, minimum = 0x10000;
-    }
-    bool valid = length != 0 && i + length <= n;
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(utf8[i + k]);
-      if ((next & 0xC0) != 0x80) valid = false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (valid && (code < minimum || code > 0x10FFFF || text::IsHighSurrogate(code) || text::IsLowSurrogate(code)))
-      valid = false;
-    if (!valid) {
-      result.push_back(text::kReplacement);
-      ++i;
-      continue;
-    }
+  for (std::size_t i = 0; i < utf8.size();) {
+    const char32_t code = NextCodePoint(utf8, &i);
     if (code >= 0x10000) {
-      code -= 0x10000;
-      result.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      result.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+      result.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      result.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
     } else {
       result.push_back(static_cast<char16_t>(code));
     }
-    i += length;
   }
   return result;
 }
@@ -145,24 +111,8 @@ std::string Utf16ToUtf8(const std::u16string& utf16) {
     if (text::IsHighSurrogate(code) && i + 1 < n && text::IsLowSurrogate(utf16[i + 1])) {
       code = 0x10000 + ((code - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
       ++i;
-    } else if (text::IsHighSurrogate(code) || text::IsLowSurrogate(code)) {
-      code = text::kReplacement;
     }
-    if (code < 0x80) {
-      result.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-      result.push_back(static_cast<char>(0xC0 | (code >> 6)));
-      result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-      result.push_back(static_cast<char>(0xE0 | (code >> 12)));
-      result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-      result.push_back(static_cast<char>(0xF0 | (code >> 18)));
-      result.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-      result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
+    AppendUtf8(code, &result);  // an unpaired surrogate becomes U+FFFD there
   }
   return result;
 }

@@ -32,6 +32,11 @@ constexpr std::uint32_t kDriveFixed = 3;
 constexpr std::uint32_t kDriveRemote = 4;
 constexpr std::uint32_t kDriveCdRom = 5;
 constexpr std::uint32_t kDriveRamDisk = 6;
+// Never an answer of GetDriveTypeW: a drive the machine has whose content cannot be looked at from where
+// it is probed (an installation read offline whose drive is not mapped here). The engine looks nothing up
+// there and holds nothing there against an entry: unlike a drive on the network, it is not a fault for a
+// share to be on it.
+constexpr std::uint32_t kDriveNotExaminable = 0x100;
 
 // What the bounded existence test of a network name learnt.
 enum class NetworkFileAnswer {
@@ -102,7 +107,8 @@ class FileSystemApi {
   // SetErrorMode: returns the previous mode.
   virtual std::uint32_t SetErrorMode(std::uint32_t mode) = 0;
   // GetDriveTypeW of a drive's root ("C:\\"): kDriveRemote for a drive mapped to a share. Asks the system's
-  // table of drives; it does not go out on the network.
+  // table of drives; it does not go out on the network. A platform that knows of a drive it cannot look
+  // into answers kDriveNotExaminable.
   virtual std::uint32_t DriveType(const std::string& root) = 0;
   // The existence test for a name that lies on the network: whether a directory search for `name` finds
   // an entry that is not a folder. Waits at most `waitMs` milliseconds for the network; kNoAnswer when it

@@ -17,15 +17,18 @@ constexpr std::uint32_t kPathBufferLength = 260;
 // Ordinary commands hold fewer words, so their file calls stay exactly those of the plain walk.
 constexpr std::size_t kCandidatesBeforeFolderWalk = 16;
 
-// Whether the drive with this letter is mapped to a share; asked once per probe.
-bool IsNetworkDrive(Engine& engine, char letter) {
+// The type of the drive with this letter; asked once per probe.
+std::uint32_t DriveTypeOf(Engine& engine, char letter) {
   std::optional<std::uint32_t> type = engine.Memo.DriveType(letter);
   if (!type) {
     type = engine.platform.files.DriveType(std::string(1, letter) + ":\\");
     engine.Memo.RememberDriveType(letter, *type);
   }
-  return *type == kDriveRemote;
+  return *type;
 }
+
+// A drive whose files are not looked up: one mapped to a share, or one the platform cannot look into.
+bool IsOutOfReachDrive(std::uint32_t type) { return type == kDriveRemote || type == kDriveNotExaminable; }
 
 bool HasExtension(const std::string& fileName) {
   const std::size_t at = fileName.find_last_of(".\\:");
@@ -95,7 +98,7 @@ class CommandResolver {
   void MakeFullPath(std::string& path);
   void MakeShortPath(std::string& path);
   bool Exists(const std::string& name) { return MemoFileExists(engine_, name, entry_); }
-  bool IsNetworkPath(const std::string& path);
+  bool IsOutOfReach(const std::string& path);
   std::uint32_t Attributes(const std::string& name);
 
   Engine& engine_;
@@ -113,14 +116,15 @@ class CommandResolver {
 };
 
 // A path on the network, in any spelling or on a drive mapped to a share, is never handed to the file
-// system, which would go out on the network for it.
-bool CommandResolver::IsNetworkPath(const std::string& path) {
+// system, which would go out on the network for it; nor is a path on a drive the platform cannot look
+// into. Both are taken as they are.
+bool CommandResolver::IsOutOfReach(const std::string& path) {
   if (IsNetworkName(path)) return true;
   const char drive = NameDriveLetter(path);
   if (drive == 0) return false;
   std::uint32_t& type = driveTypes_[drive - 'A'];
-  if (type == kInvalidFileAttributes) type = IsNetworkDrive(engine_, drive) ? kDriveRemote : kDriveFixed;
-  return type == kDriveRemote;
+  if (type == kInvalidFileAttributes) type = DriveTypeOf(engine_, drive);
+  return IsOutOfReachDrive(type);
 }
 
 bool CommandResolver::Resolve(std::string& fileName) {
@@ -150,8 +154,9 @@ bool CommandResolver::Resolve(std::string& fileName) {
       w += c;
     }
   }
-  // A network path, in any spelling, is taken as present without asking the network.
-  if (IsNetworkPath(w)) {
+  // A network path, in any spelling, is taken as present without asking the network (and so is a path on
+  // a drive that cannot be looked into).
+  if (IsOutOfReach(w)) {
     fileName = command_;
     return true;
   }
@@ -209,17 +214,18 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
   }
   // A network folder of the search path, or a folder "\" before a name that starts with a backslash,
   // would reach the network: nothing is looked for there, so a stale share on "Path" never holds a probe
-  // up. A program found only on a share of the search path is thus not found.
-  if (IsNetworkPath(path_)) return Outcome::kNotFound;
+  // up. A program found only on a share of the search path is thus not found (nor one on a drive that
+  // cannot be looked into).
+  if (IsOutOfReach(path_)) return Outcome::kNotFound;
   if (std::optional<std::string> known = engine_.Memo.SearchPath(path_)) {
     path_ = *known;
   } else {
     placed_ = path_;
     MakeFullPath(path_);
-    if (!IsNetworkPath(path_)) MakeShortPath(path_);
+    if (!IsOutOfReach(path_)) MakeShortPath(path_);
     engine_.Memo.RememberSearchPath(placed_, path_);
   }
-  if (IsNetworkPath(path_)) return Outcome::kNotFound;
+  if (IsOutOfReach(path_)) return Outcome::kNotFound;
 
   path_ += ' ';
   std::size_t tried = 0;
@@ -370,18 +376,31 @@ std::string SelfSearchingProgram(Engine& engine, const std::string& command) {
   return std::string();
 }
 
-bool IsOnNetwork(Engine& engine, const std::string& name) {
-  if (IsNetworkName(name)) return true;
+NameReach ReachOf(Engine& engine, const std::string& name) {
+  if (IsNetworkName(name)) return NameReach::kNetwork;
   const char drive = NameDriveLetter(name);
-  return drive != 0 && IsNetworkDrive(engine, drive);
+  if (drive == 0) return NameReach::kLocal;
+  switch (DriveTypeOf(engine, drive)) {
+    case kDriveRemote:
+      return NameReach::kNetwork;
+    case kDriveNotExaminable:
+      return NameReach::kNotExaminable;
+    default:
+      return NameReach::kLocal;
+  }
 }
+
+bool IsOnNetwork(Engine& engine, const std::string& name) { return ReachOf(engine, name) == NameReach::kNetwork; }
 
 bool SafeFileExists(Engine& engine, const std::string& asked) {
   std::string redirected;
   if (engine.WinInfo.Wow32) redirected = Wow32FileName(engine.WinInfo.SystemRoot, asked);
   const std::string& fileName = engine.WinInfo.Wow32 ? redirected : asked;
   if (std::optional<bool> known = engine.Memo.Present(fileName)) return *known;
-  if (IsOnNetwork(engine, fileName)) {
+  const NameReach reach = ReachOf(engine, fileName);
+  // A name on a drive that cannot be looked into is not held against the entry.
+  if (reach == NameReach::kNotExaminable) return true;
+  if (reach == NameReach::kNetwork) {
     // The network is given a few seconds; a share that does not answer is not held against the entry.
     QuietErrorMode quiet(engine.platform.files);
     const bool present = engine.platform.files.FindNetworkFile(fileName, kNetworkWaitMs) != NetworkFileAnswer::kAbsent;

@@ -12,6 +12,17 @@ namespace kv {
 // The longest a probe waits for the network when a rule tests a name that lies on it.
 constexpr std::uint32_t kNetworkWaitMs = 3000;
 
+// Where a name lies, as the rules judge it. Every rule takes what lies on a drive that cannot be examined
+// as sound: it is neither looked up nor held against an entry.
+enum class NameReach {
+  kLocal,          // on this machine's own volumes (or nowhere): looked up as usual
+  kNetwork,        // its text puts it on the network (IsNetworkName), or its drive is mapped to a share
+  kNotExaminable,  // on a drive the platform knows but cannot look into (kDriveNotExaminable: an
+                   // installation probed offline whose drive is not mapped); never so on a running Windows
+};
+// Asks the drive's type at most once a probe, and not at all for a name whose text says where it lies.
+NameReach ReachOf(Engine& engine, const std::string& name);
+
 // True when `name` lies on the network: its text says so, in any spelling (IsNetworkName), or it names a
 // drive that the system maps to a share.
 bool IsOnNetwork(Engine& engine, const std::string& name);
@@ -20,7 +31,7 @@ bool IsOnNetwork(Engine& engine, const std::string& name);
 // file. Shows no system dialog (a drive without a medium is simply absent) and restores the error mode.
 // A name on the network is searched for at most kNetworkWaitMs; when the network does not answer in that
 // time, whether the file exists cannot be told, and the answer is true: an entry is never reported for a
-// share that did not answer.
+// share that did not answer. A name on a drive that cannot be examined is present, without a search.
 bool SafeFileExists(Engine& engine, const std::string& fileName);
 
 // True when `command` is resolvable: the file it runs is found (directly, or in the search folders with the

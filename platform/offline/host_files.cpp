@@ -477,7 +477,7 @@ std::uint32_t HostFileSystem::DriveType(const std::string& root) {
   // The installation's, but not here: whatever lies there cannot be looked at, and is not held against an
   // entry.
   impl_->NoteUnchecked(std::string(1, letter) + ":");
-  return kDriveRemote;
+  return kDriveNotExaminable;
 }
 
 NetworkFileAnswer HostFileSystem::FindNetworkFile(const std::string& name, std::uint32_t) {

@@ -5,9 +5,9 @@
 // the tree is an entry that leads nowhere. Short (8.3) names come from the volume where it keeps them
 // (the ntfs-3g attribute "system.ntfs_dos_name"), or else by the rule that generates them.
 //
-// A drive the installation has (MarkUncheckable) that is not mapped here cannot be checked offline: it
-// answers as a drive on the network does (the engine then takes a name there as present), and each such
-// name is remembered for the report. Any other letter is a drive the installation does not have.
+// A drive the installation has (MarkUncheckable) that is not mapped here cannot be checked offline: its
+// type is kDriveNotExaminable (the engine then takes whatever lies there as sound, and never looks it up),
+// and the drive is remembered for the report. Any other letter is a drive the installation does not have.
 #pragma once
 
 #include <cstdint>

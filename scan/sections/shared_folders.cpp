@@ -55,9 +55,17 @@ void TSharedFolders::Scan() {
 
 // A shared folder must be a local folder that exists, or the root of a drive (which may be one without a
 // medium); a network path, in any spelling or on a drive mapped to a share, is faulty even when it can be
-// reached, and is never looked up.
+// reached, and is never looked up. A folder on a drive that cannot be examined (offline, not mapped) is
+// not held against the share.
 bool TSharedFolders::FolderIsSound(const std::string& folder) {
-  if (IsOnNetwork(engine_, folder)) return false;
+  switch (ReachOf(engine_, folder)) {
+    case NameReach::kNetwork:
+      return false;
+    case NameReach::kNotExaminable:
+      return true;
+    case NameReach::kLocal:
+      break;
+  }
   bool exists = false;
   {
     // No system dialog for a drive without a medium.

@@ -138,10 +138,11 @@ TEST_F(HostFilesTest, DrivesThatAreNotMapped) {
   EXPECT_EQ(files_.DriveType("C:\\"), kDriveFixed);
   EXPECT_EQ(files_.DriveType("E:\\"), kDriveNoRootDir);  // a drive it does not have
   EXPECT_EQ(files_.GetAttributes("E:\\x.exe"), kInvalidFileAttributes);
-  EXPECT_EQ(files_.DriveType("D:\\"), kDriveRemote);  // taken as present, like a name on the network
-  EXPECT_EQ(files_.FindNetworkFile("D:\\Data\\report.doc", 3000), NetworkFileAnswer::kNoAnswer);
+  // Known but not here: not on the network, and nothing there is looked at.
+  EXPECT_EQ(files_.DriveType("D:\\"), kDriveNotExaminable);
+  EXPECT_EQ(files_.GetAttributes("D:\\Data\\report.doc"), kInvalidFileAttributes);
   EXPECT_EQ(files_.FindNetworkFile("\\\\server\\share\\x.exe", 3000), NetworkFileAnswer::kNoAnswer);
-  EXPECT_EQ(files_.Unchecked(), (std::vector<std::string>{"D:", "D:\\Data\\report.doc", "\\\\server\\share\\x.exe"}));
+  EXPECT_EQ(files_.Unchecked(), (std::vector<std::string>{"D:", "\\\\server\\share\\x.exe"}));
 
   std::string error;
   ASSERT_TRUE(files_.MapDrive('d', data_.path(), &error)) << error;

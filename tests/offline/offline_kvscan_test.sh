@@ -74,17 +74,25 @@ if [ "$n" -ge 2 ]; then
   [ "$(jq .clean "$WORK/offline2.json")" = true ] || fail "the modern machine is not clean offline"
 fi
 
-# A drive the installation has (its mounted devices name D:) but that is not given: a Run entry there
-# cannot be checked offline and is no fault; given with --drive, it is looked for there.
+# A drive the installation has (its mounted devices name D:) but that is not given: a Run entry and a
+# share there cannot be checked offline and are no fault (a share on the network would be); given with
+# --drive, they are looked for there.
+share=$(printf 'Path=D:\\Shared\\Data\0Type=0\0\0' | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//')
 {
   cat "$SOURCE/examples/machine.reg"
   printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\MountedDevices]\r\n"\\\\DosDevices\\\\D:"=hex:00,01\r\n'
   printf '\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"OnD"="D:\\\\tools\\\\run.exe"\r\n'
+  printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\lanmanserver\\Shares]\r\n"DataOnD"=hex(7):%s\r\n' "$share"
 } >"$WORK/drives.reg"
 "$MKOFFLINE" --reg "$WORK/drives.reg" --files "$SOURCE/examples/files.txt" --empty-hive "$HIVES/minimal.hive" \
   --out "$WORK/drives" >/dev/null || fail "drives.reg: kvmkoffline failed"
-mkdir -p "$WORK/d-empty" "$WORK/d-full/Tools" && touch "$WORK/d-full/Tools/Run.exe"
+mkdir -p "$WORK/d-empty" "$WORK/d-full/Tools" "$WORK/d-full/shared/DATA" && touch "$WORK/d-full/Tools/Run.exe"
 "$KVSCAN" --offline "$WORK/drives/C" --json >"$WORK/d-none.json"
+# Without the example's deliberate fault (the file types, group 64): clean, naming the drive not checked.
+"$KVSCAN" --offline "$WORK/drives/C" --mask 63 >"$WORK/d-none-63.txt"
+status=$?
+[ "$status" = 0 ] || fail "entries on an unmapped drive D: are held against the machine (exit $status): $(cat "$WORK/d-none-63.txt")"
+grep -q "^  Not checked: D: " "$WORK/d-none-63.txt" || fail "the explanation does not name D: as not checked: $(cat "$WORK/d-none-63.txt")"
 "$KVSCAN" --offline "$WORK/drives/C" --drive "D=$WORK/d-full" --json >"$WORK/d-full.json"
 "$KVSCAN" --offline "$WORK/drives/C" --drive "d=$WORK/d-empty" --json >"$WORK/d-empty.json"
 for run in d-none d-full; do
@@ -97,6 +105,16 @@ jq -e '.unchecked | map(startswith("D: (names on this drive cannot be checked of
 [ "$(jq -r '.paths.drives["D:"]' "$WORK/d-full.json")" = "$WORK/d-full" ] || fail "the JSON does not name drive D:'s folder"
 [ "$(jq -r .section "$WORK/d-empty.json")" = TStartUpSectionHKCU ] ||
   fail "a program missing from a mapped drive D: is not found faulty: $(jq -r .section "$WORK/d-empty.json")"
+# The share alone (its group, 16): not held against the machine unless drive D: is given without its folder.
+for run in "d-none" "d-full --drive D=$WORK/d-full" "d-empty --drive D=$WORK/d-empty"; do
+  read -r name drive <<<"$run"
+  # shellcheck disable=SC2086
+  "$KVSCAN" --offline "$WORK/drives/C" $drive --mask 16 --json >"$WORK/$name-16.json"
+  found=$(jq -c '[.section, .list[0]]' "$WORK/$name-16.json")
+  expected='[null,null]'
+  [ "$name" = d-empty ] && expected='["TSharedFolders","DataOnD"]'
+  [ "$found" = "$expected" ] || fail "$name: the share on drive D: gives $found, not $expected"
+done
 
 # The real hives, on the example machine's tree (its SOFTWARE names the profile they are put in).
 real=$WORK/real

@@ -8,6 +8,9 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -58,8 +61,9 @@ struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 
-// Opens `relative` (names separated by '/', empty for the root itself) below the folder `root`, without
-// following any link and without leaving the folder. Where the kernel lacks openat2, one name at a time
+// Opens `relative` (names separated by '/', empty for the root itself; real folders only: links are
+// followed by name, never by the kernel) below the folder `root`, without following any link and without
+// leaving the folder. Where the kernel lacks openat2, one name at a time
 // with O_NOFOLLOW, which refuses a link at every step.
 UniqueFd OpenBeneath(int root, const std::string& relative, int flags) {
   const std::string path = relative.empty() ? "." : relative;
@@ -89,12 +93,23 @@ std::uint64_t FileTime(const struct timespec& t) {
   return static_cast<std::uint64_t>(seconds) * 10000000ull + static_cast<std::uint64_t>(t.tv_nsec) / 100;
 }
 
+// How far the target of a link was resolved.
+enum class LinkState { kUnresolved, kResolving, kResolved };
+
+// The most links one name goes through (the kernel's own limit), beyond which it leads nowhere.
+constexpr int kMostLinks = 40;
+
 struct HostNode {
   std::string name;   // as the volume holds it
   std::string alias;  // the 8.3 name; empty when the name is one already
-  std::string host;   // the path below the drive's folder, '/'-separated; empty for the root
+  std::string host;   // the path below the drive's folder, '/'-separated, through real folders only; empty
+                      // for the root
   bool directory = false;
   bool link = false;
+  std::string linkText;                      // a link's target as the volume holds it
+  LinkState linkState = LinkState::kUnresolved;
+  HostNode* target = nullptr;                // what the link leads to in the tree (never a link); null: nowhere
+  bool volumeAttributes = false;             // the attributes are the volume's own (ntfs-3g)
   std::uint32_t attributes = 0;
   std::uint64_t lastWriteTime = 0;
   HostNode* parent = nullptr;
@@ -113,13 +128,10 @@ struct HostNode {
 struct Drive {
   UniqueFd root;
   std::string folder;
+  std::string realFolder;  // the folder without links on its way: where the mount's absolute links start
   std::unique_ptr<HostNode> top;
   bool xattrs = true;  // the volume may keep short names and attributes (cleared on the first "not supported")
 };
-
-FindEntry EntryFor(const std::string& name, const HostNode& node) {
-  return FindEntry{name, node.attributes, node.lastWriteTime};
-}
 
 std::uint32_t DeliverPath(const std::string& text, std::uint32_t length, char* buffer) {
   const auto size = static_cast<std::uint32_t>(text.size());
@@ -191,16 +203,24 @@ struct HostFileSystem::Impl {
       node->directory = S_ISDIR(st.st_mode);
       node->lastWriteTime = FileTime(st.st_mtim);
       node->attributes = node->directory ? kAttrDirectory : kAttrArchive;
-      if (node->link) node->attributes |= kAttrReparsePoint;
+      if (node->link) {
+        node->attributes |= kAttrReparsePoint;
+        char text[PATH_MAX];
+        const ssize_t n = ::readlinkat(folderFd, name.c_str(), text, sizeof text);
+        if (n > 0 && static_cast<std::size_t>(n) < sizeof text) node->linkText.assign(text, static_cast<std::size_t>(n));
+      }
       if (!node->directory && !node->link && (st.st_mode & 0222) == 0) node->attributes |= kAttrReadOnly;
-      if (drive.xattrs && !node->link) {
+      if (drive.xattrs) {
         std::string value;
         if (ReadXattr(folderFd, name, "system.ntfs_attrib", &value, &drive.xattrs) && value.size() == 4) {
           std::uint32_t attributes = 0;
           std::memcpy(&attributes, value.data(), 4);
-          attributes &= kReportedAttributes & ~kAttrDirectory;
-          node->attributes = (node->directory ? kAttrDirectory : 0) | attributes;
-          if (node->attributes == 0) node->attributes = kAttrNormal;
+          attributes &= kReportedAttributes;
+          // A link's attributes are the volume's own (a junction: a folder and a reparse point); any
+          // other entry is a folder exactly when the host says so.
+          if (!node->link) attributes = (attributes & ~kAttrDirectory) | (node->directory ? kAttrDirectory : 0);
+          node->attributes = attributes == 0 ? kAttrNormal : attributes;
+          node->volumeAttributes = true;
         }
         if (drive.xattrs && !memfs::IsValidShortName(name) &&
             ReadXattr(folderFd, name, "system.ntfs_dos_name", &value, &drive.xattrs) && memfs::IsValidShortName(value) &&
@@ -234,13 +254,108 @@ struct HostFileSystem::Impl {
     return &drive->second;
   }
 
+  // What `node` leads to: itself, or for a link the entry its target names in the tree (null when the
+  // target is outside the tree, missing, or a loop). Links are followed here, by name, one entry at a
+  // time; the kernel never follows one.
+  HostNode* Follow(Drive& drive, HostNode* node, int depth = 0) {
+    if (node == nullptr || !node->link) return node;
+    switch (node->linkState) {
+      case LinkState::kResolved:
+        return node->target;
+      case LinkState::kResolving:  // the link leads back to itself
+        return nullptr;
+      case LinkState::kUnresolved:
+        break;
+    }
+    if (depth >= kMostLinks) return nullptr;
+    node->linkState = LinkState::kResolving;
+    HostNode* target = nullptr;
+    std::vector<std::string> names;
+    if (TargetNames(drive, *node, &names)) {
+      target = drive.top.get();
+      for (const std::string& name : names) {
+        HostNode* folder = Follow(drive, target, depth + 1);
+        if (folder == nullptr || !folder->directory) {
+          target = nullptr;
+          break;
+        }
+        List(drive, *folder);
+        target = folder->Child(name);
+        if (target == nullptr) break;
+      }
+      target = Follow(drive, target, depth + 1);
+    }
+    node->target = target;
+    node->linkState = LinkState::kResolved;
+    if (!node->volumeAttributes && target != nullptr && target->directory)
+      node->attributes = kAttrDirectory | kAttrReparsePoint;
+    return target;
+  }
+
+  // The names, from the drive's root, a link's target leads through. A relative target starts from the
+  // link's folder, and its ".." never climbs above the root. An absolute one must lie in the drive's own
+  // folder (ntfs-3g writes a junction "\??\C:\Users" as the mount point followed by "/Users"); any other
+  // (the host's own folders, ntfs-3g's "/.NTFS-3G/D:/..." for another volume) is refused.
+  bool TargetNames(const Drive& drive, const HostNode& link, std::vector<std::string>* names) const {
+    std::string text = link.linkText;
+    if (text.empty()) return false;
+    if (text[0] == '/') {
+      bool inside = false;
+      for (const std::string* folder : {&drive.folder, &drive.realFolder}) {
+        std::string prefix = *folder;
+        while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+        if (prefix.empty() || prefix == "/") continue;
+        if (text == prefix || text.compare(0, prefix.size() + 1, prefix + "/") == 0) {
+          text.erase(0, prefix.size());
+          inside = true;
+          break;
+        }
+      }
+      if (!inside) return false;
+    } else if (link.parent != nullptr && !link.parent->host.empty()) {
+      for (std::size_t start = 0; start <= link.parent->host.size();) {
+        std::size_t end = link.parent->host.find('/', start);
+        if (end == std::string::npos) end = link.parent->host.size();
+        names->push_back(link.parent->host.substr(start, end - start));
+        start = end + 1;
+      }
+    }
+    for (std::size_t start = 0; start <= text.size();) {
+      std::size_t end = text.find('/', start);
+      if (end == std::string::npos) end = text.size();
+      const std::string name = text.substr(start, end - start);
+      start = end + 1;
+      if (name.empty() || name == ".") continue;
+      if (name == "..") {
+        if (names->empty()) return false;  // out of the tree
+        names->pop_back();
+        continue;
+      }
+      names->push_back(name);
+    }
+    return true;
+  }
+
+  // The folder `node` is or leads to; null when it is no folder.
+  HostNode* AsFolder(Drive& drive, HostNode* node) {
+    node = Follow(drive, node);
+    return node != nullptr && node->directory ? node : nullptr;
+  }
+
+  FindEntry EntryFor(Drive& drive, const std::string& name, HostNode& node) {
+    Follow(drive, &node);  // a link to a folder is listed as one
+    return FindEntry{name, node.attributes, node.lastWriteTime};
+  }
+
+  // The entry a path names (a link itself, not what it leads to), through the links on its way.
   HostNode* Locate(const NormalPath& path, std::size_t segmentCount, Drive** on = nullptr) {
     Drive* drive = DriveOf(path);
     if (!drive) return nullptr;
     if (on) *on = drive;
     HostNode* node = drive->top.get();
     for (std::size_t i = 0; i < segmentCount; ++i) {
-      if (!node->directory) return nullptr;
+      node = AsFolder(*drive, node);
+      if (!node) return nullptr;
       List(*drive, *node);
       node = node->Child(path.segments[i]);
       if (!node) return nullptr;
@@ -249,16 +364,20 @@ struct HostFileSystem::Impl {
   }
 
   HostNode* Locate(const NormalPath& path, Drive** on = nullptr) {
-    HostNode* node = Locate(path, path.segments.size(), on);
-    if (node && path.trailingSeparator && !node->directory) return nullptr;
+    Drive* drive = nullptr;
+    HostNode* node = Locate(path, path.segments.size(), &drive);
+    if (on) *on = drive;
+    if (node && path.trailingSeparator && !AsFolder(*drive, node)) return nullptr;
+    if (node) Follow(*drive, node);  // a link's attributes say what it leads to
     return node;
   }
 
   bool DeviceReachable(const std::string& path) {
     NormalPath plain = Normalize(path, false);
     if (plain.kind != NormalPath::kDrive || plain.segments.empty()) return false;
-    HostNode* folder = Locate(plain, plain.segments.size() - 1);
-    return folder && folder->directory;
+    Drive* drive = nullptr;
+    HostNode* folder = Locate(plain, plain.segments.size() - 1, &drive);
+    return folder && AsFolder(*drive, folder);
   }
 
   bool Exists(const std::string& path) {
@@ -281,21 +400,22 @@ struct HostFileSystem::Impl {
       if (memfs::HasWildcards(full.segments[i])) return entries;
     Drive* drive = nullptr;
     HostNode* folder = Locate(full, full.segments.size() - 1, &drive);
-    if (!folder || !folder->directory) return entries;
+    if (folder) folder = AsFolder(*drive, folder);
+    if (!folder) return entries;
     List(*drive, *folder);
     const std::string& last = full.segments.back();
     if (!memfs::HasWildcards(last)) {
-      if (HostNode* node = folder->Child(last)) entries.push_back(EntryFor(node->name, *node));
+      if (HostNode* node = folder->Child(last)) entries.push_back(EntryFor(*drive, node->name, *node));
       return entries;
     }
     if (folder->parent) {
-      if (memfs::MatchesPattern(last, ".")) entries.push_back(EntryFor(".", *folder));
-      if (memfs::MatchesPattern(last, "..")) entries.push_back(EntryFor("..", *folder->parent));
+      if (memfs::MatchesPattern(last, ".")) entries.push_back(EntryFor(*drive, ".", *folder));
+      if (memfs::MatchesPattern(last, "..")) entries.push_back(EntryFor(*drive, "..", *folder->parent));
     }
     for (const auto& child : folder->children) {
-      const HostNode& node = *child.second;
+      HostNode& node = *child.second;
       if (memfs::MatchesPattern(last, node.name) || (!node.alias.empty() && memfs::MatchesPattern(last, node.alias)))
-        entries.push_back(EntryFor(node.name, node));
+        entries.push_back(EntryFor(*drive, node.name, node));
     }
     return entries;
   }
@@ -327,6 +447,10 @@ bool HostFileSystem::MapDrive(char letter, const std::string& hostFolder, std::s
   Drive drive;
   drive.root = std::move(root);
   drive.folder = hostFolder;
+  if (char* real = ::realpath(hostFolder.c_str(), nullptr)) {
+    drive.realFolder = real;
+    std::free(real);
+  }
   drive.top = std::make_unique<HostNode>();
   drive.top->name = std::string(1, letter) + ":";
   drive.top->directory = true;
@@ -375,8 +499,9 @@ bool HostFileSystem::WithFile(const std::string& path, const std::function<bool(
     std::lock_guard<std::mutex> lock(impl_->mutex);
     if (path.empty() || memfs::HasWildcards(path)) return false;
     Drive* drive = nullptr;
-    const HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
-    if (!node || node->directory || node->link || !drive) return false;
+    HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
+    if (node) node = impl_->Follow(*drive, node);
+    if (!node || node->directory || !drive) return false;
     // Not blocking: a pipe or a device in the tree is refused below, never waited on.
     fd = OpenBeneath(drive->root.get(), node->host, O_RDONLY | O_NONBLOCK);
   }
@@ -408,7 +533,8 @@ bool HostFileSystem::ReadFile(const std::string& path, std::size_t limit, std::s
 std::string HostFileSystem::HostPath(const std::string& path) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   Drive* drive = nullptr;
-  const HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
+  HostNode* node = impl_->Locate(impl_->Normalize(path, false), &drive);
+  if (node) node = impl_->Follow(*drive, node);
   if (!node || !drive) return std::string();
   return node->host.empty() ? drive->folder : drive->folder + "/" + node->host;
 }

@@ -1,8 +1,14 @@
 // The file system of an installation that is not running: its drives are folders of this machine (the
 // mounted volume), read without regard to case one name at a time, as Windows would find them on its own
-// volume. Nothing is written, and no link is ever followed: a folder is opened only below its drive's
-// root, by a path of real folders (openat2 with RESOLVE_BENEATH and RESOLVE_NO_SYMLINKS), and a link in
-// the tree is an entry that leads nowhere. Short (8.3) names come from the volume where it keeps them
+// volume. Nothing is written. The kernel never follows a link: a file or folder is opened only below its
+// drive's root, by a path of real folders (openat2 with RESOLVE_BENEATH and RESOLVE_NO_SYMLINKS). A link
+// in the tree (ntfs-3g shows a junction or a symbolic link of Windows as one) is followed here, name by
+// name, when its target lies in the same tree: a relative target from the link's folder (its ".." never
+// above the drive's root), an absolute one only below the drive's own folder (ntfs-3g writes a junction to
+// "C:\Users" as "<mount point>/Users"). Any other target, a loop or a missing target leads nowhere. A
+// link is listed as Windows lists a reparse point: with the volume's own attributes where it keeps them
+// ("system.ntfs_attrib"), else as a folder with the reparse-point attribute when it leads to a folder, and
+// as a file with that attribute otherwise. Short (8.3) names come from the volume where it keeps them
 // (the ntfs-3g attribute "system.ntfs_dos_name"), or else by the rule that generates them.
 //
 // A drive the installation has (MarkUncheckable) that is not mapped here cannot be checked offline: its

@@ -62,10 +62,10 @@ TEST_F(HostFilesTest, AttributesOfNamesInAnyCase) {
       {"C:\\Program Files\\Lumen Notes\\README~3.TXT", kInvalidFileAttributes},
       // Two names that differ only in case: one of them is seen.
       {"C:\\MixedCase\\upper.txt", kAttrArchive},
-      // Links are entries that lead nowhere.
+      // A link out of the tree leads nowhere; links inside it are followed (see LinksInTheTree).
       {"C:\\escape", kAttrArchive | 0x400},
       {"C:\\escape\\passwd", kInvalidFileAttributes},
-      {"C:\\inner\\System32\\cmd.exe", kInvalidFileAttributes},
+      {"C:\\inner\\System32\\cmd.exe", kAttrArchive},
       {"C:\\MixedCase\\cmd.lnk.exe", kAttrArchive | 0x400},
       // A drive that is not mapped holds nothing that can be looked at.
       {"D:\\Data\\report.doc", kInvalidFileAttributes},
@@ -124,13 +124,108 @@ TEST_F(HostFilesTest, OnlyTheTreeIsRead) {
   EXPECT_EQ(bytes, "MZ");
   EXPECT_FALSE(files_.ReadFile("C:\\Windows\\System32\\cmd.exe", 1, &bytes)) << "larger than asked";
   EXPECT_FALSE(files_.ReadFile("C:\\escape\\passwd", 1024, &bytes));
-  EXPECT_FALSE(files_.ReadFile("C:\\MixedCase\\cmd.lnk.exe", 1024, &bytes));
+  EXPECT_TRUE(files_.ReadFile("C:\\MixedCase\\cmd.lnk.exe", 1024, &bytes)) << "a link to a file of the tree";
+  EXPECT_EQ(bytes, "MZ");
   EXPECT_FALSE(files_.ReadFile("C:\\Windows", 1024, &bytes));
   ASSERT_EQ(::mkfifo((root_.path() + "/Windows/pipe.dat").c_str(), 0644), 0);
   files_.Refresh();
   EXPECT_FALSE(files_.ReadFile("C:\\Windows\\pipe.dat", 1024, &bytes)) << "a pipe is not waited on";
   EXPECT_EQ(files_.HostPath("C:\\WINDOWS\\system32\\cmd.exe"), root_.path() + "/Windows/System32/cmd.exe");
   EXPECT_EQ(files_.HostPath("C:\\escape\\passwd"), "");
+}
+
+// Links as ntfs-3g shows junctions and symbolic links: followed by name while they stay in the tree
+// (relative, or absolute below the drive's own folder), never out of it, never round a loop.
+TEST_F(HostFilesTest, LinksInTheTree) {
+  root_.Add("Users/Public/desk.ini", true);
+  root_.Add("ProgramData/App/cfg.txt", true);
+  test::WriteAll(root_.path() + "/Windows/System32/cmd.exe", "MZ");
+  const std::string outsideName = outside_.path().substr(outside_.path().rfind('/') + 1);
+  const std::pair<const char*, std::string> links[] = {
+      {"Documents and Settings", root_.path() + "/Users"},  // a junction as ntfs-3g writes it
+      {"Users/All Users", "../ProgramData"},
+      {"Users/Public/cmd.exe", "../../Windows/System32/cmd.exe"},
+      {"chain", "Documents and Settings"},                      // a link to a link
+      {"up", "../" + outsideName + "/secret"},                  // ".." out of the tree
+      {"Users/deep", "../../../" + outsideName + "/secret"},
+      {"hostabs", outside_.path() + "/secret"},                 // the host's own folders
+      {"rootabs", "/Windows"},                                  // absolute, not below the drive's folder
+      {"other", root_.path() + "/.NTFS-3G/D:/Data"},            // ntfs-3g: a junction to another volume
+      {"loop1", "loop2"},
+      {"loop2", "loop1"},
+      {"self", "./self"},
+      {"dangling", "Windows/missing"},
+  };
+  for (const auto& [link, target] : links)
+    ASSERT_EQ(::symlink(target.c_str(), (root_.path() + "/" + link).c_str()), 0) << link;
+  files_.Refresh();
+
+  struct Case {
+    const char* path;
+    std::uint32_t attributes;
+  };
+  const std::uint32_t kLinkToFolder = kAttrDirectory | 0x400, kLink = kAttrArchive | 0x400;
+  const Case cases[] = {
+      {"C:\\Documents and Settings", kLinkToFolder},
+      {"C:\\documents and settings\\", kLinkToFolder},
+      {"C:\\Documents and Settings\\Public\\desk.ini", kAttrArchive},
+      {"C:\\DOCUME~1\\PUBLIC\\DESK.INI", kAttrArchive},
+      {"C:\\Users\\All Users", kLinkToFolder},
+      {"C:\\Users\\All Users\\app\\CFG.TXT", kAttrArchive},
+      {"C:\\Users\\Public\\cmd.exe", kLink},  // a link to a file
+      {"C:\\Users\\Public\\cmd.exe\\", kInvalidFileAttributes},
+      {"C:\\Users\\Public\\cmd.exe\\more", kInvalidFileAttributes},
+      {"C:\\chain", kLinkToFolder},
+      {"C:\\chain\\All Users\\App\\cfg.txt", kAttrArchive},
+      {"C:\\up", kLink},
+      {"C:\\up\\passwd", kInvalidFileAttributes},
+      {"C:\\Users\\deep\\passwd", kInvalidFileAttributes},
+      {"C:\\hostabs\\passwd", kInvalidFileAttributes},
+      {"C:\\rootabs\\System32\\cmd.exe", kInvalidFileAttributes},
+      {"C:\\other\\report.doc", kInvalidFileAttributes},
+      {"C:\\loop1", kLink},
+      {"C:\\loop1\\x", kInvalidFileAttributes},
+      {"C:\\self\\x", kInvalidFileAttributes},
+      {"C:\\dangling", kLink},
+      {"C:\\dangling\\x", kInvalidFileAttributes},
+  };
+  for (const Case& c : cases) EXPECT_EQ(files_.GetAttributes(c.path), c.attributes) << c.path;
+
+  struct ReadCase {
+    const char* path;
+    bool read;
+  };
+  const ReadCase reads[] = {
+      {"C:\\Users\\Public\\cmd.exe", true},
+      {"C:\\chain\\Public\\cmd.exe", true},
+      {"C:\\up\\passwd", false},
+      {"C:\\hostabs\\passwd", false},
+      {"C:\\Documents and Settings", false},
+      {"C:\\loop1", false},
+      {"C:\\dangling", false},
+  };
+  for (const ReadCase& c : reads) {
+    std::string bytes;
+    EXPECT_EQ(files_.ReadFile(c.path, 1024, &bytes), c.read) << c.path;
+    if (c.read) {
+      EXPECT_EQ(bytes, "MZ") << c.path;
+    }
+  }
+  EXPECT_EQ(files_.HostPath("C:\\Documents and Settings\\Public\\desk.ini"), root_.path() + "/Users/Public/desk.ini");
+
+  // A listing shows each link as Windows lists a reparse point, and a folder through a link as itself.
+  auto list = [&](const std::string& pattern) {
+    std::string names;
+    FindEntry entry;
+    UniqueFind find(files_, files_.FindFirst(pattern, &entry));
+    if (!find) return std::string("(none)");
+    do names += entry.name + "=" + std::to_string(entry.attributes) + ";";
+    while (files_.FindNext(find.get(), &entry));
+    return names;
+  };
+  EXPECT_EQ(list("C:\\Users\\*"), ".=16;..=16;All Users=1040;deep=1056;Public=16;");
+  EXPECT_EQ(list("C:\\Documents and Settings\\Public\\*"), ".=16;..=16;cmd.exe=1056;desk.ini=32;");
+  EXPECT_EQ(list("C:\\loop*"), "loop1=1056;loop2=1056;");
 }
 
 TEST_F(HostFilesTest, DrivesThatAreNotMapped) {

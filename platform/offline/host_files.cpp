@@ -304,7 +304,11 @@ struct HostFileSystem::Impl {
       for (const std::string* folder : {&drive.folder, &drive.realFolder}) {
         std::string prefix = *folder;
         while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
-        if (prefix.empty() || prefix == "/") continue;
+        if (prefix.empty()) continue;
+        if (prefix == "/") {  // a drive that is the whole host (Wine's Z:): every absolute target is on it
+          inside = true;
+          break;
+        }
         if (text == prefix || text.compare(0, prefix.size() + 1, prefix + "/") == 0) {
           text.erase(0, prefix.size());
           inside = true;

@@ -212,6 +212,13 @@ TEST_F(HostFilesTest, LinksInTheTree) {
     }
   }
   EXPECT_EQ(files_.HostPath("C:\\Documents and Settings\\Public\\desk.ini"), root_.path() + "/Users/Public/desk.ini");
+  // A drive that is the whole host (as Wine's Z: is) holds every absolute target.
+  std::string error;
+  ASSERT_TRUE(files_.MapDrive('R', "/", &error)) << error;
+  std::string onR = "R:" + root_.path() + "/Documents and Settings/Public/desk.ini";
+  for (char& c : onR)
+    if (c == '/') c = '\\';
+  EXPECT_EQ(files_.GetAttributes(onR), kAttrArchive) << onR;
 
   // A listing shows each link as Windows lists a reparse point, and a folder through a link as itself.
   auto list = [&](const std::string& pattern) {

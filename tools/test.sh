@@ -80,4 +80,7 @@ ctest --preset windows
 step "the modern example machine under Wine: clean, in code page 1252 and in a far-east one"
 bash tools/modern-in-wine.sh build/windows/cli/kvscan.exe
 
+step "the same machines under Wine and offline: the same verdict, list and result"
+bash tools/offline-vs-wine.sh build/windows/cli/kvscan.exe build/native/cli/kvscan build/native/cli/kvmkoffline
+
 step "all tests passed"

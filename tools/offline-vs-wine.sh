@@ -42,7 +42,7 @@ compared_all() {
 # One machine: REG FILES NAME [moved]. "moved": the modern example, whose user folder is put where the
 # prefix keeps its own user's (Wine derives it from the Linux user's name), as modern-in-wine.sh does.
 compare_machine() (
-  local reg=$1 files=$2 name=$3 move=${4:-}
+  local reg=$1 files=$2 machine=$3 move=${4:-}
   # shellcheck source=tools/wine-machine.sh
   source "$ROOT/tools/wine-machine.sh"
   make_sound_prefix
@@ -69,14 +69,14 @@ PY
   fi
   put_machine "$reg" "$files"
 
-  say "$name: kvscan.exe under Wine"
+  say "$machine: kvscan.exe under Wine"
   set +e
   kvscan --json >"$RUN_DIR/wine.json"
   local wineStatus=$?
   set -e
   echo "exit status $wineStatus"
 
-  say "$name: kvscan --offline on the same machine written as an installation"
+  say "$machine: kvscan --offline on the same machine written as an installation"
   "$MKOFFLINE" --reg "$reg" --files "$files" --empty-hive "$ROOT/tests/offline/hives/minimal.hive" \
     --out "$RUN_DIR/offline" >/dev/null
   set +e
@@ -85,7 +85,7 @@ PY
   set -e
   echo "exit status $offlineStatus"
 
-  say "$name: the prefix itself written as an installation (its registry exported, its drive C: listed)"
+  say "$machine: the prefix itself written as an installation (its registry exported, its drive C: listed)"
   wine reg export HKLM "$(winepath -w "$RUN_DIR/hklm.reg")" /y </dev/null >/dev/null
   wine reg export HKCU "$(winepath -w "$RUN_DIR/hkcu.reg")" /y </dev/null >/dev/null
   local sid
@@ -119,32 +119,33 @@ PY
   set -e
   echo "exit status $prefixStatus"
 
-  say "$name: compared"
+  say "$machine: compared"
   local failures=0
-  compared "$RUN_DIR/wine.json" >"$RUN_DIR/wine.compared"
-  compared "$RUN_DIR/offline.json" >"$RUN_DIR/offline.compared"
-  same "the machine" "$wineStatus" "$offlineStatus" "$RUN_DIR/wine.compared" "$RUN_DIR/offline.compared" || failures=1
-  compared_all "$RUN_DIR/wine.json" >"$RUN_DIR/wine.all"
-  compared_all "$RUN_DIR/prefix.json" >"$RUN_DIR/prefix.all"
-  same "the whole prefix, entries examined included" "$wineStatus" "$prefixStatus" "$RUN_DIR/wine.all" \
-    "$RUN_DIR/prefix.all" || failures=1
+  same "the machine" compared "$wineStatus" "$offlineStatus" "$RUN_DIR/wine.json" "$RUN_DIR/offline.json" ||
+    failures=1
+  same "the whole prefix, entries examined included" compared_all "$wineStatus" "$prefixStatus" \
+    "$RUN_DIR/wine.json" "$RUN_DIR/prefix.json" || failures=1
   return $failures
 )
 
-# Whether two reports agree: NAME STATUS_WINE STATUS_OFFLINE FILE_WINE FILE_OFFLINE; prints both when not.
+# Whether two reports agree: WHAT FIELDS STATUS_WINE STATUS_OFFLINE JSON_WINE JSON_OFFLINE, FIELDS the
+# function that picks the compared fields; prints both when they do not.
 same() {
-  local what=$1 wineStatus=$2 offlineStatus=$3 wine=$4 offline=$5
-  if [ "$wineStatus" = "$offlineStatus" ] && cmp -s "$wine" "$offline"; then
-    echo "$name, $what: the same under Wine and offline: exit status $wineStatus, $(jq -c '{clean, section, list}' "$offline")"
+  local what=$1 fields=$2 wineStatus=$3 offlineStatus=$4 wine=$5 offline=$6
+  "$fields" "$wine" >"$wine.$fields"
+  "$fields" "$offline" >"$offline.$fields"
+  if [ "$wineStatus" = "$offlineStatus" ] && cmp -s "$wine.$fields" "$offline.$fields"; then
+    echo "$machine, $what: the same under Wine and offline: exit status $wineStatus, $(jq -c '{clean, section, list}' "$offline")"
+    echo "  entries examined: $(jq '[.sections[].items] | add' "$wine") under Wine, $(jq '[.sections[].items] | add' "$offline") offline"
     return 0
   fi
-  echo "MISMATCH on $name, $what: exit status $wineStatus under Wine, $offlineStatus offline"
+  echo "MISMATCH on $machine, $what: exit status $wineStatus under Wine, $offlineStatus offline"
   echo "--- kvscan.exe under Wine:"
-  cat "$wine"
+  cat "$wine.$fields"
   echo "--- kvscan --offline:"
-  cat "$offline"
+  cat "$offline.$fields"
   echo "--- difference (< Wine, > offline):"
-  diff "$wine" "$offline" || true
+  diff "$wine.$fields" "$offline.$fields" || true
   return 1
 }
 

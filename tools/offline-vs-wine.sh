@@ -14,8 +14,10 @@
 #     the sections examine more entries; what they find must be the same.
 #  2. on the prefix itself written as an installation: its registry exported (wine reg export HKLM and
 #     HKCU), its drive C: listed, both written by kvmkoffline; its own user chosen by SID; drive Z: given
-#     as "/", which it is in Wine (the host's fonts are registered there). Compared: the same fields and
-#     each section's "items" too: the same registry and files, every entry judged alike.
+#     as "/", which it is in Wine, so that the host's fonts Wine registers there are looked at (the
+#     prefix's mounted devices name Z:, so without it they would be "not checked", not faulty). Compared:
+#     the same fields and each section's "items" too: the same registry and files, every entry judged
+#     alike.
 #
 # The times and the offline side's own additions (offline, dirty, paths, warnings, unchecked) are not in
 # the Windows report and are not compared. Prints both reports' compared fields and their difference on a

@@ -8,12 +8,11 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -62,9 +61,9 @@ struct DirCloser {
 };
 
 // Opens `relative` (names separated by '/', empty for the root itself; real folders only: links are
-// followed by name, never by the kernel) below the folder `root`, without following any link and without
-// leaving the folder. Where the kernel lacks openat2, one name at a time
-// with O_NOFOLLOW, which refuses a link at every step.
+// followed by name above, never by the kernel) below the folder `root`, without following any link and
+// without leaving the folder. Where the kernel lacks openat2, one name at a time with O_NOFOLLOW, which
+// refuses a link at every step.
 UniqueFd OpenBeneath(int root, const std::string& relative, int flags) {
   const std::string path = relative.empty() ? "." : relative;
   open_how how{};

@@ -18,7 +18,7 @@ using namespace kv::e2e;
 // The processes whose program lies in `folder`.
 std::vector<DWORD> ProcessesUnder(const std::string& folder) {
   std::vector<DWORD> found;
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return found;
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;

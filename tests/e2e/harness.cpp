@@ -30,7 +30,7 @@ std::string Narrow(const WCHAR* wide) {
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
 bool KeyExists(HKEY root, const std::string& subkey) {
-  UniqueHKey key;
+  UniqueRegKey key;
   return RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key.receive()) == ERROR_SUCCESS;
 }
 
@@ -80,7 +80,7 @@ std::string ScratchRoot() {
 
 void RemoveTree(const std::string& folder) {
   WIN32_FIND_DATAA data;
-  UniqueFindHandle find(FindFirstFileA((folder + "*").c_str(), &data));
+  UniqueFind find(FindFirstFileA((folder + "*").c_str(), &data));
   if (find) {
     do {
       const std::string name = data.cFileName;
@@ -108,7 +108,7 @@ ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
 ScopedRegValue::ScopedRegValue(HKEY root, std::string subkey, std::string name)
     : root_(root), subkey_(std::move(subkey)), name_(std::move(name)) {
-  UniqueHKey key;
+  UniqueRegKey key;
   if (RegOpenKeyExA(root_, subkey_.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return;
   DWORD size = 0;
   if (RegQueryValueExA(key.get(), name_.c_str(), nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) return;
@@ -137,7 +137,7 @@ void ScopedRegValue::Write(DWORD type, const void* data, DWORD size) {
     if (!KeyExists(root_, path) && std::find(created_.begin(), created_.end(), path) == created_.end())
       created_.push_back(path);
   }
-  UniqueHKey key;
+  UniqueRegKey key;
   LONG status = RegCreateKeyExA(root_, subkey_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                                 key.receive(), nullptr);
   if (status == ERROR_SUCCESS)
@@ -152,7 +152,7 @@ void ScopedRegValue::SetString(const std::string& value) {
 }
 
 void ScopedRegValue::Remove() {
-  UniqueHKey key;
+  UniqueRegKey key;
   if (RegOpenKeyExA(root_, subkey_.c_str(), 0, KEY_SET_VALUE, key.receive()) == ERROR_SUCCESS)
     RegDeleteValueA(key.get(), name_.c_str());
 }
@@ -562,7 +562,7 @@ namespace {
 
 std::vector<DWORD> ThreadsOf(DWORD pid) {
   std::vector<DWORD> threads;
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
   if (!snapshot) return threads;
   THREADENTRY32 entry{};
   entry.dwSize = sizeof entry;

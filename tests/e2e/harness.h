@@ -17,9 +17,14 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/win_handles.h"
+#include "platform/win32/unique_handles.h"
 
 namespace kv::e2e {
+
+using win32::UniqueFileHandle;
+using win32::UniqueFind;
+using win32::UniqueHandle;
+using win32::UniqueRegKey;
 
 // Where the programs under test are (Windows paths) and where screenshots go (a Linux folder, since the
 // screenshots are taken by ImageMagick on the Linux side of Wine).

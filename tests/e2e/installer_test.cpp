@@ -66,7 +66,7 @@ std::string ReadFileBytes(const std::string& path) {
 std::set<std::string> FilesIn(const std::string& folder) {
   std::set<std::string> names;
   WIN32_FIND_DATAA data;
-  UniqueFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+  UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
   if (!find) return names;
   do {
     const std::string name = data.cFileName;
@@ -84,7 +84,7 @@ struct RegValue {
 
 RegValue ReadValue(HKEY root, const std::string& subkey, const std::string& name) {
   RegValue value;
-  UniqueHKey key;
+  UniqueRegKey key;
   if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return value;
   DWORD type = 0, size = 0;
   if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return value;
@@ -100,14 +100,14 @@ RegValue ReadValue(HKEY root, const std::string& subkey, const std::string& name
 }
 
 bool KeyExists(HKEY root, const std::string& subkey) {
-  UniqueHKey key;
+  UniqueRegKey key;
   return RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key.receive()) == ERROR_SUCCESS;
 }
 
 // The values of a key: name and string data.
 std::vector<std::pair<std::string, std::string>> ValuesOf(HKEY root, const std::string& subkey) {
   std::vector<std::pair<std::string, std::string>> values;
-  UniqueHKey key;
+  UniqueRegKey key;
   if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return values;
   for (DWORD index = 0;; ++index) {
     char name[16384];
@@ -127,7 +127,7 @@ std::vector<std::pair<std::string, std::string>> ValuesOf(HKEY root, const std::
 std::vector<DWORD> ProcessesUnder(const std::string& folder) {
   std::vector<DWORD> found;
   const std::string prefix = Lower(folder + "\\");
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return found;
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
@@ -146,7 +146,7 @@ std::vector<DWORD> ProcessesUnder(const std::string& folder) {
 // it; returns its exit code, or -1 when it could not start or did not end within the time.
 long RunCommand(const std::string& commandLine, DWORD timeoutMs, const std::string& outputFile = "") {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  UniqueHandle output;
+  UniqueFileHandle output;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   if (!outputFile.empty()) {
@@ -222,7 +222,7 @@ class InstallationCleanup {
         WaitForSingleObject(process.get(), 10000);
       }
       if (Exists(folder)) RemoveTree(folder + "\\");
-      UniqueHKey run;
+      UniqueRegKey run;
       if (RegOpenKeyExA(scope->root, kRunKey, 0, KEY_SET_VALUE, run.receive()) == ERROR_SUCCESS)
         RegDeleteValueA(run.get(), kProduct);
       RegDeleteKeyA(scope->root, kUninstallKey);
@@ -425,7 +425,7 @@ TEST_F(Installer, UpgradeOverAnOlderInstallKeepsOneRunValue) {
   }
   EXPECT_EQ(naming, std::vector<std::string>{std::string(kProduct) + " = \"" + folder + "\\kvmonitor.exe\""});
   int entries = 0;
-  UniqueHKey uninstall;
+  UniqueRegKey uninstall;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0, KEY_READ,
                     uninstall.receive()) == ERROR_SUCCESS) {
     char name[256];

@@ -8,7 +8,7 @@ namespace {
 
 DWORD ReadSetting(const char* name) {
   DWORD value = 0xFFFFFFFF, size = sizeof value, type = 0;
-  UniqueHKey key;
+  UniqueRegKey key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tamberlyn\\Keyvane", 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
     return value;
   if (RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||

@@ -17,12 +17,13 @@
 #include <cstring>
 #include <string>
 
-#include "tests/e2e/win_handles.h"
+#include "platform/win32/unique_handles.h"
 
 namespace {
 
-using kv::e2e::UniqueHandle;
-using kv::e2e::UniqueHKey;
+using kv::win32::UniqueFileHandle;
+using kv::win32::UniqueHandle;
+using kv::win32::UniqueRegKey;
 
 constexpr int kUsageError = 2;
 constexpr int kFailed = 3;
@@ -45,9 +46,9 @@ std::string LogPath() {
 // Appends one "tag<TAB>text" line. The file is opened for each line with full sharing, so that a test can
 // read it at any time and several stand-ins may write to it in turn.
 void Log(const std::string& tag, const std::string& text) {
-  UniqueHandle file(CreateFileA(LogPath().c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(CreateFileA(LogPath().c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   const std::string line = tag + "\t" + text + "\r\n";
   DWORD written = 0;
@@ -84,7 +85,7 @@ bool HoldMutex(DWORD milliseconds) {
 }
 
 bool SetSetting(const char* name, DWORD value) {
-  UniqueHKey key;
+  UniqueRegKey key;
   LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tamberlyn\\Keyvane", 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_SET_VALUE, nullptr, key.receive(), nullptr);
   if (status == ERROR_SUCCESS)

@@ -146,19 +146,7 @@ bool TfmMain::ShowModal(const std::string& text) {
   ShowWindow(form, SW_SHOWNORMAL);
   SetForegroundWindow(form);  // FormShow
   SetFocus(bYes_);
-  MSG msg;
-  while (modalResult_ == 0 && !exitRequested_) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {  // the program ends: leave the alert and pass the quit request on
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (got < 0) break;
-    if (!IsDialogMessageW(form, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
+  RunModalLoop(form, [this] { return modalResult_ != 0 || exitRequested_; });
   inModal_ = false;
   ShowWindow(form, SW_HIDE);
 

@@ -11,8 +11,8 @@
 #include "app/logic/monitor_form.h"
 #include "app/system_parts.h"
 #include "app/tray_icon.h"
-#include "app/win32_handles.h"
 #include "app/window_main_thread.h"
+#include "platform/win32/unique_handles.h"
 #include "scan/engine.h"
 
 namespace kv {
@@ -64,10 +64,10 @@ class TfmMain : public FormTimer, public AlertBox, public MessageBoxes, public P
   UINT mustDieMessage_;
   UINT monitoringDisableMessage_;
 
-  UniqueFont font_;
-  UniqueIcon applicationIcon_;
-  UniqueMenu PopupMenu1_;
-  UniqueWindow window_;
+  win32::UniqueFont font_;
+  win32::UniqueIcon applicationIcon_;
+  win32::UniqueMenu PopupMenu1_;
+  win32::UniqueWindow window_;
   HWND Label1_ = nullptr;
   HWND Image1_ = nullptr;
   HWND bYes_ = nullptr;

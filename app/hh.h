@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/win32_handles.h"
 #include "platform/platform.h"
+#include "platform/win32/unique_handles.h"
 
 namespace kv {
 
@@ -21,7 +21,7 @@ class HtmlHelpEngine {
   HtmlHelpEngine(const HtmlHelpEngine&) = delete;
   HtmlHelpEngine& operator=(const HtmlHelpEngine&) = delete;
 
-  bool Loaded() const { return library_ != nullptr; }
+  bool Loaded() const { return static_cast<bool>(library_); }
   HtmlHelpAFunction HtmlHelpA() const { return htmlHelpA_; }
   HtmlHelpWFunction HtmlHelpW() const { return htmlHelpW_; }
 
@@ -30,7 +30,7 @@ class HtmlHelpEngine {
   bool ShowTopic(HWND owner, const std::string& path) const;
 
  private:
-  UniqueLibrary library_;
+  win32::UniqueLibrary library_;
   HtmlHelpAFunction htmlHelpA_ = nullptr;
   HtmlHelpWFunction htmlHelpW_ = nullptr;
 };

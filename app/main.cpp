@@ -10,7 +10,7 @@
 #include "app/hh.h"
 #include "app/logic/version_check.h"
 #include "app/ok_help_dlg.h"
-#include "app/win32_handles.h"
+#include "platform/win32/unique_handles.h"
 #include "platform/win32/win32_platform.h"
 #include "scan/engine.h"
 
@@ -91,7 +91,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
   const UINT mustDie = RegisterWindowMessageW(L"KVMustDie");
   const UINT monitoringDisable = RegisterWindowMessageW(L"KVMonitoringDisable");
 
-  kv::UniqueHandle single(CreateMutexW(nullptr, FALSE, L"KVMonitoring"));
+  kv::win32::UniqueHandle single(CreateMutexW(nullptr, FALSE, L"KVMonitoring"));
   if (!single) return 0;
   const DWORD wait = WaitForSingleObject(single.get(), 200);
   if (wait != WAIT_OBJECT_0) {  // another monitor runs (or the wait failed): end silently

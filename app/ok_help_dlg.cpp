@@ -95,19 +95,7 @@ void Tdlg_okhelp::ShowOkHelp(const std::string& message, const std::string& topi
   ShowWindow(form, SW_SHOWNORMAL);
   SetForegroundWindow(form);
   SetFocus(OkButton_);
-  MSG msg;
-  while (!closed_) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {  // the program ends: leave the dialog and pass the quit request on
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (got < 0) break;
-    if (!IsDialogMessageW(form, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
+  RunModalLoop(form, [this] { return closed_; });
   if (ownerEnabled) EnableWindow(owner_, TRUE);
   ShowWindow(form, SW_HIDE);
 }

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/hh.h"
-#include "app/win32_handles.h"
+#include "platform/win32/unique_handles.h"
 
 namespace kv {
 
@@ -38,10 +38,10 @@ class Tdlg_okhelp {
   HINSTANCE instance_;
   HWND owner_;
   const HtmlHelpEngine& help_;
-  UniqueFont font_;
-  UniqueFont linkFont_;
-  UniqueIcon applicationIcon_;
-  UniqueWindow window_;
+  win32::UniqueFont font_;
+  win32::UniqueFont linkFont_;
+  win32::UniqueIcon applicationIcon_;
+  win32::UniqueWindow window_;
   HWND iIcon_ = nullptr;
   HWND MessageLabel_ = nullptr;
   HWND lHelp_ = nullptr;

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/win32_handles.h"
+#include "platform/win32/unique_handles.h"
 #include "platform/win32/utf.h"
 
 namespace kv {
@@ -12,7 +12,7 @@ namespace {
 
 class Win32NamedMutex : public NamedMutex {
  public:
-  explicit Win32NamedMutex(UniqueHandle handle) : handle_(std::move(handle)) {}
+  explicit Win32NamedMutex(win32::UniqueHandle handle) : handle_(std::move(handle)) {}
 
   MutexWait Wait(std::uint32_t milliseconds) override {
     switch (WaitForSingleObject(handle_.get(), milliseconds)) {
@@ -25,13 +25,13 @@ class Win32NamedMutex : public NamedMutex {
   void Release() override { ReleaseMutex(handle_.get()); }
 
  private:
-  UniqueHandle handle_;
+  win32::UniqueHandle handle_;
 };
 
 }  // namespace
 
 std::unique_ptr<NamedMutex> Win32NamedMutexes::Open(const std::string& name) {
-  UniqueHandle handle(CreateMutexW(nullptr, FALSE, Widen(name).c_str()));
+  win32::UniqueHandle handle(CreateMutexW(nullptr, FALSE, Widen(name).c_str()));
   if (!handle) return nullptr;
   return std::make_unique<Win32NamedMutex>(std::move(handle));
 }

@@ -13,7 +13,6 @@ namespace kv {
 namespace {
 
 constexpr UINT_PTR kHookId = 1;
-constexpr UINT kAltFlag = 0x20;  // the Alt key in a mouse event's shift state
 
 // The record the shell is given is the first form of its notify-icon data: size, window, identifier,
 // flags, callback message, icon and a 64-character tip (UTF-16). That is 152 bytes in a 32-bit build and
@@ -44,14 +43,10 @@ TTrayIcon::~TTrayIcon() {
 void TTrayIcon::Loaded() {
   loaded_ = true;
   if (StartMinimized && owner_ != nullptr) ShowWindow(owner_, SW_HIDE);
-  if (iconVisible_) {
-    ShowIcon();
-  } else {
-    HideIcon();
-  }
+  ShowIcon();
 }
 
-void TTrayIcon::SetIcon(UniqueIcon icon) {
+void TTrayIcon::SetIcon(win32::UniqueIcon icon) {
   icon_ = std::move(icon);
   ModifyIcon();
 }
@@ -64,16 +59,6 @@ void TTrayIcon::SetHint(const std::string& hint) {
 void TTrayIcon::SetShowHint(bool show) {
   showHint_ = show;
   ModifyIcon();
-}
-
-void TTrayIcon::SetIconVisible(bool visible) {
-  iconVisible_ = visible;
-  if (!loaded_) return;
-  if (visible) {
-    ShowIcon();
-  } else {
-    HideIcon();
-  }
 }
 
 void TTrayIcon::FillRecord(NOTIFYICONDATAW& record) const {
@@ -126,14 +111,14 @@ LRESULT TTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   // the shell's (another program posting to this window) and is ignored. The second parameter is only
   // compared with the mouse messages this component knows.
   if (message == kCallbackMessage) {
-    if (Enabled && wParam == kIconId) HandleMouse(static_cast<UINT>(lParam));
+    if (wParam == kIconId) HandleMouse(static_cast<UINT>(lParam));
     return 0;
   }
   if (message == WM_QUERYENDSESSION) return 1;
   // The shell's taskbar was (re)created, after a crash or restart of the shell: the icons it showed are
   // gone, so ours is added again.
   if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-    if (loaded_ && iconVisible_) {
+    if (loaded_) {
       NOTIFYICONDATAW record;
       FillRecord(record);
       // A shell that still shows the icon refuses to add it again; it is then brought up to date.
@@ -144,65 +129,32 @@ LRESULT TTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_.get(), message, wParam, lParam);
 }
 
+// The right button opens the menu; a left double click runs its default command. The other mouse messages
+// do nothing.
 void TTrayIcon::HandleMouse(UINT mouseMessage) {
   switch (mouseMessage) {
-    case WM_LBUTTONDOWN:
-      Fire(OnMouseDown, MouseButton::kLeft, MK_LBUTTON);
-      clickBegan_ = true;
-      if (LeftPopup) PopupAtCursor();
-      break;
-    case WM_LBUTTONUP:
-      if (clickBegan_) {
-        clickBegan_ = false;
-        if (OnClick) OnClick();
-      }
-      Fire(OnMouseUp, MouseButton::kLeft, MK_LBUTTON);
-      break;
     case WM_LBUTTONDBLCLK:
-      if (OnDblClick) OnDblClick();
-      if (PopupMenu != nullptr && AutoPopup && !LeftPopup) RunDefaultItem();
+      if (PopupMenu != nullptr) RunDefaultItem();
       break;
     case WM_RBUTTONDOWN:
-      Fire(OnMouseDown, MouseButton::kRight, MK_RBUTTON);
       PopupAtCursor();
       break;
-    case WM_RBUTTONUP:
-      Fire(OnMouseUp, MouseButton::kRight, MK_RBUTTON);
-      break;
-    case WM_MBUTTONDOWN:
-      Fire(OnMouseDown, MouseButton::kMiddle, MK_MBUTTON);
-      break;
-    case WM_MBUTTONUP:
-      Fire(OnMouseUp, MouseButton::kMiddle, MK_MBUTTON);
-      break;
-    case WM_MOUSEMOVE:
-      Fire(OnMouseMove, MouseButton::kLeft, 0);
-      break;
-    default:  // the right double click and anything else: nothing
+    default:
       break;
   }
 }
 
-void TTrayIcon::Fire(const MouseEvent& event, MouseButton button, UINT buttonFlag) {
-  if (!event) return;
-  UINT shift = buttonFlag;
-  if (GetKeyState(VK_SHIFT) < 0) shift |= MK_SHIFT;
-  if (GetKeyState(VK_CONTROL) < 0) shift |= MK_CONTROL;
-  if (GetKeyState(VK_MENU) < 0) shift |= kAltFlag;
-  POINT cursor{};
-  GetCursorPos(&cursor);
-  event(button, shift, cursor);
-}
-
-// The menu at the cursor. The owner form comes to the foreground first and gets an empty message after,
-// so that the menu closes when the user clicks elsewhere.
+// The menu at the cursor, aligned as the system's menus drop (to the left of the cursor where menus drop
+// right-aligned, as with right-to-left settings). The owner form comes to the foreground first and gets an
+// empty message after, so that the menu closes when the user clicks elsewhere.
 void TTrayIcon::PopupAtCursor() {
-  if (PopupMenu == nullptr || !AutoPopup) return;
+  if (PopupMenu == nullptr) return;
   POINT cursor{};
   GetCursorPos(&cursor);
   ProcessPendingMessages();
   SetForegroundWindow(owner_);
-  TrackPopupMenu(PopupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner_, nullptr);
+  const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+  TrackPopupMenu(PopupMenu, align | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner_, nullptr);
   PostMessageW(owner_, WM_NULL, 0, 0);
 }
 
@@ -228,7 +180,6 @@ LRESULT CALLBACK TTrayIcon::OwnerHook(HWND window, UINT message, WPARAM wParam, 
     case WM_SYSCOMMAND:  // minimised: to the tray instead, when asked to
       if ((wParam & 0xFFF0) == SC_MINIMIZE && tray->MinimizeToTray) {
         ShowWindow(window, SW_HIDE);
-        tray->iconVisible_ = true;
         tray->ShowIcon();
         return 0;
       }

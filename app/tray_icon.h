@@ -1,16 +1,15 @@
 // TTrayIcon: the monitor's presence in the notification area. One icon with a tool-tip, a context menu on
-// the right button, the menu's default command on a double click, and an owner form that stays hidden from
-// the start. A hidden window of its own receives the icon's callback messages; a hook on the owner form
+// the right button, the menu's default command on a left double click, and an owner form that stays hidden
+// from the start. A hidden window of its own receives the icon's callback messages; a hook on the owner form
 // brings it to the foreground when it is shown and hides it to the tray when it is minimised.
 #pragma once
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include <functional>
 #include <string>
 
-#include "app/win32_handles.h"
+#include "platform/win32/unique_handles.h"
 
 namespace kv {
 
@@ -20,11 +19,6 @@ class TTrayIcon {
   static constexpr UINT kCallbackMessage = WM_USER + 1024;  // 0x800
   static constexpr UINT kIconId = 1;
 
-  enum class MouseButton { kLeft, kRight, kMiddle };
-  // Button (for moves: the left one), the shift state (MK_ flags plus MK_ALT for the Alt key) and the
-  // cursor position at the time of handling.
-  using MouseEvent = std::function<void(MouseButton button, UINT shift, POINT cursor)>;
-
   // Creates the hidden window and hooks the owner form. The icon appears at Loaded().
   TTrayIcon(HINSTANCE instance, HWND ownerForm);
   // Removes the icon, restores the owner form's window procedure and destroys the hidden window.
@@ -32,31 +26,18 @@ class TTrayIcon {
   TTrayIcon(const TTrayIcon&) = delete;
   TTrayIcon& operator=(const TTrayIcon&) = delete;
 
-  // The owner form is set up: hide it when StartMinimized, then show or hide the icon per IconVisible.
+  // The owner form is set up: hide it when StartMinimized, then show the icon.
   void Loaded();
 
   // Setting the icon, hint or ShowHint updates the icon in the notification area. The icon is a copy
   // the component owns.
-  void SetIcon(UniqueIcon icon);
+  void SetIcon(win32::UniqueIcon icon);
   void SetHint(const std::string& hint);
   void SetShowHint(bool show);
-  void SetIconVisible(bool visible);
-  bool IconVisible() const { return iconVisible_; }
 
   HMENU PopupMenu = nullptr;  // the owner form's menu; its commands go to the owner form as WM_COMMAND
-  bool AutoPopup = true;      // the menu opens by itself on the mouse
   bool StartMinimized = false;
-  bool Enabled = true;        // mouse messages are acted on only when true
-  bool LeftPopup = false;     // the menu also opens on the left button; a double click then runs nothing
-  bool MinimizeToTray = false;
-
-  std::function<void()> OnClick;
-  std::function<void()> OnDblClick;
-  MouseEvent OnMouseDown;
-  MouseEvent OnMouseUp;
-  MouseEvent OnMouseMove;
-
-  HWND Handle() const { return window_.get(); }
+  bool MinimizeToTray = false;  // minimising the owner form hides it and leaves the icon
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -64,7 +45,6 @@ class TTrayIcon {
                                     DWORD_PTR self);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void HandleMouse(UINT mouseMessage);
-  void Fire(const MouseEvent& event, MouseButton button, UINT buttonFlag);
   void PopupAtCursor();
   void RunDefaultItem();
   void ShowIcon();
@@ -74,13 +54,11 @@ class TTrayIcon {
 
   HWND owner_;
   UINT taskbarCreated_;
-  UniqueWindow window_;
-  UniqueIcon icon_;
+  win32::UniqueWindow window_;
+  win32::UniqueIcon icon_;
   std::string hint_;
   bool showHint_ = false;
-  bool iconVisible_ = true;
   bool iconAdded_ = false;
-  bool clickBegan_ = false;
   bool hooked_ = false;
   bool loaded_ = false;
 };

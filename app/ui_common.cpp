@@ -6,21 +6,21 @@ namespace kv {
 
 int Scale(int pixels) {
   static const int dpi = [] {
-    ScreenDC screen;
+    win32::ScreenDC screen;
     const int value = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
     return value > 0 ? value : 96;
   }();
   return MulDiv(pixels, dpi, 96);
 }
 
-UniqueFont CreateArial(int height, bool underline) {
-  return UniqueFont(CreateFontW(-Scale(-height), 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE,
-                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_SWISS, L"Arial"));
+win32::UniqueFont CreateArial(int height, bool underline) {
+  return win32::UniqueFont(CreateFontW(-Scale(-height), 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE,
+                                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
 }
 
-UniqueIcon LoadApplicationIcon(HINSTANCE instance, int size) {
-  return UniqueIcon(static_cast<HICON>(
+win32::UniqueIcon LoadApplicationIcon(HINSTANCE instance, int size) {
+  return win32::UniqueIcon(static_cast<HICON>(
       LoadImageW(instance, MAKEINTRESOURCEW(IDI_APPLICATION_ICON), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
 }
 
@@ -38,8 +38,8 @@ void SizeAndCentre(HWND window, int width, int height) {
 }
 
 SIZE MeasureText(HFONT font, const std::string& text, int wrapWidth) {
-  ScreenDC screen;
-  SelectedObject selected(screen.get(), font);
+  win32::ScreenDC screen;
+  win32::SelectedObject selected(screen.get(), font);
   RECT rect{0, 0, wrapWidth, 0};
   UINT format = DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX;
   if (wrapWidth > 0) format |= DT_WORDBREAK;
@@ -59,6 +59,22 @@ bool ProcessPendingMessages() {
     DispatchMessageW(&message);
   }
   return true;
+}
+
+void RunModalLoop(HWND dialog, const std::function<bool()>& done) {
+  MSG msg;
+  while (!done()) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {  // the program ends: leave the modal state and pass the quit request on
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    if (!IsDialogMessageW(dialog, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
 }
 
 HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y,

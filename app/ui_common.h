@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
-#include "app/win32_handles.h"
+#include "platform/win32/unique_handles.h"
 #include "platform/win32/utf.h"
 
 namespace kv {
@@ -16,10 +17,10 @@ namespace kv {
 int Scale(int pixels);
 
 // Arial of the given design height (negative: character height), optionally underlined.
-UniqueFont CreateArial(int height, bool underline = false);
+win32::UniqueFont CreateArial(int height, bool underline = false);
 
 // The application's own icon at the given size (a copy the caller owns).
-UniqueIcon LoadApplicationIcon(HINSTANCE instance, int size);
+win32::UniqueIcon LoadApplicationIcon(HINSTANCE instance, int size);
 
 // Resizes `window` so that its client area is `width` x `height`, and centres it on the screen's work area.
 void SizeAndCentre(HWND window, int width, int height);
@@ -30,6 +31,11 @@ SIZE MeasureText(HFONT font, const std::string& text, int wrapWidth = 0);
 // Dispatches the messages waiting now. A quit request met on the way is put back for the loop it belongs
 // to; returns false then.
 bool ProcessPendingMessages();
+
+// The modal state of a window of ours: runs the thread's messages, with `dialog`'s keyboard navigation
+// (Tab, Enter, Escape), until `done` says so. A quit request ends it too and is put back for the program's
+// own loop.
+void RunModalLoop(HWND dialog, const std::function<bool()>& done);
 
 // A child control with the form's font.
 HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y,

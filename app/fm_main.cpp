@@ -68,7 +68,7 @@ bool TfmMain::Create() {
   SetMenuDefaultItem(PopupMenu1_.get(), kRunVanetiderCommand, FALSE);
 
   mainThread_ = std::make_shared<WindowMainThread>(form);
-  launcher_.SetOwner(form);
+  system_.SetOwner(form);
   scans_ = std::make_unique<RegThreadStarter>(
       mainThread_, [] { return std::make_unique<TRegistryCleaner>(TheEngine()); }, ScanThreadCom());
 
@@ -80,8 +80,7 @@ bool TfmMain::Create() {
   TrayIcon1_->StartMinimized = true;
   TrayIcon1_->Loaded();
 
-  logic_ = std::make_unique<MonitorForm>(
-      engine_, FormParts{*this, mutexes_, *this, launcher_, *this, *scans_, *mainThread_, *this});
+  logic_ = std::make_unique<MonitorForm>(engine_, FormParts{*this, system_, *scans_, *mainThread_});
   SendMessageW(Image1_, STM_SETICON, reinterpret_cast<WPARAM>(applicationIcon_.get()), 0);
   logic_->FormCreate();
   SetWindowTextW(form, Widen(kApplicationTitle).c_str());
@@ -112,7 +111,7 @@ void TfmMain::Destroy() {
   window_.reset();
 }
 
-void TfmMain::SetEnabled(bool enabled) {
+void TfmMain::SetTimerEnabled(bool enabled) {
   if (enabled == timerEnabled_ || !window_) return;
   timerEnabled_ = enabled;
   if (enabled) {

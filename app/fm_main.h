@@ -17,7 +17,7 @@
 
 namespace kv {
 
-class TfmMain : public FormTimer, public AlertBox, public MessageBoxes, public ProgramExit {
+class TfmMain : public FormWindow {
  public:
   static constexpr const wchar_t kClassName[] = L"TfmMain";
   static constexpr int kRunVanetiderCommand = 101;  // miRunVanetider
@@ -41,8 +41,7 @@ class TfmMain : public FormTimer, public AlertBox, public MessageBoxes, public P
   HWND Handle() const { return window_.get(); }
 
   // Timer1.
-  void SetEnabled(bool enabled) override;
-  bool Enabled() const override { return timerEnabled_; }
+  void SetTimerEnabled(bool enabled) override;
   // The alert.
   bool ShowModal(const std::string& text) override;
   void Hide() override;
@@ -74,8 +73,7 @@ class TfmMain : public FormTimer, public AlertBox, public MessageBoxes, public P
   HWND bNo_ = nullptr;
 
   std::shared_ptr<WindowMainThread> mainThread_;
-  Win32NamedMutexes mutexes_;
-  ShellLauncher launcher_;
+  Win32FormSystem system_;
   std::unique_ptr<RegThreadStarter> scans_;
   std::unique_ptr<TTrayIcon> TrayIcon1_;
   std::unique_ptr<MonitorForm> logic_;

@@ -30,7 +30,7 @@ class Win32NamedMutex : public NamedMutex {
 
 }  // namespace
 
-std::unique_ptr<NamedMutex> Win32NamedMutexes::Open(const std::string& name) {
+std::unique_ptr<NamedMutex> Win32FormSystem::OpenMutex(const std::string& name) {
   win32::UniqueHandle handle(CreateMutexW(nullptr, FALSE, Widen(name).c_str()));
   if (!handle) return nullptr;
   return std::make_unique<Win32NamedMutex>(std::move(handle));
@@ -49,10 +49,10 @@ std::string ExecutableFolder() {
   }
 }
 
-std::string ShellLauncher::ProgramFolder() { return ExecutableFolder(); }
+std::string Win32FormSystem::ProgramFolder() { return ExecutableFolder(); }
 
 // The shell's answer is not looked at: a cleaner that does not start says so itself, or not at all.
-void ShellLauncher::Open(const std::string& file, const std::string& parameters, const std::string& folder) {
+void Win32FormSystem::Open(const std::string& file, const std::string& parameters, const std::string& folder) {
   ShellExecuteW(owner_, L"open", Widen(file).c_str(), Widen(parameters).c_str(), Widen(folder).c_str(),
                 SW_SHOWNORMAL);
 }

@@ -1,4 +1,4 @@
-// The form's parts that are the system's rather than the window's: named mutexes and the shell launcher.
+// The form's parts that are the system's rather than the window's: named mutexes and the shell.
 #pragma once
 
 #include <windows.h>
@@ -7,14 +7,11 @@
 
 namespace kv {
 
-class Win32NamedMutexes : public NamedMutexes {
- public:
-  std::unique_ptr<NamedMutex> Open(const std::string& name) override;
-};
-
-class ShellLauncher : public Launcher {
+// Named mutexes of the system, and the shell's "open" owned by the form's window.
+class Win32FormSystem : public FormSystem {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }
+  std::unique_ptr<NamedMutex> OpenMutex(const std::string& name) override;
   std::string ProgramFolder() override;
   void Open(const std::string& file, const std::string& parameters, const std::string& folder) override;
 

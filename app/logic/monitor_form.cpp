@@ -68,7 +68,7 @@ bool MonitorForm::LoadSettings() {
 // abandoned one (the cleaner ended without releasing it) is owned now but counts as not taken.
 void MonitorForm::Timer1Timer() {
   if (engine_.ShuttingDown) return;
-  std::unique_ptr<NamedMutex> mutex = parts_.mutexes.Open(kCleanerMutexName);
+  std::unique_ptr<NamedMutex> mutex = parts_.system.OpenMutex(kCleanerMutexName);
   const MutexWait wait = mutex ? mutex->Wait(500) : MutexWait::kFailed;
   if (wait == MutexWait::kAcquired) {
     if (!engine_.ShuttingDown) StartScan();
@@ -79,7 +79,7 @@ void MonitorForm::Timer1Timer() {
 }
 
 void MonitorForm::StartScan() {
-  parts_.timer.SetEnabled(false);
+  parts_.window.SetTimerEnabled(false);
   if (engine_.ShuttingDown) return;
   if (!LoadSettings()) return;
   // A thread the system cannot start (no threads or memory left: std::system_error, std::bad_alloc)
@@ -94,38 +94,38 @@ void MonitorForm::StartScan() {
 // Three faulty probes in a row bring the alert; after it the history is empty again. No alert once the
 // program is ending.
 void MonitorForm::RecordResult(std::int32_t result) {
-  parts_.timer.SetEnabled(false);
+  parts_.window.SetTimerEnabled(false);
   history_.Record(result);
   if (history_.AlertDue() && !engine_.ShuttingDown) {
-    const bool yes = parts_.alert.ShowModal(kAlertText);
+    const bool yes = parts_.window.ShowModal(kAlertText);
     if (yes) acRunVanetiderExecute();
     RecordResult(-1);
-    parts_.alert.Hide();
+    parts_.window.Hide();
   }
-  if (!engine_.ShuttingDown) parts_.timer.SetEnabled(true);
+  if (!engine_.ShuttingDown) parts_.window.SetTimerEnabled(true);
 }
 
 // Starts the full cleaner beside the program, or says that it is missing.
 void MonitorForm::acRunVanetiderExecute() {
-  const std::string folder = parts_.launcher.ProgramFolder();
+  const std::string folder = parts_.system.ProgramFolder();
   const std::string path = folder + kCleanerFileName;
   if (SafeFileExists(engine_, path)) {
-    parts_.launcher.Open(path, kCleanerParameter, folder);
+    parts_.system.Open(path, kCleanerParameter, folder);
   } else {
-    parts_.messages.ShowError("Cannot find the file " + path);
+    parts_.window.ShowError("Cannot find the file " + path);
   }
 }
 
 void MonitorForm::acExitExecute() {
   engine_.ShuttingDown = true;
-  parts_.timer.SetEnabled(false);
+  parts_.window.SetTimerEnabled(false);
   if (ScanThread_ && ScanRunning) ScanThread_->Cancel(true);  // stores stop flags only; raises nothing
-  parts_.exit.ClearMinimizeToTray();
-  parts_.exit.CloseForm(parts_.alert.Visible());
+  parts_.window.ClearMinimizeToTray();
+  parts_.window.CloseForm(parts_.window.Visible());
 }
 
 void MonitorForm::EndMessage() {
-  parts_.exit.ClearMinimizeToTray();
+  parts_.window.ClearMinimizeToTray();
   acExitExecute();
 }
 

@@ -42,15 +42,13 @@ class ResultHistory {
   std::array<std::int32_t, 3> results_{};
 };
 
+// What the form's decisions act on: its window, the system, the scan threads it starts and the main
+// thread those threads reach it through.
 struct FormParts {
-  FormTimer& timer;
-  NamedMutexes& mutexes;
-  AlertBox& alert;
-  Launcher& launcher;
-  MessageBoxes& messages;
+  FormWindow& window;
+  FormSystem& system;
   ScanStarter& scans;
   MainThread& mainThread;
-  ProgramExit& exit;
 };
 
 class MonitorForm : public ScanReport {
@@ -74,7 +72,7 @@ class MonitorForm : public ScanReport {
 
   // The scan thread's synchronized calls.
   void SetScanRunning(bool running) override { ScanRunning = running; }
-  void StopTimer() override { parts_.timer.SetEnabled(false); }
+  void StopTimer() override { parts_.window.SetTimerEnabled(false); }
 
   const ResultHistory& History() const { return history_; }
   std::int32_t MonitorMask() const { return monitorMask_; }

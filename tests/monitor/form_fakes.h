@@ -1,5 +1,6 @@
 // Stand-ins for the monitor form's parts: a timer that only remembers, mutexes that answer as told, an
-// alert that answers as told, and a launcher, message boxes, scan starter and exit that record.
+// alert that answers as told, and a launcher, message boxes, scan starter and exit that record; the form's
+// window and the system are made of them.
 #pragma once
 
 #include <functional>
@@ -14,20 +15,20 @@
 
 namespace kv::testing {
 
-class FakeTimer : public FormTimer {
+class FakeTimer {
  public:
-  void SetEnabled(bool enabled) override {
+  void SetEnabled(bool enabled) {
     if (enabled && !enabled_) ++starts;
     enabled_ = enabled;
   }
-  bool Enabled() const override { return enabled_; }
+  bool Enabled() const { return enabled_; }
   int starts = 0;  // how often the interval began afresh
 
  private:
   bool enabled_ = false;
 };
 
-class FakeMutexes : public NamedMutexes {
+class FakeMutexes {
  public:
   struct Log {
     std::vector<std::string> opened;
@@ -52,7 +53,7 @@ class FakeMutexes : public NamedMutexes {
     std::function<void()> duringWait_;
   };
 
-  std::unique_ptr<NamedMutex> Open(const std::string& name) override {
+  std::unique_ptr<NamedMutex> Open(const std::string& name) {
     log.opened.push_back(name);
     if (!openable) return nullptr;
     return std::make_unique<Mutex>(answer, log, duringWait);
@@ -64,16 +65,16 @@ class FakeMutexes : public NamedMutexes {
   Log log;
 };
 
-class FakeAlert : public AlertBox {
+class FakeAlert {
  public:
-  bool ShowModal(const std::string& text) override {
+  bool ShowModal(const std::string& text) {
     texts.push_back(text);
     visible_ = true;
     if (whileShown) whileShown();
     return answerYes;
   }
-  void Hide() override { visible_ = false; }
-  bool Visible() const override { return visible_; }
+  void Hide() { visible_ = false; }
+  bool Visible() const { return visible_; }
 
   bool answerYes = false;
   std::function<void()> whileShown;
@@ -83,35 +84,78 @@ class FakeAlert : public AlertBox {
   bool visible_ = false;
 };
 
-class FakeLauncher : public Launcher {
+class FakeLauncher {
  public:
   struct Opened {
     std::string file, parameters, folder;
   };
-  std::string ProgramFolder() override { return folder; }
-  void Open(const std::string& file, const std::string& parameters, const std::string& dir) override {
+  std::string ProgramFolder() { return folder; }
+  void Open(const std::string& file, const std::string& parameters, const std::string& dir) {
     opened.push_back({file, parameters, dir});
   }
   std::string folder = "C:\\Program Files\\Keyvane Pro\\";
   std::vector<Opened> opened;
 };
 
-class FakeMessages : public MessageBoxes {
+class FakeMessages {
  public:
-  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void ShowError(const std::string& text) { errors.push_back(text); }
   std::vector<std::string> errors;
 };
 
-class FakeExit : public ProgramExit {
+class FakeExit {
  public:
-  void ClearMinimizeToTray() override { ++minimizeToTrayCleared; }
-  void CloseForm(bool alertUp) override {
+  void ClearMinimizeToTray() { ++minimizeToTrayCleared; }
+  void CloseForm(bool alertUp) {
     ++closes;
     closedWithAlertUp = alertUp;
   }
   int minimizeToTrayCleared = 0;
   int closes = 0;
   bool closedWithAlertUp = false;
+};
+
+// The form's window made of the stand-ins above: its timer, its alert, its message boxes and its exit.
+class FakeFormWindow : public FormWindow {
+ public:
+  void SetTimerEnabled(bool enabled) override { timer.SetEnabled(enabled); }
+  bool ShowModal(const std::string& text) override { return alert.ShowModal(text); }
+  void Hide() override { alert.Hide(); }
+  bool Visible() const override { return alert.Visible(); }
+  void ShowError(const std::string& text) override { messages.ShowError(text); }
+  void ClearMinimizeToTray() override { exit.ClearMinimizeToTray(); }
+  void CloseForm(bool alertUp) override { exit.CloseForm(alertUp); }
+
+  FakeTimer timer;
+  FakeAlert alert;
+  FakeMessages messages;
+  FakeExit exit;
+};
+
+// The system made of the stand-ins above: its mutexes and its launcher.
+class FakeFormSystem : public FormSystem {
+ public:
+  std::unique_ptr<NamedMutex> OpenMutex(const std::string& name) override { return mutexes.Open(name); }
+  std::string ProgramFolder() override { return launcher.ProgramFolder(); }
+  void Open(const std::string& file, const std::string& parameters, const std::string& folder) override {
+    launcher.Open(file, parameters, folder);
+  }
+
+  FakeMutexes mutexes;
+  FakeLauncher launcher;
+};
+
+// The window and the system a form test gives the form, and each stand-in under its own name: a test
+// fixture derives from it.
+struct FakeFormParts {
+  FakeFormWindow window_;
+  FakeFormSystem system_;
+  FakeTimer& timer_ = window_.timer;
+  FakeAlert& alert_ = window_.alert;
+  FakeMessages& messages_ = window_.messages;
+  FakeExit& exit_ = window_.exit;
+  FakeMutexes& mutexes_ = system_.mutexes;
+  FakeLauncher& launcher_ = system_.launcher;
 };
 
 // A scan thread that never runs: it records what the form asks of it.

@@ -21,14 +21,13 @@ std::string Join(const std::vector<std::int32_t>& values) {
   return text;
 }
 
-class MonitorFormTest : public ::testing::Test {
+class MonitorFormTest : public ::testing::Test, protected FakeFormParts {
  protected:
   MonitorFormTest() { engine_ = &machine_.Load(); }
 
   MonitorForm& Form() {
     if (!form_) {
-      form_ = std::make_unique<MonitorForm>(
-          *engine_, FormParts{timer_, mutexes_, alert_, launcher_, messages_, starter_, mainThread_, exit_});
+      form_ = std::make_unique<MonitorForm>(*engine_, FormParts{window_, system_, starter_, mainThread_});
     }
     return *form_;
   }
@@ -45,14 +44,8 @@ class MonitorFormTest : public ::testing::Test {
 
   MemoryMachine machine_;
   Engine* engine_ = nullptr;
-  FakeTimer timer_;
-  FakeMutexes mutexes_;
-  FakeAlert alert_;
-  FakeLauncher launcher_;
-  FakeMessages messages_;
   FakeStarter starter_;
   InlineMainThread mainThread_;
-  FakeExit exit_;
   std::unique_ptr<MonitorForm> form_;
 };
 

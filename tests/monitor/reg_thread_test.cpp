@@ -235,7 +235,7 @@ TEST_F(RegThreadTest, TheThreadFreesItselfWhenNobodyHoldsIt) {
 }
 
 // The form and a real scan thread together.
-class FormWithThreadTest : public RegThreadTest {
+class FormWithThreadTest : public RegThreadTest, protected FakeFormParts {
  protected:
   FormWithThreadTest() : threads_(mainThread_, Factory(), Com()) {}
 
@@ -257,19 +257,12 @@ class FormWithThreadTest : public RegThreadTest {
 
   MonitorForm& Form() {
     if (!form_) {
-      form_ = std::make_unique<MonitorForm>(
-          *engine_, FormParts{timer_, mutexes_, alert_, launcher_, messages_, threads_, *mainThread_, exit_});
+      form_ = std::make_unique<MonitorForm>(*engine_, FormParts{window_, system_, threads_, *mainThread_});
     }
     return *form_;
   }
 
-  FakeTimer timer_;
-  FakeMutexes mutexes_;
-  FakeAlert alert_;
-  FakeLauncher launcher_;
-  FakeMessages messages_;
   WatchingStarter threads_;
-  FakeExit exit_;
   std::unique_ptr<MonitorForm> form_;
 };
 

@@ -129,6 +129,26 @@ std::string SectionRule(const std::string& sectionClass) {
   return kind == Kinds().end() ? std::string() : kind->second.rule;
 }
 
+std::string SectionLabel(const std::string& sectionClass) {
+  static const std::map<std::string, std::string> labels = {
+      {"TStartUpSectionHKLM", "Run keys of the machine"},
+      {"TStartUpSectionHKCU", "Run keys of the user"},
+      {"TStartUpSectionSL", "Shortcuts in the startup folders"},
+      {"TSharedDLL", "Shared DLLs and their use counts"},
+      {"TRegFonts", "Installed fonts"},
+      {"TUninstallInfo", "Uninstall entries of installed programs"},
+      {"TAppPath", "Application paths"},
+      {"TSharedFolders", "Shared folders"},
+      {"TWinHelp", "Help files"},
+      {"THTMLHelp", "HTML help files"},
+      {"TMRUList", "History of the Run box"},
+      {"TClsIdTYPES", "COM class registrations"},
+      {"TFileExtCommands", "File types and their commands"},
+  };
+  auto label = labels.find(sectionClass);
+  return label == labels.end() ? std::string() : label->second;
+}
+
 Explanation Explain(Engine& engine, const TNamedRegStringList& section) {
   Explanation explanation;
   if (section.Count() == 0) return explanation;

@@ -24,4 +24,8 @@ Explanation Explain(Engine& engine, const TNamedRegStringList& section);
 // The rule of a section class ("" for a class this tool does not know).
 std::string SectionRule(const std::string& sectionClass);
 
+// What a section class examines, in words a user knows ("Run keys of the machine", "File types and their
+// commands"); "" for a class this tool does not know.
+std::string SectionLabel(const std::string& sectionClass);
+
 }  // namespace kv::cli

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "cli/explain.h"
+
 namespace kv::cli {
 namespace {
 
@@ -40,13 +42,14 @@ void AppendSections(const ProbeReport& report, std::string& out) {
     out += "No section was scanned.\n";
     return;
   }
-  std::size_t nameWidth = 7, groupWidth = 5;
+  std::size_t nameWidth = 7, labelWidth = 14, groupWidth = 5;
   for (const SectionReport& section : report.sections) {
     nameWidth = std::max(nameWidth, section.name.size());
+    labelWidth = std::max(labelWidth, SectionLabel(section.name).size());
     groupWidth = std::max(groupWidth, section.group.size());
   }
-  out += "\n" + PadRight("Section", nameWidth + 2) + PadRight("Group", groupWidth + 2) + PadLeft("Items", 9) +
-         PadLeft("ms", 11) + "  Verdict\n";
+  out += "\n" + PadRight("Section", nameWidth + 2) + PadRight("What it checks", labelWidth + 2) +
+         PadRight("Group", groupWidth + 2) + PadLeft("Items", 9) + PadLeft("ms", 11) + "  Verdict\n";
   long items = 0;
   for (const SectionReport& section : report.sections) {
     items += section.items;
@@ -54,8 +57,9 @@ void AppendSections(const ProbeReport& report, std::string& out) {
     const std::string verdict = stopped ? "interrupted"
                                 : section.count == 0 ? "clean"
                                                      : "list of " + std::to_string(section.count);
-    out += PadRight(section.name, nameWidth + 2) + PadRight(section.group, groupWidth + 2) +
-           PadLeft(std::to_string(section.items), 9) + PadLeft(Fixed(section.ms, 1), 11) + "  " + verdict + "\n";
+    out += PadRight(section.name, nameWidth + 2) + PadRight(SectionLabel(section.name), labelWidth + 2) +
+           PadRight(section.group, groupWidth + 2) + PadLeft(std::to_string(section.items), 9) +
+           PadLeft(Fixed(section.ms, 1), 11) + "  " + verdict + "\n";
   }
   out += std::to_string(report.sections.size()) + (report.sections.size() == 1 ? " section, " : " sections, ") +
          std::to_string(items) + " items, " + Fixed(report.ms, 1) + " ms\n";
@@ -86,8 +90,9 @@ std::string FormatText(const ProbeReport& report) {
   } else if (report.Clean()) {
     out += "Clean: no invalid entry in the selected sections (result 0).\n";
   } else {
-    out += "Invalid entry found by " + report.section + " (\"" + report.group + "\"); the driver's result is " +
-           std::to_string(report.result) + ".\n";
+    const std::string label = SectionLabel(report.section);
+    out += "Invalid entry found by " + report.section + (label.empty() ? "" : ": " + label) + " (\"" + report.group +
+           "\"); the driver's result is " + std::to_string(report.result) + ".\n";
     const Explanation& why = report.explanation;
     if (!why.where.empty()) out += "  Where: " + Printable(why.where) + "\n";
     if (!why.value.empty()) out += "  Value: " + Printable(why.value) + (why.type.empty() ? "" : ", " + why.type) + "\n";
@@ -130,6 +135,7 @@ std::string FormatJson(const ProbeReport& report, const ToUtf8& toUtf8) {
   Json sections = Json::array();
   for (const SectionReport& section : report.sections) {
     sections.push_back({{"name", section.name},
+                        {"label", SectionLabel(section.name)},
                         {"group", section.group},
                         {"count", section.count},
                         {"items", section.items},

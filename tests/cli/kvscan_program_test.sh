@@ -56,9 +56,12 @@ if [ "$MODE" = native ]; then
   MACHINE=(--reg "$ROOT/examples/machine.reg" --files "$ROOT/examples/files.txt")
   expect 2 "no machine given" --mask 1
   expect 2 "a machine file that does not exist" --reg "$OUT/none.reg" --files "$ROOT/examples/files.txt"
-  expect 1 "the example machine has its one fault" "${MACHINE[@]}" && contains out "Invalid entry found by" "fault text"
+  expect 1 "the example machine has its one fault" "${MACHINE[@]}" && contains out "Invalid entry found by" "fault text" &&
+    contains out "TFileExtCommands: File types and their commands" "the faulty section's label" &&
+    contains out "Run keys of the machine" "a scanned section's label"
   expect 1 "the same as JSON" "${MACHINE[@]}" --json &&
-    json_check "j['clean'] is False and j['result'] > 0 and j['section'] and j['group'] and len(j['list']) > 0 and len(j['sections']) == 13" "fault JSON"
+    json_check "j['clean'] is False and j['result'] > 0 and j['section'] and j['group'] and len(j['list']) > 0 and len(j['sections']) == 13" "fault JSON" &&
+    json_check "all(s['name'] and s['label'] for s in j['sections']) and len({s['label'] for s in j['sections']}) == 13" "each section's label"
   expect 0 "a mask without the faulty group" "${MACHINE[@]}" --mask 63 --json &&
     json_check "j['clean'] is True and j['result'] == 0 and j['section'] is None and j['mask'] == 63" "clean JSON"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 
 #include "cli/report.h"
@@ -49,6 +50,8 @@ TEST(KvscanJson, FieldsOfAFault) {
   EXPECT_EQ(out["explanation"]["data"], "gone.ttf");
   ASSERT_EQ(out["sections"].size(), 2u);
   EXPECT_EQ(out["sections"][1]["name"], "TRegFonts");
+  EXPECT_EQ(out["sections"][1]["label"], "Installed fonts");
+  EXPECT_EQ(out["sections"][0]["label"], "Run keys of the machine");
   EXPECT_EQ(out["sections"][1]["group"], "Font Entries");
   EXPECT_EQ(out["sections"][1]["count"], 3);
   EXPECT_EQ(out["sections"][1]["items"], 1);
@@ -109,7 +112,8 @@ TEST(KvscanJson, BytesThatAreNotUtf8StillGiveValidJson) {
 TEST(KvscanText, VerdictSectionAndList) {
   const std::string text = FormatText(FaultReport({"Gone (TrueType)", "Later", ""}));
   for (const char* expected : {"TRegFonts", "\"Font Entries\"", "result is 3", "Gone (TrueType)", "(empty string)",
-                               "gone.ttf", "TStartUpSectionHKLM", "2 sections, 4 items"})
+                               "gone.ttf", "TStartUpSectionHKLM", "2 sections, 4 items",
+                               "TRegFonts: Installed fonts", "TStartUpSectionHKLM  Run keys of the machine"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
 
   ProbeReport clean;
@@ -118,6 +122,25 @@ TEST(KvscanText, VerdictSectionAndList) {
   cancelled.cancelled = true;
   cancelled.result = -1;
   EXPECT_NE(FormatText(cancelled).find("Interrupted"), std::string::npos);
+}
+
+// Every section the monitor scans has a label of its own; a class kvscan does not know (a test's own
+// section) has none, and its text names it by its class alone.
+TEST(KvscanText, EachSectionHasItsOwnLabel) {
+  const char* const classes[] = {"TStartUpSectionHKLM", "TStartUpSectionHKCU", "TStartUpSectionSL", "TSharedDLL",
+                                 "TRegFonts", "TUninstallInfo", "TAppPath", "TSharedFolders", "TWinHelp",
+                                 "THTMLHelp", "TMRUList", "TClsIdTYPES", "TFileExtCommands"};
+  std::set<std::string> labels;
+  for (const char* name : classes) {
+    const std::string label = SectionLabel(name);
+    EXPECT_FALSE(label.empty()) << name;
+    EXPECT_TRUE(labels.insert(label).second) << name << " shares its label \"" << label << "\"";
+  }
+  EXPECT_EQ(SectionLabel("TMadeUpSection"), "");
+  ProbeReport report = FaultReport({"x"});
+  report.section = "TMadeUpSection";
+  EXPECT_NE(FormatText(report).find("found by TMadeUpSection (\"Font Entries\")"), std::string::npos)
+      << FormatText(report);
 }
 
 TEST(KvscanText, LongListsAreCut) {

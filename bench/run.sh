@@ -21,15 +21,9 @@ cmake --build --preset native -j "$JOBS" --target kvbench >&2
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$JOBS" --target kvbench >&2
 
-RUN_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kv-bench.XXXXXX")
-export WINEPREFIX="$RUN_DIR/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-  local status=$?
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$RUN_DIR"
-  exit $status
-}
-trap cleanup EXIT INT TERM
+# shellcheck source=tools/wine-prefix.sh
+source tools/wine-prefix.sh
+wine_scratch bench
 
 RESULTS="$RUN_DIR/results.txt"
 NATIVE=build/native/bench/kvbench
@@ -44,8 +38,7 @@ for size in $SIZES; do
 done
 
 echo "creating a Wine prefix ..." >&2
-wineboot -i >/dev/null 2>&1 || true
-wineserver -w || true
+wine_boot
 for size in $SIZES; do
   echo "wine, size $size: generating" >&2
   wine "$WINDOWS" generate --size "$size" | tr -d '\r' >&2

@@ -3,15 +3,9 @@
 # The sourcing script sets KVSCAN (kvscan.exe, absolute) and ROOT (the source tree) first.
 WINE_FONTS=${KV_WINE_FONTS:-/usr/share/wine/fonts}
 
-RUN_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kv-example.XXXXXX")
-export WINEPREFIX="$RUN_DIR/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-  local status=$?
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$RUN_DIR"
-  exit $status
-}
-trap cleanup EXIT INT TERM
+# shellcheck source=tools/wine-prefix.sh
+source "$ROOT/tools/wine-prefix.sh"
+wine_scratch example
 
 say() { printf '\n== %s\n' "$*"; }
 kvscan() { (cd "$RUN_DIR" && wine "$KVSCAN" "$@" </dev/null | tr -d '\r'); }
@@ -23,8 +17,7 @@ unix_path() { local p=${1#[Cc]:\\}; printf '%s/drive_c/%s' "$WINEPREFIX" "${p//\
 # registration says, the 16-bit server registrations removed, and kvscan must then find it clean.
 make_sound_prefix() {
   say "A fresh Wine prefix in $RUN_DIR"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
+  wine_boot
   make_prefix_sound
 }
 

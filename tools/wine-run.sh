@@ -3,6 +3,8 @@
 # Uses $WINEPREFIX when set (tools/test.sh makes a fresh one per run); otherwise a per-user prefix in the
 # temporary folder, created on first use.
 set -euo pipefail
+# shellcheck source=tools/wine-prefix.sh
+source "$(dirname "$0")/wine-prefix.sh"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No network here: Wine must never try to fetch its Mono or Gecko add-ons.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -13,10 +15,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-      wineserver -w || true
-    fi
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then wine_boot; fi
   ) 9>"$WINEPREFIX.lock"
 fi
 exec wine "$@"

@@ -22,60 +22,39 @@ if ! command -v makensis >/dev/null; then
   exit 1
 fi
 
-# One scratch folder for this run: the Wine prefix, the display's files and the test artifacts' copies.
-KV_RUN_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kv-test.XXXXXX")
-export KV_RUN_DIR
-export WINEPREFIX="$KV_RUN_DIR/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-XVFB_PID=""
+# One scratch folder for this run (the Wine prefix, the display's files and the test artifacts' copies),
+# a virtual display for Wine's windows (the monitor, its alert and dialogs, the notification area), and
+# everything cleaned up at the end (tools/wine-prefix.sh).
+# shellcheck source=tools/wine-prefix.sh
+source tools/wine-prefix.sh
+wine_scratch test
+export KV_RUN_DIR=$RUN_DIR
+wine_display
 
-cleanup() {
-  local status=$?
-  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" >/dev/null 2>&1 || true; wait "$XVFB_PID" 2>/dev/null || true; fi
-  rm -rf "$KV_RUN_DIR"
-  exit $status
-}
-trap cleanup EXIT INT TERM
-
-# A virtual display for Wine's windows (the monitor, its alert and dialogs, the notification area).
-for n in $(seq 91 120); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then DISPLAY_NUM=$n; break; fi
-done
-Xvfb ":$DISPLAY_NUM" -screen 0 1024x768x24 -nolisten tcp >"$KV_RUN_DIR/xvfb.log" 2>&1 &
-XVFB_PID=$!
-export DISPLAY=":$DISPLAY_NUM"
-
+# Each way of building is one CMake workflow (CMakePresets.json): configure, build, test.
+export CMAKE_BUILD_PARALLEL_LEVEL=$JOBS
 step() { printf '\n=== %s ===\n' "$*"; }
 
 step "native build and tests"
-cmake --preset native >/dev/null
-cmake --build --preset native -j "$JOBS"
-ctest --preset native -j "$JOBS"
+CTEST_PARALLEL_LEVEL=$JOBS cmake --workflow --preset native
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
-cmake --preset asan >/dev/null
-cmake --build --preset asan -j "$JOBS"
 # A thousand rounds of each cancellation stress test here (two thousand in the native run).
 KV_STRESS_ROUNDS=1000 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --preset asan -j "$JOBS"
+  CTEST_PARALLEL_LEVEL=$JOBS cmake --workflow --preset asan
 
 step "ThreadSanitizer build and the scan-thread, cancel and exit tests"
-cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$JOBS"
 # A thousand rounds of each stress test here too.
-KV_STRESS_ROUNDS=1000 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset tsan -j "$JOBS"
+KV_STRESS_ROUNDS=1000 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 CTEST_PARALLEL_LEVEL=$JOBS \
+  cmake --workflow --preset tsan
 
 step "fuzzing: libFuzzer + AddressSanitizer + UndefinedBehaviorSanitizer, ${KV_FUZZ_SECONDS:-60} s per target"
 KV_JOBS="$JOBS" bash tools/fuzz.sh
 
 step "Windows build (mingw-w64) and tests under Wine"
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$JOBS"
-wineboot -i >/dev/null 2>&1 || true
-wineserver -w || true
-ctest --preset windows
+# The prefix first, so that the tests find it made; the tests run one at a time (the windows test preset).
+wine_boot
+cmake --workflow --preset windows
 
 step "the modern example machine under Wine: clean, in code page 1252 and in a far-east one"
 bash tools/modern-in-wine.sh build/windows/cli/kvscan.exe

@@ -24,8 +24,7 @@ ALL_TARGETS="$(sed -n 's/^set(KV_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.txt
 TARGETS=${KV_FUZZ_TARGETS:-$ALL_TARGETS}
 JOBS=${KV_JOBS:-$(nproc)}
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$JOBS"
+CMAKE_BUILD_PARALLEL_LEVEL=$JOBS cmake --workflow --preset fuzz
 
 FINDINGS=$PWD/build/fuzz/findings
 mkdir -p "$FINDINGS"

@@ -121,7 +121,7 @@ class ProbeEconomies : public ::testing::TestWithParam<WorldKind> {};
 
 TEST_P(ProbeEconomies, PlainAndOptimisedProbesAgree) {
   int faults = 0, compared = 0;
-  for (unsigned seed = 1; seed <= 12; ++seed) {
+  for (unsigned seed = 1; seed <= 40; ++seed) {
     std::unique_ptr<World> world = GetParam().make();
     Machine(*world, seed).Build();
     Engine engine(world->platform());

@@ -292,12 +292,9 @@ std::size_t CommandResolver::MissingFolderEnd() {
 // left to the short-path call itself, whatever it makes of them.
 bool CommandResolver::MayExist(const std::string& path) {
   if (engine_.Plain.load() || path.find_first_of("*?<>\"") != std::string::npos) return true;
-  std::optional<std::uint32_t> attributes = engine_.Memo.Attributes(path);
-  if (!attributes) {
-    attributes = files_.GetAttributes(path);
-    engine_.Memo.RememberAttributes(path, *attributes);
-  }
-  return *attributes != kInvalidFileAttributes;
+  // Not kept in the memo: the short path made of P is (and most placed paths are asked about once).
+  const std::optional<std::uint32_t> known = engine_.Memo.Attributes(path);
+  return (known ? *known : files_.GetAttributes(path)) != kInvalidFileAttributes;
 }
 
 // A candidate's attributes (all bits set when they cannot be read), from the probe's memo when asked before.

@@ -190,7 +190,7 @@ void RandomRegistry(Random& random, MemoryRegistry& registry) {
   // trailing blank, a letter beyond ASCII) and other subkeys; defaults empty, naming a class or a file.
   static const Strings kSubkeys = {"DefaultIcon",   "defaulticon",     "INPROCSERVER32", "InProcServer32",
                                    "InprocHandler", "InprocHandler32", "LocalServer",    "LocalServer32",
-                                   "InProcServer",  "PersistentHandler", "DefaultIcon ", "D\xC3\xA9faultIcon",
+                                   "InProcServer",  "PersistentHandler", "DefaultIcon ", "D\xC3\xA9" "faultIcon",
                                    "TypeLib",       "ProgID",           "localserver32",  "Implemented Categories"};
   for (const char* view : {"HKCR\\CLSID\\", "HKCR\\Wow6432Node\\CLSID\\"}) {
     for (int i = 0, n = some(4); i < n; ++i) {

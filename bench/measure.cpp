@@ -37,10 +37,11 @@ std::string Cell(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo) {
+Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo, bool plain) {
   CountingPlatform counting(platform);
   Engine engine(counting.platform());
   engine.Memo.SetEnabled(memo);
+  engine.Plain = plain;
   Measurement m;
   m.kind = "probe";
   m.platform = platformName;

@@ -30,8 +30,9 @@ struct Measurement {
 std::string CallBreakdown(const Measurement& m);
 
 // A clean full probe (mask 127) over `platform`, counted and timed; `memo` false switches the probe's memo
-// of the file system off, to show what it saves.
-Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo = true);
+// of the file system off, and `plain` true the other economies, to show what they save.
+Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo = true,
+                         bool plain = false);
 // The floor over `platform` for the machine `summary` describes.
 Measurement MeasureFloor(Platform& platform, const std::string& platformName, const MachineSummary& summary);
 

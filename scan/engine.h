@@ -31,6 +31,11 @@ class Engine {
   std::atomic<bool> ShuttingDown{false};
   // What the running probe has learnt of the file system (the driver keeps it for one probe).
   ProbeMemo Memo;
+  // Set to probe the plain way: the sections and the resolver then ask the registry and the file system
+  // entry by entry, without the economies that find the same answers with fewer calls (a class's subkeys
+  // enumerated once, a file type judged once, no short path of a path that is absent). The answers are the
+  // same either way; the switch is there to compare the two and to measure.
+  std::atomic<bool> Plain{false};
 };
 
 // The process's engine. Raises std::logic_error when none was installed.

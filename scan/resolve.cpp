@@ -99,6 +99,7 @@ class CommandResolver {
   void MakeShortPath(std::string& path);
   bool Exists(const std::string& name) { return MemoFileExists(engine_, name, entry_); }
   bool IsOutOfReach(const std::string& path);
+  bool MayExist(const std::string& path);
   std::uint32_t Attributes(const std::string& name);
 
   Engine& engine_;
@@ -222,7 +223,7 @@ CommandResolver::Outcome CommandResolver::SearchIn(const std::string& folder, co
   } else {
     placed_ = path_;
     MakeFullPath(path_);
-    if (!IsOutOfReach(path_)) MakeShortPath(path_);
+    if (!IsOutOfReach(path_) && MayExist(path_)) MakeShortPath(path_);
     engine_.Memo.RememberSearchPath(placed_, path_);
   }
   if (IsOutOfReach(path_)) return Outcome::kNotFound;
@@ -282,6 +283,18 @@ std::size_t CommandResolver::MissingFolderEnd() {
     if (attributes == kInvalidFileAttributes || (attributes & kAttrDirectory) == 0) return end;
   }
   return std::string::npos;
+}
+
+// Whether the full path P may name something that exists, so that its short form may differ from it. Most
+// placed paths still hold the command's arguments and name nothing: their short form would fail anyway and
+// P stay as it is, so the short-path call (a walk of every folder on the way) is made only for a path
+// whose attributes can be read, and for every path in the plain probe. A name with wildcard characters is
+// left to the short-path call itself, whatever it makes of them.
+bool CommandResolver::MayExist(const std::string& path) {
+  if (engine_.Plain.load() || path.find_first_of("*?<>\"") != std::string::npos) return true;
+  // Not kept in the memo: the short path made of P is (and most placed paths are asked about once).
+  const std::optional<std::uint32_t> known = engine_.Memo.Attributes(path);
+  return (known ? *known : files_.GetAttributes(path)) != kInvalidFileAttributes;
 }
 
 // A candidate's attributes (all bits set when they cannot be read), from the probe's memo when asked before.

@@ -145,9 +145,9 @@ bool TRegistry::GetKeyInfo(TRegKeyInfo& info) {
 // Names by index from 0 to the count the key reported. A name longer than the reported maximum (the key
 // changed meanwhile) gets a larger buffer; the end of the items, a deleted key or any other failure ends
 // the enumeration with the names read so far.
-void TRegistry::EnumerateNames(bool values, std::vector<std::string>& list) {
+bool TRegistry::EnumerateNames(bool values, std::vector<std::string>& list) {
   TRegKeyInfo info;
-  if (!GetKeyInfo(info)) return;
+  if (!GetKeyInfo(info)) return false;
   const std::uint32_t count = values ? info.NumValues : info.NumSubKeys;
   const std::uint64_t longest = values ? info.MaxValueLen : info.MaxSubKeyLen;
   std::uint32_t capacity =
@@ -164,15 +164,21 @@ void TRegistry::EnumerateNames(bool values, std::vector<std::string>& list) {
       capacity = capacity * 2 > kLongestName ? kLongestName : capacity * 2;
       buffer.assign(capacity + 1, '\0');
     }
-    if (status != kErrorSuccess) return;
+    if (status != kErrorSuccess) return false;
     if (length > capacity) length = capacity;
     list.emplace_back(buffer.data(), strnlen(buffer.data(), length));
   }
+  return true;
 }
 
 void TRegistry::GetKeyNames(std::vector<std::string>& list) {
   list.clear();
   EnumerateNames(false, list);
+}
+
+bool TRegistry::ReadKeyNames(std::vector<std::string>& list) {
+  list.clear();
+  return EnumerateNames(false, list);
 }
 
 void TRegistry::GetValueNames(std::vector<std::string>& list) {

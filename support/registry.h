@@ -71,6 +71,9 @@ class TRegistry {
 
   bool GetKeyInfo(TRegKeyInfo& info);
   void GetKeyNames(std::vector<std::string>& list);
+  // GetKeyNames that tells whether the list is whole: false when the key's information or one of its
+  // subkeys' names could not be read (the list then holds the names read before).
+  bool ReadKeyNames(std::vector<std::string>& list);
   void GetValueNames(std::vector<std::string>& list);
   bool ValueExists(const std::string& name);
   bool GetDataInfo(const std::string& name, TRegDataInfo& info);
@@ -111,7 +114,8 @@ class TRegistry {
     std::vector<std::uint8_t> data;
   };
   const ValueRead& ReadValue(const std::string& name);
-  void EnumerateNames(bool values, std::vector<std::string>& list);
+  // True when every name the key reported was read.
+  bool EnumerateNames(bool values, std::vector<std::string>& list);
 
   Platform& platform_;
   RegKey currentKey_ = kNoKey;

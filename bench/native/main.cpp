@@ -18,12 +18,28 @@ namespace {
 
 using namespace kv::bench;
 
-int Measure(const std::string& kind, int size, bool calls, bool memo) {
+// One probe of a machine loaded from a registry export and its list of files (as the native kvscan loads
+// it), counted and timed like the generated ones.
+int MeasureLoaded(const std::string& regPath, const std::string& filesPath, bool calls, bool memo, bool plain) {
+  auto machine = std::make_unique<kv::MemoryPlatform>();
+  std::string error;
+  if (!kv::cli::LoadMachine(*machine, regPath, filesPath, &error)) {
+    std::cerr << "kvbench: " << error << "\n";
+    return 2;
+  }
+  const Measurement m = MeasureProbe(machine->platform(), "memory", 0, memo, plain);
+  std::cout << ToLine(m) << std::endl;
+  if (calls) std::cerr << m.kind << " calls: " << CallBreakdown(m) << std::endl;
+  return 0;
+}
+
+int Measure(const std::string& kind, int size, bool calls, bool memo, bool plain) {
   auto machine = std::make_unique<kv::MemoryPlatform>();
   kv::cli::SetUpWineLikeSystem(*machine);
+  machine->files.SetCallLog(false);  // the seam's counts are the decorator's; nobody reads the log here
   MemorySink sink(*machine);
   const MachineSummary summary = GenerateMachine(size, sink);
-  const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size, memo)
+  const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size, memo, plain)
                                         : MeasureFloor(machine->platform(), "memory", summary);
   std::cout << ToLine(m) << std::endl;
   if (calls) std::cerr << m.kind << " calls: " << CallBreakdown(m) << std::endl;
@@ -69,11 +85,25 @@ int main(int argc, char** argv) {
   std::string kind;
   bool calls = false;
   bool noMemo = false;
+  bool plain = false;
+  std::string loadedReg, loadedFiles;
   for (const char* name : {"probe", "floor"}) {
     CLI::App* sub = app.add_subcommand(name, std::string("Measure the ") + name + " once and print one line");
-    sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
+    CLI::Option* sized =
+        sub->add_option("--size", size, "Size factor of the generated machine")->check(CLI::Range(1, 64));
+    if (std::string(name) == "probe") {
+      CLI::Option* reg = sub->add_option("--reg", loadedReg, "Instead: the machine's registry, as regedit exports it");
+      sub->add_option("--files", loadedFiles, "With --reg: the files that exist on the machine, one path a line")
+          ->needs(reg);
+      sized->excludes(reg);
+    } else {
+      sized->required();
+    }
     sub->add_flag("--calls", calls, "Also print the seam calls by kind (on standard error)");
-    if (std::string(name) == "probe") sub->add_flag("--no-memo", noMemo, "Probe without the memo of the file system");
+    if (std::string(name) == "probe") {
+      sub->add_flag("--no-memo", noMemo, "Probe without the memo of the file system");
+      sub->add_flag("--plain", plain, "Probe the plain way: without the sections' and the resolver's economies");
+    }
     sub->callback([&kind, name] { kind = name; });
   }
   std::vector<std::string> files;
@@ -87,5 +117,6 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   if (*report) return PrintReport(files);
   if (*exporter) return Export(size, regPath, filesPath);
-  return Measure(kind, size, calls, !noMemo);
+  if (!loadedReg.empty()) return MeasureLoaded(loadedReg, loadedFiles, calls, !noMemo, plain);
+  return Measure(kind, size, calls, !noMemo, plain);
 }

@@ -23,11 +23,15 @@ int main(int argc, char** argv) {
   std::string command;
   bool calls = false;
   bool noMemo = false;
+  bool plain = false;
   for (const char* name : {"generate", "probe", "floor"}) {
     CLI::App* sub = app.add_subcommand(name, name);
     sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
     if (std::string(name) != "generate") sub->add_flag("--calls", calls, "Also print the seam calls by kind (stderr)");
-    if (std::string(name) == "probe") sub->add_flag("--no-memo", noMemo, "Probe without the memo of the file system");
+    if (std::string(name) == "probe") {
+      sub->add_flag("--no-memo", noMemo, "Probe without the memo of the file system");
+      sub->add_flag("--plain", plain, "Probe the plain way: without the sections' and the resolver's economies");
+    }
     sub->callback([&command, name] { command = name; });
   }
   CLI11_PARSE(app, argc, argv);
@@ -47,7 +51,7 @@ int main(int argc, char** argv) {
     } else {
       Measurement m;
       if (command == "probe") {
-        m = MeasureProbe(kv::Win32Platform(), "wine", size, !noMemo);
+        m = MeasureProbe(kv::Win32Platform(), "wine", size, !noMemo, plain);
       } else {
         NullSink nowhere;
         m = MeasureFloor(kv::Win32Platform(), "wine", GenerateMachine(size, nowhere));

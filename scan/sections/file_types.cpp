@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "scan/icon_index.h"
@@ -42,6 +44,17 @@ struct TFileExtCommands::Work {
   std::unique_ptr<TRegistry> UserRegistry;   // HKEY_CURRENT_USER, for the per-user choices
   std::string TypeKey;                       // the type being examined, below HKEY_CLASSES_ROOT
   std::string Path;                          // scratch for key paths
+  // The rights the last judgement of a type left the section accessor with, when its icon key was opened
+  // (opening read-only keeps the rights that worked).
+  std::optional<std::uint32_t> AccessSet;
+  // The types the extensions named that were judged sound, by their key as the extension names it: a
+  // later extension naming one is not judged again. Whether the type exists, and the rights its judgement
+  // left, are what the judgement would give again.
+  struct Judged {
+    bool exists;
+    std::optional<std::uint32_t> accessSet;
+  };
+  std::unordered_map<std::string, Judged> SoundTypes;
 };
 
 TFileExtCommands::TFileExtCommands(Engine& engine)
@@ -70,15 +83,33 @@ bool TFileExtCommands::ScanExtensions(Work& work) {
   // The root is opened with the accessor's current rights: a fresh accessor asks for full access.
   if (Registry.OpenKey("", false)) Registry.GetKeyNames(work.Names);
   SortNames(engine_.platform.system, work.Names);
+  const bool plain = engine_.Plain.load();
   for (std::size_t i = FirstExtension(work.Names); i < work.Names.size() && IsExtensionName(work.Names[i]); ++i) {
     if (StopRequested()) return false;
     const std::string& extension = work.Names[i];
     work.TypeKey.clear();
     if (Registry.OpenKey(extension, false)) work.TypeKey = engine_.WinInfo.ReadExpandedValue("", Registry);
     Registry.CloseKey();
-    if (!work.TypeKey.empty() && !CheckFileType(work)) return false;
+    bool typeExists = true;
+    if (!work.TypeKey.empty()) {
+      auto judged = plain ? work.SoundTypes.end() : work.SoundTypes.find(work.TypeKey);
+      if (judged != work.SoundTypes.end()) {
+        // Judged sound for an earlier extension: the same judgement would list nothing again.
+        typeExists = judged->second.exists;
+        if (judged->second.accessSet) Registry.Access = *judged->second.accessSet;
+      } else {
+        const int listed = Count();
+        if (!CheckFileType(work)) return false;
+        Registry.CloseKey();
+        typeExists = Registry.KeyExists(work.TypeKey);
+        // A type whose judgement listed something (an icon fault of a type without verbs) is judged
+        // again for each extension, and lists it again; so is one whose judgement a stop cut short.
+        if (!plain && Count() == listed && !StopRequested())
+          work.SoundTypes.emplace(work.TypeKey, Work::Judged{typeExists, work.AccessSet});
+      }
+    }
     Registry.CloseKey();
-    if (!work.TypeKey.empty() && !Registry.KeyExists(work.TypeKey)) {
+    if (!work.TypeKey.empty() && !typeExists) {
       work.Path.assign(extension).append("\\ShellEx");
       if (!Registry.KeyExists(work.Path)) {
         AddFault();  // no key is open: the root's name and a backslash
@@ -133,6 +164,7 @@ void TFileExtCommands::ScanUserChoices(Work& work) {
 // True when the type at TypeKey is acceptable. A type that does not exist is left to the caller; a type
 // without a "shell" key is not examined further, its icon included.
 bool TFileExtCommands::CheckFileType(Work& work) {
+  work.AccessSet.reset();
   Registry.CloseKey();
   if (!Registry.KeyExists(work.TypeKey)) return true;
   work.Path.assign(work.TypeKey).append("\\shell");
@@ -162,6 +194,7 @@ bool TFileExtCommands::CheckShellCommands(Work& work) {
   Registry.CloseKey();
   work.Path.assign(work.TypeKey).append("\\DefaultIcon");
   if (Registry.OpenKeyReadOnly(work.Path)) {
+    work.AccessSet = Registry.Access;
     const std::string iconFile = IconFile(engine_.WinInfo.ReadExpandedValue("", Registry));
     std::string found;
     if (!iconFile.empty() && !ExtractFileFromCommand(engine_, iconFile, found)) {

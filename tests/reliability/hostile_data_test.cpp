@@ -594,10 +594,18 @@ std::vector<HostileCase> Cases() {
          m.BeforeRead("Gone", [&m] { m.DenyAll(HKLM, kRun); });
        },
        2},
+      // The probe lists a class's subkeys and then opens those present: the classes go after the faulty
+      // server was listed and before it is opened, or before the class's subkeys are listed.
       {"every class deleted while the first is examined",
        [](Machine& m, const std::string& folder) {
          m.world.SetValue(HKCR, kServer, "", REG_SZ_TYPE, Utf16Bytes(folder + "gone.dll"));
-         m.BeforeOpen(kClass + "\\DefaultIcon", [&m] { m.DeleteKey(HKCR, "CLSID"); });
+         m.BeforeOpen(kServer, [&m] { m.DeleteKey(HKCR, "CLSID"); });
+       },
+       0},
+      {"every class deleted before the first one's subkeys are listed",
+       [](Machine& m, const std::string& folder) {
+         m.world.SetValue(HKCR, kServer, "", REG_SZ_TYPE, Utf16Bytes(folder + "gone.dll"));
+         m.BeforeOpen(kClass, [&m] { m.DeleteKey(HKCR, "CLSID"); });
        },
        0},
   };

@@ -41,4 +41,39 @@ void TNamedRegStringList::ScanPlaces(const std::vector<RegPlace>& places, const 
   }
 }
 
+bool TNamedRegStringList::ListValueNames() {
+  Clear();
+  Registry.CloseKey();
+  if (!Registry.OpenKeyReadOnly(KeyPath)) return false;
+  Registry.GetValueNames(List());
+  return true;
+}
+
+bool TNamedRegStringList::ListKeyNames() {
+  Clear();
+  Registry.CloseKey();
+  if (!Registry.OpenKeyReadOnly(KeyPath)) return false;
+  Registry.GetKeyNames(List());
+  return true;
+}
+
+bool TNamedRegStringList::WalkNames(const std::function<bool(const std::string& name)>& isSound, KeyAfterWalk after) {
+  while (Count() > 0) {
+    if (StopRequested()) {
+      Registry.CloseKey();
+      return false;
+    }
+    // A copy: the judge may read the list, and the marker may move it.
+    const std::string name = (*this)[0];
+    if (!isSound(name)) {
+      Add("");
+      return false;
+    }
+    Delete(0);
+    ItemChecked();
+  }
+  if (after == KeyAfterWalk::kClosed) Registry.CloseKey();
+  return true;
+}
+
 }  // namespace kv

@@ -70,6 +70,24 @@ class TNamedRegStringList : public TObject {
   // The list itself, for the registry's name enumerations.
   std::vector<std::string>& List() { return strings_; }
 
+  // Empties the list, closes the accessor's key, opens KeyPath read-only and fills the list with the
+  // key's value names (or its subkey names). False, with the list empty, when the key cannot be opened.
+  bool ListValueNames();
+  bool ListKeyNames();
+
+  // What a walk over the list does with the accessor's key when every name was sound.
+  enum class KeyAfterWalk { kClosed, kLeftOpen };
+
+  // The walk every section makes over its list, front to back. Before each name the stop test: a stop
+  // closes the key and leaves the names not yet examined. `isSound` judges the name at the front: a sound
+  // one is deleted from the list and the progress event fires; at the first faulty one the empty fault
+  // marker is added after the names not yet examined, the key stays as the judge left it, and the walk
+  // ends. False when it ended so (on a fault or a stop).
+  bool WalkNames(const std::function<bool(const std::string& name)>& isSound, KeyAfterWalk after);
+
+  // A number, where a section expects text naming a file or a folder: faulty whatever it holds.
+  static bool IsNumber(TRegDataType type) { return type == rdInteger || type == rdIntegerBigEndian; }
+
   // Closes an accessor's key when a scan leaves, by whichever way it leaves.
   class CloseKeyOnExit {
    public:

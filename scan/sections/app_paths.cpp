@@ -13,45 +13,26 @@ TAppPath::TAppPath(Engine& engine) : TNamedRegStringList(engine) {
 // faulty whatever it holds; otherwise the text must be empty, a resolvable command or an existing folder.
 // The last subkey examined stays open after the scan, until the next one closes it.
 void TAppPath::Scan() {
-  Clear();
+  if (!ListKeyNames()) return;
+  WalkNames([this](const std::string& program) { return ProgramIsSound(program); }, KeyAfterWalk::kLeftOpen);
+}
+
+bool TAppPath::ProgramIsSound(const std::string& program) {
   Registry.CloseKey();
-  if (!Registry.OpenKeyReadOnly(KeyPath)) return;
-  Registry.GetKeyNames(List());
-
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    Registry.CloseKey();
-    Registry.OpenKeyReadOnly(KeyPath + "\\" + (*this)[i]);
-    std::string path;
-    try {
-      path = engine_.WinInfo.ReadExpandedValue("", Registry);
-    } catch (const ERegistryException&) {
-      path.clear();  // an unreadable default value counts as empty
-    }
-
-    bool sound = false;
-    const TRegDataType type = Registry.GetDataType("");
-    if (type != rdInteger && type != rdIntegerBigEndian) {
-      std::string file;
-      sound = path.empty() || ExtractFileFromCommand(engine_, path, file);
-      if (!sound) {
-        // No system dialog for a folder on an empty removable drive. The mode is left so, as the resolver
-        // leaves it.
-        engine_.platform.files.SetErrorMode(kSemFailCriticalErrors);
-        sound = DirectoryExists(engine_, path);
-      }
-    }
-    if (!sound) {
-      Add("");
-      return;
-    }
-    Delete(i);
-    ItemChecked();
+  Registry.OpenKeyReadOnly(KeyPath + "\\" + program);
+  std::string path;
+  try {
+    path = engine_.WinInfo.ReadExpandedValue("", Registry);
+  } catch (const ERegistryException&) {
+    path.clear();  // an unreadable default value counts as empty
   }
+  if (IsNumber(Registry.GetDataType(""))) return false;
+  std::string file;
+  if (path.empty() || ExtractFileFromCommand(engine_, path, file)) return true;
+  // No system dialog for a folder on an empty removable drive. The mode is left so, as the resolver
+  // leaves it.
+  engine_.platform.files.SetErrorMode(kSemFailCriticalErrors);
+  return DirectoryExists(engine_, path);
 }
 
 }  // namespace kv

@@ -10,6 +10,11 @@ class TAppPath : public TNamedRegStringList {
   explicit TAppPath(Engine& engine);
   const char* ClassName() const override { return "TAppPath"; }
   void Scan() override;
+
+ private:
+  // Whether the program registered under the subkey `program` lies where its default value says. Leaves
+  // that subkey open.
+  bool ProgramIsSound(const std::string& program);
 };
 
 }  // namespace kv

@@ -26,56 +26,34 @@ void TRegFonts::Scan() {
 }
 
 void TRegFonts::ScanKey() {
-  Clear();
-  Registry.CloseKey();
-  Registry.OpenKeyReadOnly(KeyPath);
-  Registry.GetValueNames(List());
-
+  ListValueNames();
   std::string fontsDir;
   GetFontsFolder(engine_.platform, fontsDir);
   if (fontsDir.empty() || fontsDir.back() != '\\') fontsDir += '\\';
+  WalkNames([&](const std::string& name) { return FontIsSound(name, fontsDir); }, KeyAfterWalk::kClosed);
+}
 
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    const std::string name = (*this)[i];
-    std::string data;
-    try {
-      data = engine_.WinInfo.ReadExpandedValue(name, Registry);
-    } catch (const ERegistryException&) {
-      data.clear();  // an unreadable value counts as empty, and empty data is sound
-    }
-
-    bool sound = false;
-    const TRegDataType type = Registry.GetDataType(name);
-    if (type != rdInteger && type != rdIntegerBigEndian) {
-      if (StartsWith(data, "\"")) {
-        std::string quoted;
-        CutToken(data, '"', quoted);
-        CutToken(data, '"', quoted);
-        data = quoted;
-      }
-      sound = data.empty() || SafeFileExists(engine_, data);
-      if (!sound) {
-        try {
-          data = fontsDir + engine_.WinInfo.ReadExpandedValue(name, Registry);
-        } catch (const ERegistryException&) {
-          data.clear();  // an unreadable value counts as empty, and empty data is sound
-        }
-        sound = data.empty() || SafeFileExists(engine_, data);
-      }
-    }
-    if (!sound) {
-      Add("");
-      return;
-    }
-    Delete(i);
-    ItemChecked();
+bool TRegFonts::FontIsSound(const std::string& name, const std::string& fontsDir) {
+  std::string data;
+  try {
+    data = engine_.WinInfo.ReadExpandedValue(name, Registry);
+  } catch (const ERegistryException&) {
+    data.clear();  // an unreadable value counts as empty, and empty data is sound
   }
-  Registry.CloseKey();
+  if (IsNumber(Registry.GetDataType(name))) return false;
+  if (StartsWith(data, "\"")) {
+    std::string quoted;
+    CutToken(data, '"', quoted);
+    CutToken(data, '"', quoted);
+    data = quoted;
+  }
+  if (data.empty() || SafeFileExists(engine_, data)) return true;
+  try {
+    data = fontsDir + engine_.WinInfo.ReadExpandedValue(name, Registry);
+  } catch (const ERegistryException&) {
+    data.clear();  // an unreadable value counts as empty, and empty data is sound
+  }
+  return data.empty() || SafeFileExists(engine_, data);
 }
 
 }  // namespace kv

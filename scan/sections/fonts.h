@@ -14,6 +14,8 @@ class TRegFonts : public TNamedRegStringList {
 
  private:
   void ScanKey();
+  // Whether the font registered as `name` names a file that exists, as written or in the fonts folder.
+  bool FontIsSound(const std::string& name, const std::string& fontsDir);
   bool nt_;
   std::string machineKey_;
 };

@@ -26,38 +26,19 @@ void THelpFileSection::Scan() {
 }
 
 void THelpFileSection::ScanKey() {
-  Clear();
-  Registry.CloseKey();
-  if (Registry.OpenKeyReadOnly(KeyPath)) Registry.GetValueNames(List());
-  std::string path;
-  std::string found;
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    const std::string& name = (*this)[i];
-    const std::string folder = engine_.WinInfo.ReadExpandedValue(name, Registry);
-    const TRegDataType type = Registry.GetDataType(name);
-    bool valid;
-    if (type == rdInteger || type == rdIntegerBigEndian) {
-      valid = false;
-    } else if (name.empty()) {
-      valid = true;
-    } else {
-      path.assign(folder);
-      if (path.empty() || path.back() != '\\') path += '\\';
-      path += name;
-      valid = ExtractFileFromCommand(engine_, path, found);
-    }
-    if (!valid) {
-      Add("");
-      return;
-    }
-    Delete(i);
-    ItemChecked();
-  }
+  ListValueNames();
+  WalkNames(
+      [this](const std::string& name) {
+        const std::string folder = engine_.WinInfo.ReadExpandedValue(name, Registry);
+        if (IsNumber(Registry.GetDataType(name))) return false;
+        if (name.empty()) return true;
+        std::string path = folder;
+        if (path.empty() || path.back() != '\\') path += '\\';
+        path += name;
+        std::string found;
+        return ExtractFileFromCommand(engine_, path, found);
+      },
+      KeyAfterWalk::kLeftOpen);
 }
 
 }  // namespace kv

@@ -47,37 +47,21 @@ void TMRUList::Scan() {
                                   [](const std::string& name) { return SameText(name, "MRUList"); });
   if (order != List().end()) List().erase(order);
 
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    const std::string name = (*this)[i];
-    std::string data;
-    try {
-      data = engine_.WinInfo.ReadExpandedValue(name, Registry);
-    } catch (const ERegistryException&) {
-      data.clear();  // an unreadable entry counts as empty, and an empty one is faulty
-    }
+  WalkNames([this](const std::string& name) { return EntryIsSound(name); }, KeyAfterWalk::kClosed);
+}
 
-    bool sound = false;
-    const TRegDataType type = Registry.GetDataType(name);
-    if (type != rdInteger && type != rdIntegerBigEndian && data.size() >= 2) {
-      std::string command = data;
-      if (command.compare(command.size() - 2, 2, "\\1") == 0) command.resize(command.size() - 2);
-      std::string file;
-      sound = ExtractFileFromCommand(engine_, command, file) || DirectoryExists(engine_, command) ||
-              RunBoxAccepts(command);
-    }
-    if (!sound) {
-      Add("");
-      return;
-    }
-    Delete(i);
-    ItemChecked();
+bool TMRUList::EntryIsSound(const std::string& name) {
+  std::string data;
+  try {
+    data = engine_.WinInfo.ReadExpandedValue(name, Registry);
+  } catch (const ERegistryException&) {
+    data.clear();  // an unreadable entry counts as empty, and an empty one is faulty
   }
-  Registry.CloseKey();
+  if (IsNumber(Registry.GetDataType(name)) || data.size() < 2) return false;
+  std::string command = data;
+  if (command.compare(command.size() - 2, 2, "\\1") == 0) command.resize(command.size() - 2);
+  std::string file;
+  return ExtractFileFromCommand(engine_, command, file) || DirectoryExists(engine_, command) || RunBoxAccepts(command);
 }
 
 // What else the Run box takes from a user, beyond a program or folder as typed: a path with environment

@@ -12,6 +12,8 @@ class TMRUList : public TNamedRegStringList {
   void Scan() override;
 
  private:
+  // Whether the remembered command `name` still leads somewhere.
+  bool EntryIsSound(const std::string& name);
   bool RunBoxAccepts(const std::string& command);
 };
 

@@ -25,24 +25,8 @@ void TSharedDLL::Scan() {
 }
 
 void TSharedDLL::ScanKey() {
-  Clear();
-  Registry.CloseKey();
-  Registry.OpenKeyReadOnly(KeyPath);
-  Registry.GetValueNames(List());
-
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    if (!SafeFileExists(engine_, (*this)[i])) {
-      Add("");
-      return;
-    }
-    Delete(i);
-    ItemChecked();
-  }
+  ListValueNames();
+  WalkNames([this](const std::string& name) { return SafeFileExists(engine_, name); }, KeyAfterWalk::kLeftOpen);
 }
 
 }  // namespace kv

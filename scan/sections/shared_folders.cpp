@@ -85,27 +85,14 @@ void TSharedFolders::ScanNT() {
   if (!Registry.OpenKeyReadOnly(KeyPath)) return;
   Registry.GetValueNames(List());
 
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    const std::string name = (*this)[i];
-    bool sound = false;
-    if (Registry.GetDataType(name) == rdMultiString) {
-      const std::string strings = Registry.ReadMultiString(name);
-      std::string folder;
-      sound = ExtractNtSharePath(strings, folder) && FolderIsSound(folder);
-    }
-    if (!sound) {
-      Add("");
-      return;
-    }
-    Delete(i);
-    ItemChecked();
-  }
-  Registry.CloseKey();
+  WalkNames(
+      [this](const std::string& name) {
+        if (Registry.GetDataType(name) != rdMultiString) return false;
+        const std::string strings = Registry.ReadMultiString(name);
+        std::string folder;
+        return ExtractNtSharePath(strings, folder) && FolderIsSound(folder);
+      },
+      KeyAfterWalk::kClosed);
 }
 
 // Windows 9x: one subkey per share, whose value "Path" holds the folder. A subkey without a "Path" is not
@@ -120,32 +107,19 @@ void TSharedFolders::Scan9x() {
   }
   Registry.GetKeyNames(List());
 
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    Registry.CloseKey();
-    Registry.OpenKeyReadOnly(KeyPath + "\\" + (*this)[i]);
-    std::string folder;
-    try {
-      folder = engine_.WinInfo.ReadExpandedValue("Path", Registry);
-    } catch (const ERegistryException&) {
-      folder.clear();  // an unreadable "Path" counts as empty, and an empty one is sound
-    }
-
-    bool sound = false;
-    const TRegDataType type = Registry.GetDataType("Path");
-    if (type != rdInteger && type != rdIntegerBigEndian) sound = folder.empty() || FolderIsSound(folder);
-    if (!sound) {
-      Add("");
-      return;
-    }
-    Delete(i);
-    ItemChecked();
-  }
-  Registry.CloseKey();
+  WalkNames(
+      [this](const std::string& share) {
+        Registry.CloseKey();
+        Registry.OpenKeyReadOnly(KeyPath + "\\" + share);
+        std::string folder;
+        try {
+          folder = engine_.WinInfo.ReadExpandedValue("Path", Registry);
+        } catch (const ERegistryException&) {
+          folder.clear();  // an unreadable "Path" counts as empty, and an empty one is sound
+        }
+        return !IsNumber(Registry.GetDataType("Path")) && (folder.empty() || FolderIsSound(folder));
+      },
+      KeyAfterWalk::kClosed);
 }
 
 }  // namespace kv

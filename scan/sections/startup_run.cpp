@@ -15,26 +15,14 @@ TStartUpRunKey::TStartUpRunKey(Engine& engine) : TNamedRegStringList(engine) { K
 // with every value name; each sound entry is deleted as it is examined, and the first faulty one leaves the
 // empty marker after the names not yet examined (the key stays open then, and no event fires).
 void TStartUpRunKey::ScanRunKey() {
-  Registry.OpenKeyReadOnly(KeyPath);  // a missing key leaves the list empty
-  Registry.GetValueNames(List());
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    const std::string name = (*this)[i];
-    const std::string command = engine_.WinInfo.ReadExpandedValue(name, Registry);
-    const TRegDataType type = Registry.GetDataType(name);
-    std::string fileName;
-    if (type == rdInteger || type == rdIntegerBigEndian || !ExtractFileFromCommand(engine_, command, fileName)) {
-      Add("");
-      return;
-    }
-    Delete(i);
-    ItemChecked();
-  }
-  Registry.CloseKey();
+  ListValueNames();  // a missing key leaves the list empty
+  WalkNames(
+      [this](const std::string& name) {
+        const std::string command = engine_.WinInfo.ReadExpandedValue(name, Registry);
+        std::string fileName;
+        return !IsNumber(Registry.GetDataType(name)) && ExtractFileFromCommand(engine_, command, fileName);
+      },
+      KeyAfterWalk::kClosed);
 }
 
 TStartUpSectionHKLM::TStartUpSectionHKLM(Engine& engine) : TStartUpRunKey(engine) {
@@ -44,18 +32,14 @@ TStartUpSectionHKLM::TStartUpSectionHKLM(Engine& engine) : TStartUpRunKey(engine
 // The machine's key in both views: the 64-bit programs' first, then the 32-bit programs'.
 void TStartUpSectionHKLM::Scan() {
   Clear();
-  ScanPlaces({{HKEY_LOCAL_MACHINE_CODE, kRunKey}, Wow32Place(HKEY_LOCAL_MACHINE_CODE, kRunKey)}, [this] {
-    Clear();
-    ScanRunKey();
-  });
+  ScanPlaces({{HKEY_LOCAL_MACHINE_CODE, kRunKey}, Wow32Place(HKEY_LOCAL_MACHINE_CODE, kRunKey)},
+             [this] { ScanRunKey(); });
 }
 
 // The base leaves the root at HKEY_CURRENT_USER.
 TStartUpSectionHKCU::TStartUpSectionHKCU(Engine& engine) : TStartUpRunKey(engine) {}
 
 void TStartUpSectionHKCU::Scan() {
-  Clear();
-  Registry.CloseKey();
   Registry.SetRootKey(HKEY_CURRENT_USER_CODE);
   ScanRunKey();
 }

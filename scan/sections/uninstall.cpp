@@ -40,41 +40,30 @@ void TUninstallInfo::Scan() {
 }
 
 void TUninstallInfo::ScanKey() {
-  Clear();
+  ListKeyNames();
   Registry.CloseKey();
-  Registry.OpenKeyReadOnly(KeyPath);
-  Registry.GetKeyNames(List());
-  Registry.CloseKey();
+  WalkNames(
+      [this](const std::string& program) {
+        Registry.OpenKeyReadOnly(KeyPath + "\\" + program);
+        if (!EntryIsSound()) return false;
+        Registry.CloseKey();
+        return true;
+      },
+      KeyAfterWalk::kClosed);
+}
 
-  int i = 0;
-  while (i < Count()) {
-    if (StopRequested()) {
-      Registry.CloseKey();
-      return;
-    }
-    Registry.OpenKeyReadOnly(KeyPath + "\\" + (*this)[i]);
-    if (!Registry.ValueExists("DisplayName")) {
-      Delete(i);
-    } else if (Registry.ValueExists("SystemComponent")) {
-      Delete(i);
-    } else if (Registry.ValueExists("UninstallString")) {
-      std::string u;
-      try {
-        u = engine_.WinInfo.ReadExpandedValue("UninstallString", Registry);
-      } catch (const ERegistryException&) {
-        u.clear();  // an unreadable command counts as empty, and an empty one is good
-      }
-      if (!CheckUninstallString(u)) {
-        Add("");
-        return;
-      }
-      Delete(i);
-    } else {
-      Delete(i);
-    }
-    Registry.CloseKey();
-    ItemChecked();
+// The open entry: examined only when it has a display name and is no system component.
+bool TUninstallInfo::EntryIsSound() {
+  if (!Registry.ValueExists("DisplayName") || Registry.ValueExists("SystemComponent") ||
+      !Registry.ValueExists("UninstallString"))
+    return true;
+  std::string u;
+  try {
+    u = engine_.WinInfo.ReadExpandedValue("UninstallString", Registry);
+  } catch (const ERegistryException&) {
+    u.clear();  // an unreadable command counts as empty, and an empty one is good
   }
+  return CheckUninstallString(u);
 }
 
 // A command is good when it names an existing file as a whole, or is empty. Otherwise its program must be

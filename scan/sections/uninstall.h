@@ -17,6 +17,7 @@ class TUninstallInfo : public TNamedRegStringList {
 
  private:
   void ScanKey();
+  bool EntryIsSound();
 };
 
 }  // namespace kv

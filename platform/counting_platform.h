@@ -1,5 +1,5 @@
 // A decorator on the seam that counts the calls passing through it, by kind, and forwards every call
-// unchanged to the platform it wraps (the real one, the memory one, or another decorator). It answers
+// unchanged (through the forwarding decorators) to the platform it wraps (the real one, the memory one, or another decorator). It answers
 // "how many registry and file-system calls did that cost?" without touching the code that made them.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/forwarding_platform.h"
 
 namespace kv {
 
@@ -93,132 +93,130 @@ class CountingPlatform {
     return total;
   }
 
-  class Registry : public RegistryApi {
+  // Each part counts a call, then lets the forwarding base pass it on.
+  class Registry : public ForwardingRegistry {
    public:
-    Registry(RegistryApi& inner, Counts& counts) : inner_(inner), counts_(counts) {}
+    Registry(RegistryApi& inner, Counts& counts) : ForwardingRegistry(inner), counts_(counts) {}
     long OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) override {
       Bump(counts_, SeamCall::kOpenKey);
-      return inner_.OpenKey(parent, path, access, result);
+      return ForwardingRegistry::OpenKey(parent, path, access, result);
     }
     long CloseKey(RegKey key) override {
       Bump(counts_, SeamCall::kCloseKey);
-      return inner_.CloseKey(key);
+      return ForwardingRegistry::CloseKey(key);
     }
     long FlushKey(RegKey key) override {
       Bump(counts_, SeamCall::kFlushKey);
-      return inner_.FlushKey(key);
+      return ForwardingRegistry::FlushKey(key);
     }
     long QueryInfoKey(RegKey key, RegKeyCounts* counts) override {
       Bump(counts_, SeamCall::kQueryInfoKey);
-      return inner_.QueryInfoKey(key, counts);
+      return ForwardingRegistry::QueryInfoKey(key, counts);
     }
     long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {
       Bump(counts_, SeamCall::kEnumKey);
-      return inner_.EnumKey(key, index, name, length);
+      return ForwardingRegistry::EnumKey(key, index, name, length);
     }
     long EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {
       Bump(counts_, SeamCall::kEnumValue);
-      return inner_.EnumValue(key, index, name, length);
+      return ForwardingRegistry::EnumValue(key, index, name, length);
     }
     long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override {
       Bump(counts_, SeamCall::kQueryValue);
-      return inner_.QueryValue(key, name, type, data, size);
+      return ForwardingRegistry::QueryValue(key, name, type, data, size);
     }
     long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                      std::uint32_t* size) override {
       Bump(counts_, SeamCall::kQueryValueW);
-      return inner_.QueryValueW(key, name, type, data, size);
+      return ForwardingRegistry::QueryValueW(key, name, type, data, size);
     }
 
    private:
-    RegistryApi& inner_;
     Counts& counts_;
   };
 
-  class Files : public FileSystemApi {
+  class Files : public ForwardingFileSystem {
    public:
-    Files(FileSystemApi& inner, Counts& counts) : inner_(inner), counts_(counts) {}
+    Files(FileSystemApi& inner, Counts& counts) : ForwardingFileSystem(inner), counts_(counts) {}
     FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override {
       Bump(counts_, SeamCall::kFindFirst);
-      return inner_.FindFirst(pattern, entry);
+      return ForwardingFileSystem::FindFirst(pattern, entry);
     }
     bool FindNext(FindHandle find, FindEntry* entry) override {
       Bump(counts_, SeamCall::kFindNext);
-      return inner_.FindNext(find, entry);
+      return ForwardingFileSystem::FindNext(find, entry);
     }
     void FindClose(FindHandle find) override {
       Bump(counts_, SeamCall::kFindClose);
-      inner_.FindClose(find);
+      ForwardingFileSystem::FindClose(find);
     }
     std::uint32_t GetAttributes(const std::string& path) override {
       Bump(counts_, SeamCall::kGetAttributes);
-      return inner_.GetAttributes(path);
+      return ForwardingFileSystem::GetAttributes(path);
     }
     std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) override {
       Bump(counts_, SeamCall::kFullPathName);
-      return inner_.FullPathName(path, length, buffer);
+      return ForwardingFileSystem::FullPathName(path, length, buffer);
     }
     std::uint32_t ShortPathName(const std::string& path, std::uint32_t length, char* buffer) override {
       Bump(counts_, SeamCall::kShortPathName);
-      return inner_.ShortPathName(path, length, buffer);
+      return ForwardingFileSystem::ShortPathName(path, length, buffer);
     }
     std::uint32_t SetErrorMode(std::uint32_t mode) override {
       Bump(counts_, SeamCall::kSetErrorMode);
-      return inner_.SetErrorMode(mode);
+      return ForwardingFileSystem::SetErrorMode(mode);
     }
     std::uint32_t DriveType(const std::string& root) override {
       Bump(counts_, SeamCall::kDriveType);
-      return inner_.DriveType(root);
+      return ForwardingFileSystem::DriveType(root);
     }
     NetworkFileAnswer FindNetworkFile(const std::string& name, std::uint32_t waitMs) override {
       Bump(counts_, SeamCall::kFindNetworkFile);
-      return inner_.FindNetworkFile(name, waitMs);
+      return ForwardingFileSystem::FindNetworkFile(name, waitMs);
     }
 
    private:
-    FileSystemApi& inner_;
     Counts& counts_;
   };
 
-  class System : public SystemApi {
+  class System : public ForwardingSystem {
    public:
-    System(SystemApi& inner, Counts& counts) : inner_(inner), counts_(counts) {}
+    System(SystemApi& inner, Counts& counts) : ForwardingSystem(inner), counts_(counts) {}
     bool GetEnvironment(const std::string& name, std::string* value) override {
       Bump(counts_, SeamCall::kGetEnvironment);
-      return inner_.GetEnvironment(name, value);
+      return ForwardingSystem::GetEnvironment(name, value);
     }
     std::string SystemDirectory() override {
       Bump(counts_, SeamCall::kSystemDirectory);
-      return inner_.SystemDirectory();
+      return ForwardingSystem::SystemDirectory();
     }
     std::string WindowsDirectory() override {
       Bump(counts_, SeamCall::kWindowsDirectory);
-      return inner_.WindowsDirectory();
+      return ForwardingSystem::WindowsDirectory();
     }
     bool Version(OsVersion* version) override {
       Bump(counts_, SeamCall::kVersion);
-      return inner_.Version(version);
+      return ForwardingSystem::Version(version);
     }
     bool GetSpecialFolder(int csidl, std::string* path) override {
       Bump(counts_, SeamCall::kGetSpecialFolder);
-      return inner_.GetSpecialFolder(csidl, path);
+      return ForwardingSystem::GetSpecialFolder(csidl, path);
     }
     ShortcutRead GetShortcutTarget(const std::string& linkFile, std::string* target) override {
       Bump(counts_, SeamCall::kGetShortcutTarget);
-      return inner_.GetShortcutTarget(linkFile, target);
+      return ForwardingSystem::GetShortcutTarget(linkFile, target);
     }
     bool IsMultiByteCodePage() override {
       Bump(counts_, SeamCall::kIsMultiByteCodePage);
-      return inner_.IsMultiByteCodePage();
+      return ForwardingSystem::IsMultiByteCodePage();
     }
     int CompareUserLocale(const std::string& a, const std::string& b) override {
       Bump(counts_, SeamCall::kCompareUserLocale);
-      return inner_.CompareUserLocale(a, b);
+      return ForwardingSystem::CompareUserLocale(a, b);
     }
 
    private:
-    SystemApi& inner_;
     Counts& counts_;
   };
 

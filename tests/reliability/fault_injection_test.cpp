@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli/machine.h"
-#include "platform/faulty_platform.h"
+#include "tests/testing/faulty_platform.h"
 #include "scan/cleaner.h"
 #include "scan/engine.h"
 #include "tests/reliability/watchdog.h"

@@ -10,7 +10,7 @@
 
 #include "platform/forwarding_platform.h"
 
-namespace kv {
+namespace kv::testing {
 
 // The errors the registry and file calls return in practice.
 enum class InjectedFault {
@@ -179,4 +179,4 @@ class FaultyPlatform {
   Platform platform_;
 };
 
-}  // namespace kv
+}  // namespace kv::testing

@@ -6,6 +6,7 @@
 #include "scan/shell.h"
 #include "support/reg_utils.h"
 #include "support/registry.h"
+#include "support/text.h"
 
 namespace kv::cli {
 namespace {

@@ -10,6 +10,7 @@
 #include "scan/engine.h"
 #include "scan/resolve.h"
 #include "scan/search_lists.h"
+#include "support/text.h"
 #include "tests/testing/handle_audit.h"
 
 namespace kv::fuzz {

@@ -8,6 +8,7 @@
 #include "platform/handles.h"
 #include "scan/search_lists.h"
 #include "support/network_name.h"
+#include "support/text.h"
 
 namespace kv {
 namespace {

@@ -27,35 +27,6 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 
 }  // namespace
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-std::string Trim(const std::string& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-  return text.substr(first, last - first);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
-void CutToken(std::string& s, char delim, std::string& token) {
-  std::size_t p = s.find(delim);
-  if (p == std::string::npos) {
-    token.clear();
-    return;
-  }
-  token = s.substr(0, p);
-  s.erase(0, p + 1);
-}
-
 std::vector<std::string> BuildSearchDirs(Platform& platform) {
   std::vector<std::string> dirs;
   std::string systemDir = platform.system.SystemDirectory();

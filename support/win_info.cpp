@@ -1,39 +1,11 @@
 #include "support/win_info.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
+#include "support/text.h"
+
 namespace kv {
-namespace {
-
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-
-bool MatchesAt(const std::string& text, std::size_t at, const std::string& what) {
-  if (at + what.size() > text.size()) return false;
-  for (std::size_t i = 0; i < what.size(); ++i) {
-    if (Upper(text[at + i]) != Upper(what[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to,
-                                std::size_t limit) {
-  if (from.empty()) return text.substr(0, limit);
-  std::string result;
-  std::size_t i = 0;
-  while (i < text.size() && result.size() < limit) {
-    if (MatchesAt(text, i, from)) {
-      result.append(to, 0, limit - result.size());
-      i += from.size();
-    } else {
-      result += text[i++];
-    }
-  }
-  return result;
-}
 
 std::string ExpandEnvironmentText(SystemApi& system, const std::string& text, std::size_t limit) {
   std::string result;
@@ -69,18 +41,16 @@ std::string Wow32FileName(const std::string& windowsDir, const std::string& path
   if (windowsDir.empty()) return path;
   std::string folder = windowsDir;
   if (folder.back() != '\\') folder += '\\';
-  const auto startsWith = [](const std::string& text, std::size_t at, const std::string& what) {
-    return at + what.size() <= text.size() && MatchesAt(text, at, what);
-  };
-  if (!startsWith(path, 0, folder)) return path;
+  if (!MatchesAtIgnoreCase(path, 0, folder)) return path;
   const std::size_t at = folder.size();
   const auto endsThere = [&](std::size_t end) { return end == path.size() || path[end] == '\\'; };
-  if (startsWith(path, at, "Sysnative") && endsThere(at + 9)) return path.substr(0, at) + "System32" + path.substr(at + 9);
-  if (!startsWith(path, at, "System32") || !endsThere(at + 8)) return path;
+  if (MatchesAtIgnoreCase(path, at, "Sysnative") && endsThere(at + 9))
+    return path.substr(0, at) + "System32" + path.substr(at + 9);
+  if (!MatchesAtIgnoreCase(path, at, "System32") || !endsThere(at + 8)) return path;
   static const char* const kShared[] = {"catroot", "catroot2", "drivers\\etc", "driverstore", "logfiles", "spool"};
   for (const char* shared : kShared) {
     const std::string name = shared;
-    if (startsWith(path, at + 9, name) && endsThere(at + 9 + name.size())) return path;
+    if (MatchesAtIgnoreCase(path, at + 9, name) && endsThere(at + 9 + name.size())) return path;
   }
   return path.substr(0, at) + "SysWOW64" + path.substr(at + 8);
 }
@@ -159,7 +129,8 @@ std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& regi
   result = ReplaceAllIgnoreCase(result, "%commonprogramfiles%", Wow32 ? CommonFiles32 : CommonFiles, limit);
   static const std::string kUserProfile = "%UserProfile%";
   bool hasUserProfile = false;
-  for (std::size_t i = 0; i < result.size() && !hasUserProfile; ++i) hasUserProfile = MatchesAt(result, i, kUserProfile);
+  for (std::size_t i = 0; i < result.size() && !hasUserProfile; ++i)
+    hasUserProfile = MatchesAtIgnoreCase(result, i, kUserProfile);
   if (hasUserProfile) {
     std::string profile;
     if (!platform_.system.GetEnvironment("USERPROFILE", &profile)) profile.clear();

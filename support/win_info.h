@@ -47,11 +47,6 @@ std::string Wow32FileName(const std::string& windowsDir, const std::string& path
 // The drive part of a path: "C:" for "C:\x", "\\server\share" for "\\server\share\x", else empty.
 std::string ExtractFileDrive(const std::string& path);
 
-// Replaces every occurrence of `from` in `text` by `to`, comparing without regard to ASCII case. The
-// result is cut after `limit` characters.
-std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to,
-                                 std::size_t limit = std::string::npos);
-
 // Expands `text` the way the system's ExpandEnvironmentStrings does: each "%NAME%" whose variable is set
 // (names ignore case) becomes its value; an unset or empty name stays as written, its closing "%" with
 // it, and the search for the next variable starts after that. The result is cut after `limit` characters.

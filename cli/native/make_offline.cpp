@@ -23,7 +23,7 @@
 #include "platform/handles.h"
 #include "platform/offline/hive_writer.h"
 #include "platform/offline/host_files.h"
-#include "support/text_case.h"
+#include "support/text.h"
 
 namespace {
 

@@ -16,7 +16,7 @@ char16_t AnsiToUnit(unsigned char c);
 bool UnitToAnsi(char16_t unit, unsigned char* c);
 
 // The upper-case form of a UTF-16 code unit for name comparison: the system's folding of the Basic
-// Multilingual Plane (support/text_case.h); a surrogate is its own upper case.
+// Multilingual Plane (support/text.h); a surrogate is its own upper case.
 char16_t Upcase(char16_t unit);
 std::u16string Upcase(const std::u16string& text);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "support/text_case.h"
+#include "support/text.h"
 
 namespace kv {
 namespace memfs {

@@ -62,7 +62,7 @@ bool IsValidShortName(const std::string& name);
 // characters of the extension: "Program Files" -> "PROGRA~1", "application.html" -> "APPLIC~1.HTM".
 std::string ShortNameCandidate(const std::string& longName, int n);
 
-// Wildcard match without regard to case (support/text_case.h): '*' any run of characters, '?' exactly one
+// Wildcard match without regard to case (support/text.h): '*' any run of characters, '?' exactly one
 // UTF-16 unit (a character beyond the Basic Multilingual Plane takes two); once the name is
 // used up, the rest of the pattern may still hold dots and stars (so "*.*" matches a name without a dot).
 bool MatchesPattern(const std::string& pattern, const std::string& name);

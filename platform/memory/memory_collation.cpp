@@ -12,7 +12,7 @@
 
 #include "platform/memory/code_page.h"
 #include "platform/memory/memory_platform.h"
-#include "support/text_case.h"
+#include "support/text.h"
 
 namespace kv {
 namespace {

@@ -1,5 +1,5 @@
 // MemorySystem: environment, folders, version, shell folders and shortcuts held in maps.
-#include "support/text_case.h"
+#include "support/text.h"
 #include "platform/memory/memory_platform.h"
 
 namespace kv {

@@ -19,7 +19,7 @@
 #include <utility>
 
 #include "platform/memory/file_paths.h"
-#include "support/text_case.h"
+#include "support/text.h"
 
 namespace kv::offline {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "platform/handles.h"
 #include "platform/offline/shell_link.h"
-#include "support/text_case.h"
+#include "support/text.h"
 
 namespace kv::offline {
 namespace {

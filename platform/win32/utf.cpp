@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "support/text_case.h"
+#include "support/text.h"
 
 namespace kv {
 

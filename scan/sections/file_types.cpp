@@ -11,6 +11,7 @@
 #include "scan/search_lists.h"
 #include "scan/shell.h"
 #include "support/reg_utils.h"
+#include "support/text.h"
 
 namespace kv {
 namespace {

@@ -3,6 +3,7 @@
 #include "scan/resolve.h"
 #include "scan/search_lists.h"
 #include "scan/shell.h"
+#include "support/text.h"
 
 namespace kv {
 

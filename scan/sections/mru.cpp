@@ -4,6 +4,7 @@
 
 #include "scan/resolve.h"
 #include "scan/search_lists.h"
+#include "support/text.h"
 
 namespace kv {
 namespace {

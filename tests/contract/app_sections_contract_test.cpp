@@ -12,6 +12,7 @@
 #include "scan/sections/fonts.h"
 #include "scan/sections/shared_folders.h"
 #include "scan/shell.h"
+#include "support/text.h"
 #include "tests/testing/section_scan.h"
 #include "tests/testing/world.h"
 

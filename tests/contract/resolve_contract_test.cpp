@@ -12,6 +12,7 @@
 #include "scan/search_lists.h"
 #include "scan/sections/startup_folders.h"
 #include "scan/sections/startup_run.h"
+#include "support/text.h"
 #include "tests/testing/world.h"
 
 namespace kv::testing {

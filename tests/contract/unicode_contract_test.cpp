@@ -17,7 +17,7 @@
 #include "scan/sections/startup_folders.h"
 #include "scan/sections/startup_run.h"
 #include "support/registry.h"
-#include "support/text_case.h"
+#include "support/text.h"
 #include "tests/testing/world.h"
 
 namespace kv::testing {

@@ -10,6 +10,7 @@
 
 #include "scan/resolve.h"
 #include "scan/search_lists.h"
+#include "support/text.h"
 #include "tests/testing/memory_machine.h"
 
 namespace kv::testing {

@@ -3,6 +3,7 @@
 
 #include "scan/search_lists.h"
 #include "scan/shell.h"
+#include "support/text.h"
 #include "tests/testing/memory_machine.h"
 
 namespace kv::testing {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/reg_utils.h"
+#include "support/text.h"
 #include "support/win_info.h"
 #include "tests/testing/memory_machine.h"
 

@@ -1,4 +1,4 @@
-// Text as the engine holds it: UTF-8 in std::string. Names compare without regard to case the way Windows
+// Text as the engine holds it: UTF-8 in std::string, and the string helpers every part uses. Names compare without regard to case the way Windows
 // compares registry and file names: each UTF-16 unit of the Basic Multilingual Plane is folded to its upper
 // case by one fixed table (the same on every system and in every locale), characters outside that plane
 // are compared as they are, and the order is that of the folded UTF-16 units.
@@ -36,5 +36,21 @@ std::string UpperText(const std::string& text);
 // (a character and its upper case may differ in length).
 std::size_t FindNoCase(const std::string& text, const std::string& what, std::size_t from = 0,
                        std::size_t* length = nullptr);
+
+// ASCII lower case.
+std::string LowerAscii(std::string text);
+// Text with blanks and control characters removed from both ends.
+std::string Trim(const std::string& text);
+// Whether `text` begins with `prefix`.
+bool StartsWith(const std::string& text, const std::string& prefix);
+// Token := the text of S before the first Delim; S := the text after it. Without Delim, Token is empty and
+// S is unchanged.
+void CutToken(std::string& s, char delim, std::string& token);
+// Whether `what` stands in `text` at `at`, comparing without regard to ASCII case.
+bool MatchesAtIgnoreCase(const std::string& text, std::size_t at, const std::string& what);
+// Replaces every occurrence of `from` in `text` by `to`, comparing without regard to ASCII case. The
+// result is cut after `limit` characters.
+std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to,
+                                 std::size_t limit = std::string::npos);
 
 }  // namespace kv

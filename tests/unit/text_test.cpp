@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/text_case.h"
+#include "support/text.h"
 
 namespace kv {
 namespace {

@@ -1,6 +1,7 @@
-#include "support/text_case.h"
+#include "support/text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <iterator>
 
@@ -135,6 +136,60 @@ std::size_t FindNoCase(const std::string& text, const std::string& what, std::si
     NextCodePoint(text, &start);
   }
   return std::string::npos;
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
+  return text.substr(first, last - first);
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+void CutToken(std::string& s, char delim, std::string& token) {
+  std::size_t p = s.find(delim);
+  if (p == std::string::npos) {
+    token.clear();
+    return;
+  }
+  token = s.substr(0, p);
+  s.erase(0, p + 1);
+}
+
+bool MatchesAtIgnoreCase(const std::string& text, std::size_t at, const std::string& what) {
+  if (at + what.size() > text.size()) return false;
+  const auto upper = [](char c) { return std::toupper(static_cast<unsigned char>(c)); };
+  for (std::size_t i = 0; i < what.size(); ++i) {
+    if (upper(text[at + i]) != upper(what[i])) return false;
+  }
+  return true;
+}
+
+std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to,
+                                 std::size_t limit) {
+  if (from.empty()) return text.substr(0, limit);
+  std::string result;
+  std::size_t i = 0;
+  while (i < text.size() && result.size() < limit) {
+    if (MatchesAtIgnoreCase(text, i, from)) {
+      result.append(to, 0, limit - result.size());
+      i += from.size();
+    } else {
+      result += text[i++];
+    }
+  }
+  return result;
 }
 
 }  // namespace kv

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/memory/reg_file.h"
 #include "platform/system_api.h"
 #include "support/registry.h"
 #include "support/win_info.h"
@@ -157,7 +158,7 @@ bool LoadMachine(MemoryPlatform& machine, const std::string& regPath, const std:
   SetUpWineLikeSystem(machine);
   machine.files.SetCallLog(false);  // nobody reads it here
   std::string regError;
-  if (!machine.registry.LoadRegFileFromPath(regPath, &regError)) {
+  if (!LoadRegFileFromPath(machine.registry, regPath, &regError)) {
     if (error != nullptr) *error = regPath + ": " + regError;
     return false;
   }

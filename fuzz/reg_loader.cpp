@@ -5,6 +5,7 @@
 
 #include "fuzz/fuzz_targets.h"
 #include "platform/memory/memory_platform.h"
+#include "platform/memory/reg_file.h"
 #include "tests/testing/registry_dump.h"
 
 namespace kv::fuzz {
@@ -26,13 +27,13 @@ int FuzzRegLoader(const std::uint8_t* data, std::size_t size) {
   const std::string before = Dump(registry);
 
   std::string error;
-  const bool loaded = registry.LoadRegFile(file, &error);
+  const bool loaded = LoadRegFile(registry, file, &error);
   const std::string after = Dump(registry);
   if (!loaded) {
     Require(!error.empty(), "a refused file says why");
     Require(after == before, "a refused file changes nothing");
   } else {
-    Require(registry.LoadRegFile(file, &error), "a file that loaded loads again");
+    Require(LoadRegFile(registry, file, &error), "a file that loaded loads again");
     Require(Dump(registry) == after, "loading a file twice gives what loading it once gave");
   }
   Require(registry.OpenHandleCount() == 0, "every key opened is closed again");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,11 +15,15 @@
 
 namespace kv {
 
+namespace memreg {
+class RegistryTree;
+}  // namespace memreg
+
 // ---------------------------------------------------------------------------------------------------
 // Registry. Fixture paths are "ROOT\sub\key" with ROOT one of HKEY_LOCAL_MACHINE, HKLM,
 // HKEY_CURRENT_USER, HKCU, HKEY_CLASSES_ROOT, HKCR, HKEY_USERS, HKU, HKEY_CURRENT_CONFIG.
 // HKEY_CLASSES_ROOT is the same tree as HKEY_LOCAL_MACHINE\Software\Classes. Fixture names and
-// strings are UTF-8, as the seam's are; names compare by the system's case folding (support/text_case.h).
+// strings are UTF-8, as the seam's are; names compare by the system's case folding (support/text.h).
 // A fixture path with an unknown
 // root throws std::invalid_argument. Subkeys enumerate in NT's order (upper-cased names compared code
 // unit by code unit), values in the order they were first set.
@@ -45,10 +50,9 @@ class MemoryRegistry : public RegistryApi {
   // Number of key handles currently open (for tests of handle discipline).
   std::size_t OpenHandleCount() const;
 
-  // Loads a file as regedit writes it ("REGEDIT4" or "Windows Registry Editor Version 5.00", UTF-16LE
-  // with BOM or 8-bit). On error nothing is changed and `error` names the line.
-  bool LoadRegFile(const std::string& fileBytes, std::string* error);
-  bool LoadRegFileFromPath(const std::string& path, std::string* error);
+  // Runs `edit` on the whole tree under the registry's lock: the way in of the loader of registry files
+  // (reg_file.h), which applies a checked file as one change.
+  void EditTree(const std::function<void(memreg::RegistryTree&)>& edit);
 
   // RegistryApi.
   long OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) override;
@@ -70,7 +74,7 @@ class MemoryRegistry : public RegistryApi {
 
 // ---------------------------------------------------------------------------------------------------
 // File system. Paths are UTF-8, "C:\dir\file" or "\\server\share\..."; names compare without regard to
-// case, by the system's folding (support/text_case.h). Every call through the seam is logged. Fixture paths must lie on a drive (relative ones resolve
+// case, by the system's folding (support/text.h). Every call through the seam is logged. Fixture paths must lie on a drive (relative ones resolve
 // against the current directory); a path through a file throws std::invalid_argument. Names that are not
 // valid 8.3 names get an alias ("PROGRA~1") when they are added, which lookups and searches accept too.
 class MemoryFileSystem : public FileSystemApi {

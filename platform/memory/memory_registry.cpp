@@ -2,14 +2,11 @@
 // them (error codes, buffer rules), with the seam's UTF-8 text, and the fixture calls that fill the tree.
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <stdexcept>
 
 #include "platform/memory/code_page.h"
 #include "platform/memory/memory_platform.h"
-#include "platform/memory/reg_file.h"
 #include "platform/memory/registry_tree.h"
 
 namespace kv {
@@ -238,26 +235,9 @@ std::size_t MemoryRegistry::OpenHandleCount() const {
   return impl_->handles.size();
 }
 
-bool MemoryRegistry::LoadRegFile(const std::string& fileBytes, std::string* error) {
-  std::vector<memreg::RegFileChange> changes;
-  if (!memreg::ParseRegFile(fileBytes, &changes, error)) return false;
+void MemoryRegistry::EditTree(const std::function<void(memreg::RegistryTree&)>& edit) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  memreg::ApplyRegFileChanges(changes, &impl_->tree);
-  return true;
-}
-
-bool MemoryRegistry::LoadRegFileFromPath(const std::string& path, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    if (error) *error = "cannot open " + path;
-    return false;
-  }
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) {
-    if (error) *error = "cannot read " + path;
-    return false;
-  }
-  return LoadRegFile(bytes, error);
+  edit(impl_->tree);
 }
 
 // ---------------------------------------------------------------------------------------------------

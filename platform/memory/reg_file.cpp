@@ -12,15 +12,28 @@
 // UTF-16LE, as regedit stores them.
 #include "platform/memory/reg_file.h"
 
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <utility>
+#include <vector>
 
 #include "platform/memory/code_page.h"
-#include "platform/memory/memory_platform.h"
+#include "platform/memory/registry_tree.h"
 #include "platform/registry_api.h"
 
 namespace kv {
 namespace memreg {
 namespace {
+
+struct RegFileChange {
+  enum Kind { kCreateKey, kDeleteKey, kSetValue, kDeleteValue };
+  Kind kind = kCreateKey;
+  KeyPath key;
+  std::u16string valueName;
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+};
 
 constexpr char16_t kRegedit4Header[] = u"REGEDIT4";
 constexpr char16_t kVersion5Header[] = u"Windows Registry Editor Version 5.00";
@@ -370,8 +383,7 @@ class Parser {
   KeyPath currentKey_;
 };
 
-}  // namespace
-
+// Parses a file. On a fault returns false with "line N: what is wrong" in `error`.
 bool ParseRegFile(const std::string& bytes, std::vector<RegFileChange>* changes, std::string* error) {
   try {
     *changes = Parser(SplitLines(DecodeFile(bytes))).Run();
@@ -382,6 +394,7 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegFileChange>* changes,
   }
 }
 
+// Applies parsed changes in order.
 void ApplyRegFileChanges(const std::vector<RegFileChange>& changes, RegistryTree* tree) {
   for (const RegFileChange& change : changes) {
     switch (change.kind) {
@@ -401,5 +414,28 @@ void ApplyRegFileChanges(const std::vector<RegFileChange>& changes, RegistryTree
   }
 }
 
+}  // namespace
 }  // namespace memreg
+
+bool LoadRegFile(MemoryRegistry& registry, const std::string& fileBytes, std::string* error) {
+  std::vector<memreg::RegFileChange> changes;
+  if (!memreg::ParseRegFile(fileBytes, &changes, error)) return false;
+  registry.EditTree([&changes](memreg::RegistryTree& tree) { memreg::ApplyRegFileChanges(changes, &tree); });
+  return true;
+}
+
+bool LoadRegFileFromPath(MemoryRegistry& registry, const std::string& path, std::string* error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    if (error) *error = "cannot open " + path;
+    return false;
+  }
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) {
+    if (error) *error = "cannot read " + path;
+    return false;
+  }
+  return LoadRegFile(registry, bytes, error);
+}
+
 }  // namespace kv

@@ -1,31 +1,19 @@
-// Reading of registry files as regedit writes them. The whole file is checked first and turned into a
-// list of changes; only a file without a fault is applied, so a bad file changes nothing.
+// Registry files as regedit writes them ("REGEDIT4" or "Windows Registry Editor Version 5.00"; UTF-16LE
+// with a byte-order mark, UTF-8 with one, or 8-bit text), loaded into a memory registry: the example
+// machine kvscan scans, the fixtures of the tests, the benchmark's machines. The whole file is checked
+// first and turned into a list of changes; only a file without a fault is applied, as one change, so a
+// bad file changes nothing.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
-#include "platform/memory/registry_tree.h"
+#include "platform/memory/memory_platform.h"
 
 namespace kv {
-namespace memreg {
 
-struct RegFileChange {
-  enum Kind { kCreateKey, kDeleteKey, kSetValue, kDeleteValue };
-  Kind kind = kCreateKey;
-  KeyPath key;
-  std::u16string valueName;
-  std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
-};
+// Loads the bytes of a file. On a fault returns false with "line N: what is wrong" in `error`.
+bool LoadRegFile(MemoryRegistry& registry, const std::string& fileBytes, std::string* error);
+// The same for the file at `path` (also false when it cannot be read).
+bool LoadRegFileFromPath(MemoryRegistry& registry, const std::string& path, std::string* error);
 
-// Parses a file (UTF-16LE with a byte-order mark, UTF-8 with one, or Windows-1252). On a fault returns
-// false with "line N: what is wrong" in `error`.
-bool ParseRegFile(const std::string& bytes, std::vector<RegFileChange>* changes, std::string* error);
-
-// Applies parsed changes in order.
-void ApplyRegFileChanges(const std::vector<RegFileChange>& changes, RegistryTree* tree);
-
-}  // namespace memreg
 }  // namespace kv

@@ -16,6 +16,7 @@
 #include "bench/reg_sink.h"
 #include "cli/machine.h"
 #include "cli/probe.h"
+#include "platform/memory/reg_file.h"
 #include "scan/cleaner.h"
 
 namespace kv::bench {
@@ -76,7 +77,7 @@ TEST(BenchSmoke, AnExportedMachineProbesTheSame) {
   MemoryPlatform loaded;
   cli::SetUpWineLikeSystem(loaded);
   std::string error;
-  ASSERT_TRUE(loaded.registry.LoadRegFile(reg.str(), &error)) << error;
+  ASSERT_TRUE(LoadRegFile(loaded.registry, reg.str(), &error)) << error;
   ASSERT_TRUE(cli::AddListedFiles(loaded.files, files.str(), &error)) << error;
   Engine engine(loaded.platform());
   cli::Interrupter interrupter;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
+#include "platform/memory/reg_file.h"
 #include "tests/testing/reg_text.h"
 #include "tests/testing/registry_dump.h"
 
@@ -84,7 +85,7 @@ void ExpectValues(const char* header, std::string (*encode)(const std::string&),
     SCOPED_TRACE(c.line);
     MemoryRegistry registry;
     std::string error;
-    ASSERT_TRUE(registry.LoadRegFile(encode(std::string(header) + "[HKEY_CURRENT_USER\\T]\n" + c.line + "\n"), &error))
+    ASSERT_TRUE(LoadRegFile(registry, encode(std::string(header) + "[HKEY_CURRENT_USER\\T]\n" + c.line + "\n"), &error))
         << error;
     Read read = ReadValue(registry, HKEY_CURRENT_USER_CODE, "T", c.name);
     ASSERT_EQ(kErrorSuccess, read.status);
@@ -151,7 +152,7 @@ TEST(MemoryRegFile, EveryEncodingAndLineEndingIsRead) {
     SCOPED_TRACE(c.what);
     MemoryRegistry registry;
     std::string error;
-    ASSERT_TRUE(registry.LoadRegFile(c.bytes, &error)) << error;
+    ASSERT_TRUE(LoadRegFile(registry, c.bytes, &error)) << error;
     Read read = ReadValue(registry, HKEY_CURRENT_USER_CODE, "Enc", u"caf\u00E9");
     EXPECT_EQ(kErrorSuccess, read.status);
     EXPECT_EQ(Printable(Utf16Le(std::u16string(u"\u20AC\0", 2))), Printable(read.data));
@@ -180,8 +181,8 @@ TEST(MemoryRegFile, RootNamesLongAndShortReachTheirTrees) {
     SCOPED_TRACE(c.section);
     MemoryRegistry registry;
     std::string error;
-    ASSERT_TRUE(registry.LoadRegFile(RegFileUtf16(std::string(kHeader5) + "[" + c.section + "]\n\"v\"=dword:1\n"), &error))
-        << error;
+    const std::string file = RegFileUtf16(std::string(kHeader5) + "[" + c.section + "]\n\"v\"=dword:1\n");
+    ASSERT_TRUE(LoadRegFile(registry, file, &error)) << error;
     EXPECT_EQ(kErrorSuccess, ReadValue(registry, c.root, c.key, u"v").status);
   }
 }
@@ -194,7 +195,7 @@ TEST(MemoryRegFile, DeletionsRemoveKeyTreesAndValues) {
   RegKey deep = kNoKey;
   ASSERT_EQ(kErrorSuccess, registry.OpenKey(HKEY_CURRENT_USER_CODE, "Gone\\Deep", kKeyRead, &deep));
   std::string error;
-  ASSERT_TRUE(registry.LoadRegFile(RegFileUtf16(std::string(kHeader5) +
+  ASSERT_TRUE(LoadRegFile(registry, RegFileUtf16(std::string(kHeader5) +
                                                 "[-HKEY_CURRENT_USER\\gone]\n"
                                                 "\n"
                                                 "[-HKEY_CURRENT_USER\\NeverWas]\n"
@@ -217,7 +218,7 @@ TEST(MemoryRegFile, CommentsBlankLinesAndLaterSectionsAddUp) {
   MemoryRegistry registry;
   registry.SetDword("HKCU\\A", "old", 1);
   std::string error;
-  ASSERT_TRUE(registry.LoadRegFile(RegFileAnsi("REGEDIT4\n"
+  ASSERT_TRUE(LoadRegFile(registry, RegFileAnsi("REGEDIT4\n"
                                                "; a comment\n"
                                                "   \n"
                                                "[HKEY_CURRENT_USER\\A]\n"
@@ -248,7 +249,7 @@ TEST(MemoryRegFile, AMegabyteValueInRegeditsWrappedFormRoundTrips) {
   text += "\n";
   MemoryRegistry registry;
   std::string error;
-  ASSERT_TRUE(registry.LoadRegFile(RegFileUtf16(text), &error)) << error;
+  ASSERT_TRUE(LoadRegFile(registry, RegFileUtf16(text), &error)) << error;
   Read read = ReadValue(registry, HKEY_CURRENT_USER_CODE, "Big", u"big");
   EXPECT_EQ(REG_BINARY_TYPE, read.type);
   EXPECT_EQ(data.size(), read.data.size());
@@ -307,7 +308,7 @@ TEST(MemoryRegFile, AMalformedFileNamesItsLineAndChangesNothing) {
       registry.SetString("HKLM\\Software\\Keep", "", "x");
       const std::string before = DumpAll(registry);
       std::string error;
-      EXPECT_FALSE(registry.LoadRegFile(utf16 ? RegFileUtf16(c.text) : RegFileAnsi(c.text), &error));
+      EXPECT_FALSE(LoadRegFile(registry, utf16 ? RegFileUtf16(c.text) : RegFileAnsi(c.text), &error));
       EXPECT_EQ(0u, error.rfind("line " + std::to_string(c.line) + ": ", 0)) << "error: " << error;
       EXPECT_GT(error.size(), std::string("line 1: ").size() + 5) << "error: " << error;
       EXPECT_EQ(before, DumpAll(registry));
@@ -321,8 +322,8 @@ TEST(MemoryRegFile, KeyPathsDeeperThanTheRegistryAllowsAreRefused) {
   for (int i = 0; i < 512; ++i) path += "\\k";
   MemoryRegistry registry;
   std::string error;
-  EXPECT_TRUE(registry.LoadRegFile(RegFileAnsi("REGEDIT4\n[" + path + "]\n"), &error)) << error;
-  EXPECT_FALSE(registry.LoadRegFile(RegFileAnsi("REGEDIT4\n[" + path + "\\k]\n"), &error));
+  EXPECT_TRUE(LoadRegFile(registry, RegFileAnsi("REGEDIT4\n[" + path + "]\n"), &error)) << error;
+  EXPECT_FALSE(LoadRegFile(registry, RegFileAnsi("REGEDIT4\n[" + path + "\\k]\n"), &error));
   EXPECT_EQ(0u, error.rfind("line 2: ", 0)) << error;
 }
 
@@ -356,7 +357,7 @@ TEST(MemoryRegFile, DamagedFilesNeverCrashTheLoader) {
     registry.SetDword("HKCU\\A\\C", "keep", 1);
     const std::string before = DumpAll(registry);
     std::string error;
-    if (!registry.LoadRegFile(bytes, &error)) {
+    if (!LoadRegFile(registry, bytes, &error)) {
       ASSERT_EQ(0u, error.rfind("line ", 0)) << "round " << round << ": " << error;
       ASSERT_EQ(before, DumpAll(registry)) << "round " << round;
     }
@@ -371,11 +372,11 @@ TEST(MemoryRegFile, FilesAreReadFromDisk) {
   }
   MemoryRegistry registry;
   std::string error;
-  ASSERT_TRUE(registry.LoadRegFileFromPath(path, &error)) << error;
+  ASSERT_TRUE(LoadRegFileFromPath(registry, path, &error)) << error;
   Read read = ReadValue(registry, HKEY_LOCAL_MACHINE_CODE, "Software\\Disk", u"v");
   EXPECT_EQ(Printable({0x2A, 0, 0, 0}), Printable(read.data));
   std::remove(path.c_str());
-  EXPECT_FALSE(registry.LoadRegFileFromPath(path, &error));
+  EXPECT_FALSE(LoadRegFileFromPath(registry, path, &error));
   EXPECT_NE(std::string::npos, error.find(path)) << error;
 }
 

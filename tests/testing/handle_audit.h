@@ -1,9 +1,13 @@
 // A decorator on the seam that keeps the books on handles: every key and directory search opened through
-// it, every one closed, and every call that names a handle it never handed out or has already taken back
-// (a close too many, a use after close). A scan that ends with open handles leaks them; one that misuses
-// a handle would, on Windows, act on whatever object the number names by then.
+// it, every one closed, the most keys open at once, and every call that names a handle it never handed
+// out or has already taken back (a close too many, a use after close). A scan that ends with open handles
+// leaks them; one that misuses a handle would, on Windows, act on whatever object the number names by
+// then. A hook that runs after each key opened lets a test act in the middle of a scan.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -30,6 +34,20 @@ class HandleAudit {
     std::lock_guard<std::mutex> lock(books_.lock);
     return books_.finds.size();
   }
+  // The most keys open at once since the audit began or since ResetMostOpenKeys.
+  std::size_t MostOpenKeys() const {
+    std::lock_guard<std::mutex> lock(books_.lock);
+    return books_.mostKeys;
+  }
+  void ResetMostOpenKeys() {
+    std::lock_guard<std::mutex> lock(books_.lock);
+    books_.mostKeys = books_.keys.size();
+  }
+  // Runs after each successful open of a key, with the parent handle and the path asked for (a test can
+  // raise a stop request there, in the middle of a section's work). Set it while no scan runs.
+  void SetAfterOpen(std::function<void(RegKey parent, const std::string& path)> hook) {
+    books_.afterOpen = std::move(hook);
+  }
   // One line per misuse: the call and the handle.
   std::vector<std::string> Misuses() const {
     std::lock_guard<std::mutex> lock(books_.lock);
@@ -42,6 +60,8 @@ class HandleAudit {
     std::set<RegKey> keys;
     std::set<FindHandle> finds;
     std::vector<std::string> misuses;
+    std::size_t mostKeys = 0;
+    std::function<void(RegKey parent, const std::string& path)> afterOpen;
 
     void CheckKey(RegKey key, const char* call) {
       std::lock_guard<std::mutex> guard(lock);
@@ -59,10 +79,14 @@ class HandleAudit {
     long OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) override {
       books_.CheckKey(parent, "RegOpenKey");
       const long status = inner_.OpenKey(parent, path, access, result);
-      if (status == kErrorSuccess && !IsPredefinedKey(*result)) {
+      if (status != kErrorSuccess) return status;
+      // Opening a root by the empty path may hand back the predefined handle itself, which needs no close.
+      if (!IsPredefinedKey(*result)) {
         std::lock_guard<std::mutex> guard(books_.lock);
         books_.keys.insert(*result);
+        books_.mostKeys = std::max(books_.mostKeys, books_.keys.size());
       }
+      if (books_.afterOpen) books_.afterOpen(parent, path);
       return status;
     }
     long CloseKey(RegKey key) override {

@@ -5,8 +5,7 @@
 #include <functional>
 
 #include "scan/sections/app_paths.h"
-#include "tests/testing/memory_machine.h"
-#include "tests/testing/section_scan.h"
+#include "tests/testing/section_test.h"
 
 namespace kv::testing {
 namespace {
@@ -15,25 +14,24 @@ using Strings = std::vector<std::string>;
 
 const std::string kAppPaths = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 
-class AppPathTest : public ::testing::Test {
+class AppPathTest : public SectionTest {
  protected:
   void SetUp() override {
-    machine_.memory.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
-                                       "C:\\Program Files");
-    machine_.memory.files.AddFile("C:\\Program Files\\App\\app.exe");
-    machine_.memory.files.AddDirectory("C:\\Program Files\\Tools");
+    memory_.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                               "C:\\Program Files");
+    memory_.files.AddFile("C:\\Program Files\\App\\app.exe");
+    memory_.files.AddDirectory("C:\\Program Files\\Tools");
   }
 
   void AddProgram(const std::string& subkey, const std::string& path) {
-    machine_.memory.registry.SetString(kAppPaths + "\\" + subkey, "", path);
+    memory_.registry.SetString(kAppPaths + "\\" + subkey, "", path);
   }
 
   ScanOutcome Scan() {
-    section_ = std::make_unique<TAppPath>(machine_.Load());
-    return RunScan(*section_);
+    section_ = std::make_unique<TAppPath>(Load());
+    return SectionTest::Scan(*section_);
   }
 
-  MemoryMachine machine_;
   std::unique_ptr<TAppPath> section_;
 };
 
@@ -66,8 +64,8 @@ TEST_F(AppPathTest, DefaultValues) {
        false},
   };
   for (const Case& c : cases) {
-    machine_.memory.registry.DeleteKey(kAppPaths);
-    c.set(machine_.memory.registry, kAppPaths + "\\app.exe");
+    memory_.registry.DeleteKey(kAppPaths);
+    c.set(memory_.registry, kAppPaths + "\\app.exe");
     const Strings expected = c.good ? Strings{} : Strings{"app.exe", ""};
     EXPECT_EQ(Scan().list, expected) << c.what;
   }
@@ -75,7 +73,7 @@ TEST_F(AppPathTest, DefaultValues) {
 
 TEST_F(AppPathTest, FaultLeavesTheSubkeyAndTheRest) {
   AddProgram("a.exe", "C:\\Program Files\\App\\app.exe");
-  machine_.memory.registry.SetDword(kAppPaths + "\\b.exe", "", 0);
+  memory_.registry.SetDword(kAppPaths + "\\b.exe", "", 0);
   AddProgram("c.exe", "C:\\Program Files\\App\\gone.exe");
   const ScanOutcome outcome = Scan();
   EXPECT_EQ(outcome.list, (Strings{"b.exe", "c.exe", ""}));
@@ -95,9 +93,9 @@ TEST_F(AppPathTest, CleanScanFiresOneEventPerSubkey) {
 TEST_F(AppPathTest, CancelledBeforeTheFirstSubkeyLeavesEveryName) {
   AddProgram("a.exe", "C:\\Gone\\a.exe");
   AddProgram("b.exe", "C:\\Gone\\b.exe");
-  section_ = std::make_unique<TAppPath>(machine_.Load());
+  section_ = std::make_unique<TAppPath>(Load());
   section_->Cancelled = true;
-  const ScanOutcome outcome = RunScan(*section_);
+  const ScanOutcome outcome = SectionTest::Scan(*section_);
   EXPECT_EQ(outcome.list, (Strings{"a.exe", "b.exe"}));
   EXPECT_EQ(outcome.events, 0);
   EXPECT_EQ(section_->Registry.CurrentKey(), kNoKey);
@@ -105,7 +103,7 @@ TEST_F(AppPathTest, CancelledBeforeTheFirstSubkeyLeavesEveryName) {
 
 TEST_F(AppPathTest, MissingOrEmptyKeyIsClean) {
   EXPECT_EQ(Scan().list, Strings{});
-  machine_.memory.registry.CreateKey(kAppPaths);
+  memory_.registry.CreateKey(kAppPaths);
   const ScanOutcome outcome = Scan();
   EXPECT_EQ(outcome.list, Strings{});
   EXPECT_EQ(outcome.events, 0);

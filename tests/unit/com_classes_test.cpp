@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "scan/sections/com_classes.h"
-#include "tests/testing/memory_machine.h"
-#include "tests/testing/watched_registry.h"
+#include "tests/testing/section_test.h"
 
 namespace kv::testing {
 namespace {
@@ -26,7 +25,7 @@ const char* const kSubkeys[] = {"DefaultIcon",  "InprocHandler32", "InprocHandle
 
 std::string ClassKey(const std::string& classId) { return "HKEY_CLASSES_ROOT\\CLSID\\" + classId; }
 
-class ComClasses : public ::testing::Test {
+class ComClasses : public SectionTest {
  protected:
   void SetUp() override {
     for (const char* file : {"C:\\WINDOWS\\system32\\shell32.dll", "C:\\App\\handler.dll",
@@ -41,32 +40,11 @@ class ComClasses : public ::testing::Test {
 
   Strings Scan() {
     section_.reset();
-    engine_.reset();
-    engine_ = std::make_unique<Engine>(platform_);
-    section_ = std::make_unique<TClsIdTYPES>(*engine_);
-    section_->OnItemChecked = [this](TObject&) {
-      ++events_;
-      if (onEvent_) onEvent_();
-    };
-    watched_.ResetMostOpen();
-    section_->Scan();
-    return section_->Strings();
+    section_ = std::make_unique<TClsIdTYPES>(Load());
+    return SectionTest::Scan(*section_).list;
   }
 
-  bool FileSystemAsked(const std::string& text) const {
-    for (const std::string& call : memory_.files.Calls()) {
-      if (call.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
-  MemoryPlatform memory_;
-  WatchedRegistry watched_{memory_.registry};
-  Platform platform_{watched_, memory_.files, memory_.system};
-  std::unique_ptr<Engine> engine_;
   std::unique_ptr<TClsIdTYPES> section_;
-  int events_ = 0;
-  std::function<void()> onEvent_;
 };
 
 TEST_F(ComClasses, JudgesTheDefaultValueOfEachSubkey) {
@@ -167,7 +145,7 @@ TEST_F(ComClasses, StopsBetweenClasses) {
     EXPECT_EQ(Scan(), Strings{}) << "the section's list is no work list: nothing stays in it";
     EXPECT_EQ(events_, 1);
     EXPECT_FALSE(FileSystemAsked("b-server"));
-    EXPECT_EQ(watched_.OpenNow(), 0u);
+    EXPECT_EQ(audit_.OpenKeys(), 0u);
   }
 }
 
@@ -177,14 +155,14 @@ TEST_F(ComClasses, HoldsOneKeyHandleAtATime) {
   }
   EXPECT_EQ(Scan(), Strings{});
   EXPECT_EQ(events_, 3);
-  EXPECT_EQ(watched_.MostOpen(), 1u);
-  EXPECT_EQ(watched_.OpenNow(), 0u);
+  EXPECT_EQ(audit_.MostOpenKeys(), 1u);
+  EXPECT_EQ(audit_.OpenKeys(), 0u);
   EXPECT_EQ(memory_.registry.OpenHandleCount(), 0u);
 
   // Ended by a fault, or by an exception from the progress event, the scan still closes its key.
   SetDefault(kClassC, "PersistentHandler", "C:\\App\\gone.dll");
   EXPECT_EQ(Scan(), Strings{ClassKey(kClassC) + "\\PersistentHandler"});
-  EXPECT_EQ(watched_.MostOpen(), 1u);
+  EXPECT_EQ(audit_.MostOpenKeys(), 1u);
   EXPECT_EQ(memory_.registry.OpenHandleCount(), 0u);
   onEvent_ = [] { throw std::runtime_error("progress handler failed"); };
   EXPECT_THROW(Scan(), std::runtime_error);

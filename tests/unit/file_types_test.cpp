@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "scan/sections/file_types.h"
-#include "tests/testing/memory_machine.h"
-#include "tests/testing/watched_registry.h"
+#include "tests/testing/section_test.h"
 
 namespace kv::testing {
 namespace {
@@ -23,7 +22,7 @@ const std::string kFileExts = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\
 // What a fault reads when the section's accessor has no key open.
 const std::string kRootFault = "HKEY_CLASSES_ROOT\\";
 
-class FileTypes : public ::testing::Test {
+class FileTypes : public SectionTest {
  protected:
   void SetUp() override {
     for (const char* file : {"C:\\Apps\\viewer.exe", "C:\\WINDOWS\\notepad.exe", "C:\\WINDOWS\\system32\\shell32.dll",
@@ -31,7 +30,6 @@ class FileTypes : public ::testing::Test {
       memory_.files.AddFile(file);
   }
 
-  MemoryRegistry& registry() { return memory_.registry; }
   void Extension(const std::string& extension, const std::string& type) {
     registry().SetString(kClasses + extension, "", type);
   }
@@ -47,32 +45,11 @@ class FileTypes : public ::testing::Test {
 
   Strings Scan() {
     section_.reset();
-    engine_.reset();
-    engine_ = std::make_unique<Engine>(platform_);
-    section_ = std::make_unique<TFileExtCommands>(*engine_);
-    section_->OnItemChecked = [this](TObject&) {
-      ++events_;
-      if (onEvent_) onEvent_();
-    };
-    watched_.ResetMostOpen();
-    section_->Scan();
-    return section_->Strings();
+    section_ = std::make_unique<TFileExtCommands>(Load());
+    return SectionTest::Scan(*section_).list;
   }
 
-  bool FileSystemAsked(const std::string& text) const {
-    for (const std::string& call : memory_.files.Calls()) {
-      if (call.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
-  MemoryPlatform memory_;
-  WatchedRegistry watched_{memory_.registry};
-  Platform platform_{watched_, memory_.files, memory_.system};
-  std::unique_ptr<Engine> engine_;
   std::unique_ptr<TFileExtCommands> section_;
-  int events_ = 0;
-  std::function<void()> onEvent_;
 };
 
 TEST_F(FileTypes, JudgesTheCommandOfAVerb) {
@@ -327,9 +304,9 @@ TEST_F(FileTypes, StopsBeforeEachVerb) {
   Command("twofile", "open", "C:\\Apps\\gone-viewer.exe");
   Icon("twofile", "C:\\Icons\\gone.ico");
   Extension(".zzz", "missingfile");
-  watched_.afterOpen = [this](RegKey, const std::string& path) {
+  audit_.SetAfterOpen([this](RegKey, const std::string& path) {
     if (path.find("\\edit\\command") != std::string::npos) section_->Cancelled = true;
-  };
+  });
   memory_.files.ClearCalls();
   EXPECT_EQ(Scan(), Strings{kClasses + "twofile\\shell\\edit\\command"})
       << "the verb under way is judged; the next verb, the icon and the next extension are not";

@@ -6,8 +6,7 @@
 
 #include "scan/sections/fonts.h"
 #include "scan/shell.h"
-#include "tests/testing/memory_machine.h"
-#include "tests/testing/section_scan.h"
+#include "tests/testing/section_test.h"
 
 namespace kv::testing {
 namespace {
@@ -17,24 +16,23 @@ using Strings = std::vector<std::string>;
 const std::string kNtFonts = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 const std::string k9xFonts = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
 
-class FontsTest : public ::testing::Test {
+class FontsTest : public SectionTest {
  protected:
   void SetUp() override {
-    machine_.memory.system.SetSpecialFolder(kCsidlFonts, "C:\\WINDOWS\\Fonts");
-    machine_.memory.files.AddFile("C:\\WINDOWS\\Fonts\\arial.ttf");
-    machine_.memory.files.AddFile("C:\\Fonts\\x.ttf");
+    memory_.system.SetSpecialFolder(kCsidlFonts, "C:\\WINDOWS\\Fonts");
+    memory_.files.AddFile("C:\\WINDOWS\\Fonts\\arial.ttf");
+    memory_.files.AddFile("C:\\Fonts\\x.ttf");
   }
 
   void AddFont(const std::string& name, const std::string& file) {
-    machine_.memory.registry.SetString(kNtFonts, name, file);
+    memory_.registry.SetString(kNtFonts, name, file);
   }
 
   ScanOutcome Scan() {
-    section_ = std::make_unique<TRegFonts>(machine_.Load());
-    return RunScan(*section_);
+    section_ = std::make_unique<TRegFonts>(Load());
+    return SectionTest::Scan(*section_);
   }
 
-  MemoryMachine machine_;
   std::unique_ptr<TRegFonts> section_;
 };
 
@@ -65,8 +63,8 @@ TEST_F(FontsTest, FontFiles) {
        [](Registry& r) { r.SetValue(kNtFonts, "Font (TrueType)", REG_DWORD_BIG_ENDIAN_TYPE, {0, 0, 0, 1}); }, false},
   };
   for (const Case& c : cases) {
-    machine_.memory.registry.DeleteKey(kNtFonts);
-    c.set(machine_.memory.registry);
+    memory_.registry.DeleteKey(kNtFonts);
+    c.set(memory_.registry);
     const Strings expected = c.good ? Strings{} : Strings{"Font (TrueType)", ""};
     EXPECT_EQ(Scan().list, expected) << c.what;
   }
@@ -80,21 +78,21 @@ TEST_F(FontsTest, UnnamedDefaultValueWithEmptyDataIsSound) {
 }
 
 TEST_F(FontsTest, KeyChosenByThePlatformFamily) {
-  machine_.memory.registry.SetString(kNtFonts, "NT font", "C:\\Gone\\nt.ttf");
-  machine_.memory.registry.SetString(k9xFonts, "9x font", "C:\\Gone\\9x.ttf");
+  memory_.registry.SetString(kNtFonts, "NT font", "C:\\Gone\\nt.ttf");
+  memory_.registry.SetString(k9xFonts, "9x font", "C:\\Gone\\9x.ttf");
   struct Case {
     std::uint32_t platformId;
     Strings list;
   };
   for (const Case& c : {Case{kPlatformWin32NT, {"NT font", ""}}, Case{kPlatformWin32Windows, {"9x font", ""}}}) {
-    machine_.memory.system.SetVersion(OsVersion{c.platformId, 4, 10, 0});
+    memory_.system.SetVersion(OsVersion{c.platformId, 4, 10, 0});
     EXPECT_EQ(Scan().list, c.list) << "platform " << c.platformId;
   }
 }
 
 TEST_F(FontsTest, UnreadableVersionFailsTheConstructor) {
-  Engine& engine = machine_.Load();
-  machine_.memory.system.SetVersion(OsVersion{}, /*available=*/false);
+  Engine& engine = Load();
+  memory_.system.SetVersion(OsVersion{}, /*available=*/false);
   EXPECT_THROW(TRegFonts section(engine), EWindowsVersion);
 }
 
@@ -120,9 +118,9 @@ TEST_F(FontsTest, CleanScanFiresOneEventPerFontAndClosesTheKey) {
 TEST_F(FontsTest, CancelledBeforeTheFirstFontLeavesEveryName) {
   AddFont("A", "gone.ttf");
   AddFont("B", "gone.ttf");
-  section_ = std::make_unique<TRegFonts>(machine_.Load());
+  section_ = std::make_unique<TRegFonts>(Load());
   section_->Cancelled = true;
-  const ScanOutcome outcome = RunScan(*section_);
+  const ScanOutcome outcome = SectionTest::Scan(*section_);
   EXPECT_EQ(outcome.list, (Strings{"A", "B"}));
   EXPECT_EQ(outcome.events, 0);
   EXPECT_EQ(section_->Registry.CurrentKey(), kNoKey);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "scan/sections/help_files.h"
-#include "tests/testing/memory_machine.h"
+#include "tests/testing/section_test.h"
 
 namespace kv::testing {
 namespace {
@@ -26,32 +26,22 @@ std::vector<HelpKind> HelpKinds() {
            [](Engine& e) { return std::make_unique<THTMLHelp>(e); }}};
 }
 
-class HelpFiles : public ::testing::TestWithParam<HelpKind> {
+class HelpFiles : public SectionTestOn<::testing::TestWithParam<HelpKind>> {
  protected:
   void SetUp() override {
-    machine_.memory.files.AddFile("C:\\Help\\app.hlp");
-    machine_.memory.files.AddFile("C:\\WINDOWS\\Help\\windows.chm");
+    memory_.files.AddFile("C:\\Help\\app.hlp");
+    memory_.files.AddFile("C:\\WINDOWS\\Help\\windows.chm");
   }
-  MemoryRegistry& registry() { return machine_.memory.registry; }
   const std::string& key() const { return GetParam().key; }
 
   // Scans the help key and returns the list, counting the progress events.
   std::vector<std::string> Scan() {
     section_.reset();
-    Engine& engine = machine_.Load();
-    section_ = GetParam().make(engine);
-    section_->OnItemChecked = [this](TObject&) {
-      ++events_;
-      if (onEvent_) onEvent_();
-    };
-    section_->Scan();
-    return section_->Strings();
+    section_ = GetParam().make(Load());
+    return SectionTestOn::Scan(*section_).list;
   }
 
-  MemoryMachine machine_;
   std::unique_ptr<TNamedRegStringList> section_;
-  int events_ = 0;
-  std::function<void()> onEvent_;
 };
 
 using Strings = std::vector<std::string>;
@@ -98,15 +88,15 @@ TEST_P(HelpFiles, JudgesEachValue) {
 
 TEST_P(HelpFiles, DefaultValueIsNeverLookedUp) {
   registry().SetString(key(), "", "C:\\Help\\app.hlp");
-  machine_.memory.files.ClearCalls();
+  memory_.files.ClearCalls();
   EXPECT_EQ(Scan(), Strings{});
   EXPECT_EQ(events_, 1);
-  for (const std::string& call : machine_.memory.files.Calls()) ADD_FAILURE() << "file system asked: " << call;
+  for (const std::string& call : memory_.files.Calls()) ADD_FAILURE() << "file system asked: " << call;
 }
 
 TEST_P(HelpFiles, AnEmptyFolderLeavesALoneBackslash) {
   // "\app.hlp" is a path from the root of the current drive.
-  machine_.memory.files.AddFile("C:\\app.hlp");
+  memory_.files.AddFile("C:\\app.hlp");
   registry().SetString(key(), "app.hlp", "");
   EXPECT_EQ(Scan(), Strings{});
   registry().SetString(key(), "other.hlp", "");
@@ -137,18 +127,18 @@ TEST_P(HelpFiles, StopsBeforeTheNextValue) {
   EXPECT_EQ(events_, 1);
   EXPECT_EQ(registry().OpenHandleCount(), 0u) << "a stopped scan closes its key";
 
-  onEvent_ = [this] { machine_.engine->ShuttingDown = true; };
+  onEvent_ = [this] { engine_->ShuttingDown = true; };
   EXPECT_EQ(Scan(), (Strings{"gone.hlp", "more.hlp"}));
 }
 
 TEST_P(HelpFiles, ASecondScanStartsAfresh) {
   registry().SetString(key(), "gone.hlp", "C:\\Nowhere");
-  Engine& engine = machine_.Load();
+  Engine& engine = Load();
   auto section = GetParam().make(engine);
   section->Scan();
   EXPECT_EQ(section->Strings(), (Strings{"gone.hlp", ""}));
   registry().SetString(key(), "gone.hlp", "C:\\Help");
-  machine_.memory.files.AddFile("C:\\Help\\gone.hlp");
+  memory_.files.AddFile("C:\\Help\\gone.hlp");
   section->Scan();
   EXPECT_EQ(section->Strings(), Strings{});
 }

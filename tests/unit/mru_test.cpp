@@ -5,8 +5,7 @@
 #include <functional>
 
 #include "scan/sections/mru.h"
-#include "tests/testing/memory_machine.h"
-#include "tests/testing/section_scan.h"
+#include "tests/testing/section_test.h"
 
 namespace kv::testing {
 namespace {
@@ -15,23 +14,22 @@ using Strings = std::vector<std::string>;
 
 const std::string kRunMru = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
 
-class MruTest : public ::testing::Test {
+class MruTest : public SectionTest {
  protected:
   void SetUp() override {
-    machine_.memory.files.AddFile("C:\\WINDOWS\\notepad.exe");
-    machine_.memory.files.AddFile("C:\\Tools\\tool.exe");
+    memory_.files.AddFile("C:\\WINDOWS\\notepad.exe");
+    memory_.files.AddFile("C:\\Tools\\tool.exe");
   }
 
   void SetEntry(const std::string& name, const std::string& data) {
-    machine_.memory.registry.SetString(kRunMru, name, data);
+    memory_.registry.SetString(kRunMru, name, data);
   }
 
   ScanOutcome Scan() {
-    section_ = std::make_unique<TMRUList>(machine_.Load());
-    return RunScan(*section_);
+    section_ = std::make_unique<TMRUList>(Load());
+    return SectionTest::Scan(*section_);
   }
 
-  MemoryMachine machine_;
   std::unique_ptr<TMRUList> section_;
 };
 
@@ -57,9 +55,9 @@ TEST_F(MruTest, Entries) {
       {"DWORD", [](Registry& r) { r.SetDword(kRunMru, "a", 1); }, false},
   };
   for (const Case& c : cases) {
-    machine_.memory.registry.DeleteKey(kRunMru);
+    memory_.registry.DeleteKey(kRunMru);
     SetEntry("MRUList", "a");
-    c.set(machine_.memory.registry);
+    c.set(memory_.registry);
     const Strings expected = c.good ? Strings{} : Strings{"a", ""};
     EXPECT_EQ(Scan().list, expected) << c.what;
   }
@@ -68,9 +66,9 @@ TEST_F(MruTest, Entries) {
 // What the Run box itself accepts is sound history: expanded paths, shell folders, registered URL
 // protocols and programs registered by their bare names.
 TEST_F(MruTest, WhatTheRunBoxAccepts) {
-  MemoryRegistry& registry = machine_.memory.registry;
-  machine_.memory.system.SetEnvironment("TEMP", "C:\\Users\\u\\AppData\\Local\\Temp");
-  machine_.memory.files.AddDirectory("C:\\Users\\u\\AppData\\Local\\Temp");
+  MemoryRegistry& registry = memory_.registry;
+  memory_.system.SetEnvironment("TEMP", "C:\\Users\\u\\AppData\\Local\\Temp");
+  memory_.files.AddDirectory("C:\\Users\\u\\AppData\\Local\\Temp");
   registry.SetString("HKCR\\https", "URL Protocol", "");
   registry.SetString("HKCR\\ms-settings", "URL Protocol", "");
   registry.SetString("HKCR\\nourl", "", "a class, not a protocol");
@@ -154,9 +152,9 @@ TEST_F(MruTest, CancelledBeforeTheFirstEntryLeavesEveryName) {
   SetEntry("MRUList", "ab");
   SetEntry("a", "x");
   SetEntry("b", "x");
-  section_ = std::make_unique<TMRUList>(machine_.Load());
+  section_ = std::make_unique<TMRUList>(Load());
   section_->Cancelled = true;
-  const ScanOutcome outcome = RunScan(*section_);
+  const ScanOutcome outcome = SectionTest::Scan(*section_);
   EXPECT_EQ(outcome.list, (Strings{"a", "b"}));
   EXPECT_EQ(outcome.events, 0);
   EXPECT_EQ(section_->Registry.CurrentKey(), kNoKey);

@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "scan/sections/shared_dlls.h"
-#include "tests/testing/memory_machine.h"
-#include "tests/testing/section_scan.h"
+#include "tests/testing/section_test.h"
 
 namespace kv::testing {
 namespace {
@@ -13,23 +12,22 @@ using Strings = std::vector<std::string>;
 
 const std::string kSharedDlls = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
-class SharedDllTest : public ::testing::Test {
+class SharedDllTest : public SectionTest {
  protected:
   void SetUp() override {
-    machine_.memory.files.AddFile("C:\\WINDOWS\\system32\\shared.dll");
-    machine_.memory.files.AddFile("C:\\Work\\here.dll");
-    machine_.memory.files.AddFile("C:\\Work\\%SystemRoot%\\system32\\literal.dll");
-    machine_.memory.files.SetCurrentDirectory("C:\\Work");
+    memory_.files.AddFile("C:\\WINDOWS\\system32\\shared.dll");
+    memory_.files.AddFile("C:\\Work\\here.dll");
+    memory_.files.AddFile("C:\\Work\\%SystemRoot%\\system32\\literal.dll");
+    memory_.files.SetCurrentDirectory("C:\\Work");
   }
 
-  void AddName(const std::string& name) { machine_.memory.registry.SetDword(kSharedDlls, name, 1); }
+  void AddName(const std::string& name) { memory_.registry.SetDword(kSharedDlls, name, 1); }
 
   ScanOutcome Scan() {
-    section_ = std::make_unique<TSharedDLL>(machine_.Load());
-    return RunScan(*section_);
+    section_ = std::make_unique<TSharedDLL>(Load());
+    return SectionTest::Scan(*section_);
   }
 
-  MemoryMachine machine_;
   std::unique_ptr<TSharedDLL> section_;
 };
 
@@ -53,7 +51,7 @@ TEST_F(SharedDllTest, NamesAreTestedExactlyAsWritten) {
       {"C:\\WINDOWS\\system32\\shared", false},          // no extensions tried
   };
   for (const Case& c : cases) {
-    machine_.memory.registry.DeleteKey(kSharedDlls);
+    memory_.registry.DeleteKey(kSharedDlls);
     AddName(c.name);
     const Strings expected = c.good ? Strings{} : Strings{c.name, ""};
     EXPECT_EQ(Scan().list, expected) << c.name;
@@ -61,7 +59,7 @@ TEST_F(SharedDllTest, NamesAreTestedExactlyAsWritten) {
 }
 
 TEST_F(SharedDllTest, DataIsNotRead) {
-  machine_.memory.registry.SetString(kSharedDlls, "C:\\WINDOWS\\system32\\shared.dll", "C:\\Gone\\x.dll");
+  memory_.registry.SetString(kSharedDlls, "C:\\WINDOWS\\system32\\shared.dll", "C:\\Gone\\x.dll");
   EXPECT_EQ(Scan().list, Strings{});
 }
 
@@ -83,17 +81,17 @@ TEST_F(SharedDllTest, CleanScanFiresOneEventPerNameAndKeepsTheKeyOpen) {
   EXPECT_EQ(outcome.events, 2);
   EXPECT_EQ(section_->Registry.CurrentPath(), "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
   // The next scan starts afresh.
-  machine_.memory.registry.DeleteKey(kSharedDlls);
-  EXPECT_EQ(RunScan(*section_).list, Strings{});
+  memory_.registry.DeleteKey(kSharedDlls);
+  EXPECT_EQ(SectionTest::Scan(*section_).list, Strings{});
   EXPECT_EQ(section_->Registry.CurrentKey(), kNoKey);
 }
 
 TEST_F(SharedDllTest, CancelledBeforeTheFirstNameLeavesEveryName) {
   AddName("C:\\Gone\\a.dll");
   AddName("C:\\Gone\\b.dll");
-  section_ = std::make_unique<TSharedDLL>(machine_.Load());
+  section_ = std::make_unique<TSharedDLL>(Load());
   section_->Cancelled = true;
-  const ScanOutcome outcome = RunScan(*section_);
+  const ScanOutcome outcome = SectionTest::Scan(*section_);
   EXPECT_EQ(outcome.list, (Strings{"C:\\Gone\\a.dll", "C:\\Gone\\b.dll"}));
   EXPECT_EQ(outcome.events, 0);
   EXPECT_EQ(section_->Registry.CurrentKey(), kNoKey);

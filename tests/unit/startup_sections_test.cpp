@@ -9,6 +9,7 @@
 #include "scan/sections/startup_run.h"
 #include "scan/shell.h"
 #include "tests/testing/memory_machine.h"
+#include "tests/testing/section_test.h"
 #include "tests/testing/world.h"
 
 namespace kv::testing {
@@ -19,30 +20,17 @@ using Strings = std::vector<std::string>;
 const std::string kHklmRun = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kHkcuRun = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public SectionTest {
  protected:
   void SetUp() override {
-    machine_.memory.files.AddFile("C:\\WINDOWS\\notepad.exe");
-    machine_.memory.files.AddFile("C:\\Program Files\\App\\app.exe");
-    machine_.memory.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
-                                       "C:\\Program Files");
+    memory_.files.AddFile("C:\\WINDOWS\\notepad.exe");
+    memory_.files.AddFile("C:\\Program Files\\App\\app.exe");
+    memory_.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                               "C:\\Program Files");
   }
-
-  Engine& Load() { return machine_.Load(); }
 
   // Runs `section`'s scan and counts its progress events.
-  template <typename Section>
-  int Scan(Section& section) {
-    int events = 0;
-    section.OnItemChecked = [&](TObject& sender) {
-      EXPECT_EQ(&sender, &section);
-      ++events;
-    };
-    section.Scan();
-    return events;
-  }
-
-  MemoryMachine machine_;
+  int Scan(TNamedRegStringList& section) { return SectionTest::Scan(section).events; }
 };
 
 TEST_F(StartupTest, RunValues) {
@@ -81,7 +69,7 @@ TEST_F(StartupTest, RunValues) {
 }
 
 TEST_F(StartupTest, EmptyOrMissingRunKey) {
-  machine_.memory.registry.CreateKey(kHkcuRun);
+  memory_.registry.CreateKey(kHkcuRun);
   Engine& engine = Load();
   TStartUpSectionHKLM missing(engine);
   EXPECT_EQ(Scan(missing), 0);
@@ -93,9 +81,9 @@ TEST_F(StartupTest, EmptyOrMissingRunKey) {
 }
 
 TEST_F(StartupTest, StopsAtTheFirstFaultyEntry) {
-  machine_.memory.registry.SetString(kHklmRun, "a", "C:\\WINDOWS\\notepad.exe");
-  machine_.memory.registry.SetString(kHklmRun, "b", "C:\\gone.exe");
-  machine_.memory.registry.SetString(kHklmRun, "c", "C:\\WINDOWS\\notepad.exe");
+  memory_.registry.SetString(kHklmRun, "a", "C:\\WINDOWS\\notepad.exe");
+  memory_.registry.SetString(kHklmRun, "b", "C:\\gone.exe");
+  memory_.registry.SetString(kHklmRun, "c", "C:\\WINDOWS\\notepad.exe");
   TStartUpSectionHKLM section(Load());
   EXPECT_EQ(Scan(section), 1);
   EXPECT_EQ(section.Strings(), (Strings{"b", "c", ""}));
@@ -103,15 +91,15 @@ TEST_F(StartupTest, StopsAtTheFirstFaultyEntry) {
   EXPECT_NE(section.Registry.CurrentKey(), kNoKey) << "the key stays open after a fault";
 
   // A second scan starts afresh.
-  machine_.memory.registry.SetString(kHklmRun, "b", "notepad");
+  memory_.registry.SetString(kHklmRun, "b", "notepad");
   EXPECT_EQ(Scan(section), 3);
   EXPECT_EQ(section.Count(), 0);
   EXPECT_EQ(section.Registry.CurrentKey(), kNoKey);
 }
 
 TEST_F(StartupTest, EachSectionReadsItsOwnRoot) {
-  machine_.memory.registry.SetString(kHklmRun, "machine", "C:\\WINDOWS\\notepad.exe");
-  machine_.memory.registry.SetString(kHkcuRun, "user", "C:\\gone.exe");
+  memory_.registry.SetString(kHklmRun, "machine", "C:\\WINDOWS\\notepad.exe");
+  memory_.registry.SetString(kHkcuRun, "user", "C:\\gone.exe");
   Engine& engine = Load();
 
   TStartUpSectionHKLM machineSection(engine);
@@ -128,7 +116,7 @@ TEST_F(StartupTest, EachSectionReadsItsOwnRoot) {
 }
 
 TEST_F(StartupTest, RunKeyStopRequests) {
-  for (const char* name : {"a", "b", "c"}) machine_.memory.registry.SetString(kHkcuRun, name, "C:\\WINDOWS\\notepad.exe");
+  for (const char* name : {"a", "b", "c"}) memory_.registry.SetString(kHkcuRun, name, "C:\\WINDOWS\\notepad.exe");
   Engine& engine = Load();
   TStartUpSectionHKCU section(engine);
   section.OnItemChecked = [&](TObject&) { section.Cancelled = true; };
@@ -149,13 +137,13 @@ class StartupFolderTest : public StartupTest {
  protected:
   void SetUp() override {
     StartupTest::SetUp();
-    machine_.memory.files.AddDirectory("C:\\Start\\Folder");
-    machine_.memory.files.AddDirectory("C:\\Common");
+    memory_.files.AddDirectory("C:\\Start\\Folder");
+    memory_.files.AddDirectory("C:\\Common");
   }
   void AddShortcut(const std::string& link, const std::string& target,
                    std::uint32_t attributes = kAttrArchive) {
-    machine_.memory.files.AddFile(link, attributes);
-    machine_.memory.system.SetShortcut(link, target);
+    memory_.files.AddFile(link, attributes);
+    memory_.system.SetShortcut(link, target);
   }
   Engine& LoadWith(const Strings& folders) {
     Engine& engine = Load();
@@ -221,19 +209,19 @@ TEST_F(StartupFolderTest, WhichEntriesAreExamined) {
 
 TEST_F(StartupFolderTest, OnlyShortcutsDirectlyInsideAFolder) {
   AddShortcut("C:\\Start\\Folder\\deep.lnk", "C:\\gone.exe");
-  machine_.memory.files.AddDirectory("C:\\Start\\dir.lnk");
+  memory_.files.AddDirectory("C:\\Start\\dir.lnk");
   TStartUpSectionSL section(LoadWith({"C:\\Start\\"}));
   Scan(section);
   EXPECT_EQ(section.Count(), 0);
-  for (const std::string& call : machine_.memory.files.Calls())
+  for (const std::string& call : memory_.files.Calls())
     EXPECT_EQ(call.find("\\\\*.*"), std::string::npos) << "a folder given with its backslash: " << call;
 }
 
 // An unreadable shortcut is faulty on its own, even after a good one.
 TEST_F(StartupFolderTest, UnreadableShortcutAfterAGoodOne) {
   AddShortcut("C:\\Start\\a good.lnk", "C:\\WINDOWS\\notepad.exe");
-  machine_.memory.files.AddFile("C:\\Start\\b unreadable.lnk");
-  machine_.memory.system.SetUnreadableShortcut("C:\\Start\\b unreadable.lnk");
+  memory_.files.AddFile("C:\\Start\\b unreadable.lnk");
+  memory_.system.SetUnreadableShortcut("C:\\Start\\b unreadable.lnk");
   TStartUpSectionSL section(LoadWith({"C:\\Start"}));
   Scan(section);
   EXPECT_EQ(section.Strings(), Strings{"C:\\Start\\b unreadable.lnk"});
@@ -254,11 +242,11 @@ TEST_F(StartupFolderTest, FoldersInOrderAndStopRequests) {
   section.OnItemChecked = [&](TObject&) {
     if (++events == 3) section.Cancelled = true;
   };
-  machine_.memory.files.ClearCalls();
+  memory_.files.ClearCalls();
   section.Scan();
   EXPECT_EQ(section.Count(), 0);
   bool searchedFirst = false;
-  for (const std::string& call : machine_.memory.files.Calls()) {
+  for (const std::string& call : memory_.files.Calls()) {
     if (call.find("C:\\Start\\*.*") != std::string::npos) searchedFirst = true;
     EXPECT_EQ(call.find("C:\\Common"), std::string::npos) << call;
   }
@@ -268,7 +256,7 @@ TEST_F(StartupFolderTest, FoldersInOrderAndStopRequests) {
 
 TEST_F(StartupFolderTest, WithoutTheShellLinkObjectTheScanRaises) {
   AddShortcut("C:\\Start\\a.lnk", "C:\\WINDOWS\\notepad.exe");
-  machine_.memory.system.SetShellLinkAvailable(false);
+  memory_.system.SetShellLinkAvailable(false);
   TStartUpSectionSL section(LoadWith({"C:\\Start"}));
   EXPECT_THROW(section.Scan(), EShellLink);
 }
@@ -285,7 +273,7 @@ TEST_F(StartupTest, TheStartupGroupOfTheDriver) {
 
   cleaner.Mask = 1;
   EXPECT_EQ(cleaner.ScanSections(), 0);
-  machine_.memory.registry.SetDword(kHkcuRun, "number", 1);
+  memory_.registry.SetDword(kHkcuRun, "number", 1);
   EXPECT_EQ(cleaner.ScanSections(), 2) << "the user's Run key: the faulty name and the marker";
 }
 

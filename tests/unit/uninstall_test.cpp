@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "scan/sections/uninstall.h"
-#include "tests/testing/memory_machine.h"
-#include "tests/testing/section_scan.h"
+#include "tests/testing/section_test.h"
 
 namespace kv::testing {
 namespace {
@@ -15,27 +14,26 @@ const std::string kUninstall = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 const std::string kCode = "{5A3C0E1F-9B2D-4C6E-8F10-23456789ABCD}";
 const std::string kOtherCode = "{11111111-2222-3333-4444-555555555555}";
 
-class UninstallTest : public ::testing::Test {
+class UninstallTest : public SectionTest {
  protected:
   void SetUp() override {
-    machine_.memory.files.AddFile("C:\\WINDOWS\\system32\\msiexec.exe");
-    machine_.memory.files.AddFile("C:\\WINDOWS\\system32\\rundll32.exe");
-    machine_.memory.files.AddFile("C:\\Program Files\\App\\uninst.exe");
-    machine_.memory.files.AddFile("C:\\Program Files\\App\\app.dll");
+    memory_.files.AddFile("C:\\WINDOWS\\system32\\msiexec.exe");
+    memory_.files.AddFile("C:\\WINDOWS\\system32\\rundll32.exe");
+    memory_.files.AddFile("C:\\Program Files\\App\\uninst.exe");
+    memory_.files.AddFile("C:\\Program Files\\App\\app.dll");
   }
 
   // An installed program: a display name and, unless null, an uninstall command.
   void AddEntry(const std::string& subkey, const char* command) {
-    machine_.memory.registry.SetString(kUninstall + "\\" + subkey, "DisplayName", "Some Program");
-    if (command != nullptr) machine_.memory.registry.SetString(kUninstall + "\\" + subkey, "UninstallString", command);
+    memory_.registry.SetString(kUninstall + "\\" + subkey, "DisplayName", "Some Program");
+    if (command != nullptr) memory_.registry.SetString(kUninstall + "\\" + subkey, "UninstallString", command);
   }
 
   ScanOutcome Scan() {
-    section_ = std::make_unique<TUninstallInfo>(machine_.Load());
-    return RunScan(*section_);
+    section_ = std::make_unique<TUninstallInfo>(Load());
+    return SectionTest::Scan(*section_);
   }
 
-  MemoryMachine machine_;
   std::unique_ptr<TUninstallInfo> section_;
 };
 
@@ -74,7 +72,7 @@ TEST_F(UninstallTest, UninstallCommands) {
       {"rundll32 C:\\Program Files\\App\\gone.dll", true},
   };
   for (const Case& c : cases) {
-    machine_.memory.registry.DeleteKey(kUninstall);
+    memory_.registry.DeleteKey(kUninstall);
     AddEntry(kCode, c.command.c_str());
     const ScanOutcome outcome = Scan();
     const Strings expected = c.good ? Strings{} : Strings{kCode, ""};
@@ -84,14 +82,14 @@ TEST_F(UninstallTest, UninstallCommands) {
 
 TEST_F(UninstallTest, OnlyEntriesWithADisplayNameAndNoSystemComponentAreExamined) {
   const char* broken = "C:\\Gone\\uninst.exe";
-  machine_.memory.registry.SetString(kUninstall + "\\NoDisplayName", "UninstallString", broken);
+  memory_.registry.SetString(kUninstall + "\\NoDisplayName", "UninstallString", broken);
   AddEntry("SystemComponent0", broken);
-  machine_.memory.registry.SetDword(kUninstall + "\\SystemComponent0", "SystemComponent", 0);
+  memory_.registry.SetDword(kUninstall + "\\SystemComponent0", "SystemComponent", 0);
   AddEntry("SystemComponent1", broken);
-  machine_.memory.registry.SetDword(kUninstall + "\\SystemComponent1", "SystemComponent", 1);
+  memory_.registry.SetDword(kUninstall + "\\SystemComponent1", "SystemComponent", 1);
   AddEntry("NoUninstallString", nullptr);
   AddEntry("NumberCommand", nullptr);
-  machine_.memory.registry.SetDword(kUninstall + "\\NumberCommand", "UninstallString", 7);  // reads as empty
+  memory_.registry.SetDword(kUninstall + "\\NumberCommand", "UninstallString", 7);  // reads as empty
   const ScanOutcome outcome = Scan();
   EXPECT_EQ(outcome.list, Strings{});
   EXPECT_EQ(outcome.events, 5);
@@ -111,9 +109,9 @@ TEST_F(UninstallTest, FaultLeavesTheEntryAndTheRestAndItsKeyOpen) {
 TEST_F(UninstallTest, CancelledBeforeTheFirstEntryLeavesEveryName) {
   AddEntry("A", "C:\\Gone\\uninst.exe");
   AddEntry("B", nullptr);
-  section_ = std::make_unique<TUninstallInfo>(machine_.Load());
+  section_ = std::make_unique<TUninstallInfo>(Load());
   section_->Cancelled = true;
-  const ScanOutcome outcome = RunScan(*section_);
+  const ScanOutcome outcome = SectionTest::Scan(*section_);
   EXPECT_EQ(outcome.list, (Strings{"A", "B"}));
   EXPECT_EQ(outcome.events, 0);
   EXPECT_EQ(section_->Registry.CurrentKey(), kNoKey);
@@ -121,9 +119,9 @@ TEST_F(UninstallTest, CancelledBeforeTheFirstEntryLeavesEveryName) {
 
 TEST_F(UninstallTest, ShuttingDownStopsLikeCancelled) {
   AddEntry("A", "C:\\Gone\\uninst.exe");
-  section_ = std::make_unique<TUninstallInfo>(machine_.Load());
-  machine_.engine->ShuttingDown = true;
-  EXPECT_EQ(RunScan(*section_).list, Strings{"A"});
+  section_ = std::make_unique<TUninstallInfo>(Load());
+  engine_->ShuttingDown = true;
+  EXPECT_EQ(SectionTest::Scan(*section_).list, Strings{"A"});
 }
 
 TEST_F(UninstallTest, MissingKeyIsClean) {

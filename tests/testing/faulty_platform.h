@@ -117,27 +117,29 @@ class FaultyPlatform {
     long QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override {
       if (!plan_.Strikes("RegQueryValue")) return inner_.QueryValue(key, name, type, data, size);
-      if (plan_.fault == InjectedFault::kMoreData && size != nullptr) {
-        // As if the value had grown since it was sized: the size needed now is larger than before.
-        std::uint32_t needed = 0;
-        inner_.QueryValue(key, name, nullptr, nullptr, &needed);
-        *size = std::max(needed, *size) + 16;
-      }
-      return Error();
+      return QueryError(&RegistryApi::QueryValue, key, name, size);
     }
     long QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                      std::uint32_t* size) override {
       if (!plan_.Strikes("RegQueryValueW")) return inner_.QueryValueW(key, name, type, data, size);
-      if (plan_.fault == InjectedFault::kMoreData && size != nullptr) {
-        std::uint32_t needed = 0;
-        inner_.QueryValueW(key, name, nullptr, nullptr, &needed);
-        *size = std::max(needed, *size) + 16;
-      }
-      return Error();
+      return QueryError(&RegistryApi::QueryValueW, key, name, size);
     }
 
    private:
     long Error() const { return ErrorCodeOf(plan_.fault); }
+
+    // The failure of a value query made with `query`. "More data" is given as if the value had grown
+    // since it was sized: the size needed now is larger than before.
+    using ValueQuery = long (RegistryApi::*)(RegKey, const std::string&, std::uint32_t*, std::uint8_t*,
+                                             std::uint32_t*);
+    long QueryError(ValueQuery query, RegKey key, const std::string& name, std::uint32_t* size) {
+      if (plan_.fault == InjectedFault::kMoreData && size != nullptr) {
+        std::uint32_t needed = 0;
+        (inner_.*query)(key, name, nullptr, nullptr, &needed);
+        *size = std::max(needed, *size) + 16;
+      }
+      return Error();
+    }
     Plan& plan_;
   };
 

@@ -59,7 +59,10 @@ class TRegistry {
   const std::string& CurrentPath() const { return currentPath_; }
   std::uint32_t RootKey() const { return rootKey_; }
   void SetRootKey(std::uint32_t rootKey);
+  // False: CloseKey flushes the key before it closes it (RegFlushKey), as a reader that asks for it expects.
   bool LazyWrite = true;
+  // The rights OpenKey asks for. All access by default: OpenKey then fails on a key the user may only
+  // read. OpenKeyReadOnly stores here the rights that succeeded.
   std::uint32_t Access = kKeyAllAccess;
 
   void CloseKey();

@@ -8,7 +8,7 @@
 #include "scan/resolve.h"
 #include "scan/shell.h"
 #include "support/reg_utils.h"
-#include "support/text_case.h"
+#include "support/text.h"
 
 namespace kv {
 namespace {

@@ -14,7 +14,7 @@
 #include "scan/cleaner.h"
 #include "scan/resolve.h"
 #include "scan/search_lists.h"
-#include "support/text_case.h"
+#include "support/text.h"
 #include "tests/testing/memory_machine.h"
 
 namespace kv::testing {

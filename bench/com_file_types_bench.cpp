@@ -163,7 +163,7 @@ template <typename Section>
 bool Measure(kv::Engine& engine, MemoryPlatform& machine, const char* name) {
   Section section(engine);
   long events = 0;
-  section.OnItemChecked = [&](kv::TObject&) { ++events; };
+  section.OnItemChecked = [&](kv::EngineObject&) { ++events; };
   // A first scan grows the file system's call log to its size for this section; the log keeps its array
   // when cleared, so that the measured scan below does not count the log's reallocations.
   section.Scan();

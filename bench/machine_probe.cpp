@@ -59,7 +59,7 @@ int main() {
   for (const auto& slot : cleaner.Sections()) {
     kv::TNamedRegStringList& section = *slot.section;
     long events = 0;
-    section.OnItemChecked = [&](kv::TObject&) { ++events; };
+    section.OnItemChecked = [&](kv::EngineObject&) { ++events; };
     start = std::chrono::steady_clock::now();
     // A section's failure is the driver's to swallow; here it is shown instead.
     try {

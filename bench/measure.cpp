@@ -49,7 +49,7 @@ Measurement MeasureProbe(Platform& platform, const std::string& platformName, in
   {
     TRegistryCleaner cleaner(engine);
     cleaner.Mask = 127;
-    cleaner.OnProgress = [&](TObject& sender) {
+    cleaner.OnProgress = [&](EngineObject& sender) {
       if (&sender != &cleaner) ++m.items;
     };
     counting.Reset();

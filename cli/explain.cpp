@@ -192,7 +192,7 @@ Explanation Explain(Engine& engine, const TNamedRegStringList& section) {
       // Reading the shortcut needs the shell link object; without it the target stays unknown.
       try {
         GetShortcutTarget(engine.platform, first, explanation.data);
-      } catch (const EShellLink&) {
+      } catch (const ShellLinkError&) {
       }
       break;
     }

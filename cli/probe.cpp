@@ -67,13 +67,13 @@ ProbeReport RunProbe(Engine& engine, TRegistryCleaner& cleaner, std::int32_t mas
   ProbeReport report;
   report.mask = mask;
 
-  std::map<const TObject*, std::uint32_t> bitOf;
+  std::map<const EngineObject*, std::uint32_t> bitOf;
   for (const TRegistryCleaner::Slot& slot : cleaner.Sections()) bitOf[slot.section.get()] = slot.bit;
 
   SectionReport* current = nullptr;
   Clock::time_point sectionStart;
   cleaner.Mask = mask;
-  cleaner.OnSectionStart = [&](TObject& sender) {
+  cleaner.OnSectionStart = [&](EngineObject& sender) {
     // The driver clears every stop request when it starts; one that came before that is renewed here.
     if (interrupter.Interrupted()) cleaner.SetCancelled(true);
     report.sections.push_back({sender.ClassName(), GroupName(bitOf[&sender]), 0, 0, 0});
@@ -81,12 +81,12 @@ ProbeReport RunProbe(Engine& engine, TRegistryCleaner& cleaner, std::int32_t mas
     if (observer.sectionStarted) observer.sectionStarted(current->name);
     sectionStart = Clock::now();
   };
-  cleaner.OnSectionEnd = [&](TObject& sender) {
+  cleaner.OnSectionEnd = [&](EngineObject& sender) {
     current->ms = MillisecondsSince(sectionStart);
     current->count = static_cast<const TNamedRegStringList&>(sender).Count();
     current = nullptr;
   };
-  cleaner.OnProgress = [&](TObject& sender) {
+  cleaner.OnProgress = [&](EngineObject& sender) {
     if (current == nullptr || &sender == &cleaner) return;
     ++current->items;
     if (observer.itemChecked) observer.itemChecked(current->items);

@@ -32,7 +32,7 @@ TRegistryCleaner::TRegistryCleaner(Engine& engine) : TRegistryCleaner(engine, St
 
 TRegistryCleaner::TRegistryCleaner(Engine& engine, std::vector<Slot> table)
     : engine_(engine), table_(std::move(table)) {
-  for (Slot& slot : table_) slot.section->OnItemChecked = [this](TObject& sender) { ItemChecked(sender); };
+  for (Slot& slot : table_) slot.section->OnItemChecked = [this](EngineObject& sender) { ItemChecked(sender); };
   SetCancelled(false);
 }
 
@@ -48,7 +48,7 @@ void TRegistryCleaner::SetCancelled(bool value) {
   Cancelled = value;
 }
 
-void TRegistryCleaner::ItemChecked(TObject& sender) {
+void TRegistryCleaner::ItemChecked(EngineObject& sender) {
   if (OnProgress) OnProgress(sender);
 }
 

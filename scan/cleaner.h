@@ -15,7 +15,7 @@ namespace kv {
 // The seven section groups, by mask bit.
 const char* GroupName(std::uint32_t bit);
 
-class TRegistryCleaner : public TObject {
+class TRegistryCleaner : public EngineObject {
  public:
   struct Slot {
     std::uint32_t bit;                              // the group's mask bit
@@ -32,12 +32,12 @@ class TRegistryCleaner : public TObject {
 
   std::atomic<bool> Cancelled{false};
   std::int32_t Mask = 127;
-  TNotifyEvent OnProgress;
+  NotifyEvent OnProgress;
   // Observation only, for tools that report on a scan: called with the section just before each selected
   // section's Scan and just after it (the list as the scan left it). Nothing in the scan depends on them;
   // they must not raise.
-  TNotifyEvent OnSectionStart;
-  TNotifyEvent OnSectionEnd;
+  NotifyEvent OnSectionStart;
+  NotifyEvent OnSectionEnd;
 
   // Sets the stop request of every section, then the driver's own. Safe from another thread.
   void SetCancelled(bool value);
@@ -48,7 +48,7 @@ class TRegistryCleaner : public TObject {
   const std::vector<Slot>& Sections() const { return table_; }
 
  private:
-  void ItemChecked(TObject& sender);
+  void ItemChecked(EngineObject& sender);
 
   Engine& engine_;
   std::vector<Slot> table_;

@@ -14,13 +14,13 @@
 namespace kv {
 
 // The root of the engine's objects, so that an event can say which object sent it.
-class TObject {
+class EngineObject {
  public:
-  virtual ~TObject() = default;
+  virtual ~EngineObject() = default;
   virtual const char* ClassName() const = 0;
 };
 
-using TNotifyEvent = std::function<void(TObject& sender)>;
+using NotifyEvent = std::function<void(EngineObject& sender)>;
 
 // One key a section reads: its root, its path, and whether it belongs to 32-bit programs (the 32-bit view
 // of a 64-bit machine, kept below "Wow6432Node"), whose references are resolved as such a program sees them.
@@ -35,7 +35,7 @@ struct RegPlace {
 // "SOFTWARE\", or first below the classes root.
 RegPlace Wow32Place(std::uint32_t root, const std::string& keyPath);
 
-class TNamedRegStringList : public TObject {
+class TNamedRegStringList : public EngineObject {
  public:
   explicit TNamedRegStringList(Engine& engine);
   ~TNamedRegStringList() override;
@@ -52,7 +52,7 @@ class TNamedRegStringList : public TObject {
 
   TRegistry Registry;
   std::string KeyPath;
-  TNotifyEvent OnItemChecked;
+  NotifyEvent OnItemChecked;
   std::atomic<bool> Cancelled{false};
 
  protected:

@@ -4,7 +4,7 @@ namespace kv {
 
 bool IsWindowsNT(Platform& platform) {
   OsVersion version;
-  if (!platform.system.Version(&version)) throw EWindowsVersion();
+  if (!platform.system.Version(&version)) throw WindowsVersionError();
   return version.platformId == kPlatformWin32NT;
 }
 
@@ -46,7 +46,7 @@ bool GetShortcutTarget(Platform& platform, const std::string& linkFile, std::str
     case ShortcutRead::kNotLoaded:
       return false;
     case ShortcutRead::kNoShellLink:
-      throw EShellLink();
+      throw ShellLinkError();
   }
   return false;
 }

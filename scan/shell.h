@@ -10,17 +10,17 @@
 
 namespace kv {
 
-class EWindowsVersion : public std::runtime_error {
+class WindowsVersionError : public std::runtime_error {
  public:
-  EWindowsVersion() : std::runtime_error("Cannot detect your Windows version.") {}
+  WindowsVersionError() : std::runtime_error("Cannot detect your Windows version.") {}
 };
 
-class EShellLink : public std::runtime_error {
+class ShellLinkError : public std::runtime_error {
  public:
-  EShellLink() : std::runtime_error("Cannot create the shell link object.") {}
+  ShellLinkError() : std::runtime_error("Cannot create the shell link object.") {}
 };
 
-// True on the NT family. Raises EWindowsVersion when the version cannot be read.
+// True on the NT family. Raises WindowsVersionError when the version cannot be read.
 bool IsWindowsNT(Platform& platform);
 
 // The shell's fonts folder, without a closing backslash (empty when the shell has none).
@@ -32,7 +32,7 @@ void GetStartupFolders(Platform& platform, std::vector<std::string>& list);
 
 // The target of a shortcut file. When the file cannot be loaded as a shortcut, `target` is left as it
 // was and the answer is false. A loaded shortcut to a shell item that has no file-system path (a packaged
-// application, a control-panel page) gives an empty target. Raises EShellLink when the shell link object
+// application, a control-panel page) gives an empty target. Raises ShellLinkError when the shell link object
 // cannot be created.
 bool GetShortcutTarget(Platform& platform, const std::string& linkFile, std::string& target);
 

@@ -75,7 +75,7 @@ std::unique_ptr<TRegistryCleaner> TRegThread::CreateCleaner() {
     return nullptr;
   }
   if (!cleaner) return nullptr;
-  cleaner->OnProgress = [this](TObject& sender) { YieldHandler(sender); };
+  cleaner->OnProgress = [this](EngineObject& sender) { YieldHandler(sender); };
   cleaner->Mask = setup_.mask;
   std::lock_guard<std::mutex> lock(cleanerLock_);
   ActiveCleaner = cleaner.get();
@@ -105,7 +105,7 @@ void TRegThread::SignalEnded() {
 }
 
 // The driver's progress event: give up the rest of the time slice after every examined item.
-void TRegThread::YieldHandler(TObject& /*sender*/) { std::this_thread::yield(); }
+void TRegThread::YieldHandler(EngineObject& /*sender*/) { std::this_thread::yield(); }
 
 // A method of this thread, run on the main thread while this thread waits. When the main thread no longer
 // serves calls, the method does not run and the scan goes on to its end.

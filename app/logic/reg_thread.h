@@ -83,7 +83,7 @@ class TRegThread : public ScanThread, public std::enable_shared_from_this<TRegTh
  private:
   void Execute();
   std::unique_ptr<TRegistryCleaner> CreateCleaner();
-  void YieldHandler(TObject& sender);
+  void YieldHandler(EngineObject& sender);
   void Synchronize(void (TRegThread::*method)());
   void ReportRunning();
   void ReportResult();

@@ -7,7 +7,7 @@ namespace kv {
 
 class TRegFonts : public TNamedRegStringList {
  public:
-  // Chooses the key by the platform family; raises EWindowsVersion when the version cannot be read.
+  // Chooses the key by the platform family; raises WindowsVersionError when the version cannot be read.
   explicit TRegFonts(Engine& engine);
   const char* ClassName() const override { return "TRegFonts"; }
   void Scan() override;

@@ -6,12 +6,12 @@
 
 namespace kv {
 
-class THelpFileSection : public TNamedRegStringList {
+class HelpFileSection : public TNamedRegStringList {
  public:
   void Scan() override;
 
  protected:
-  THelpFileSection(Engine& engine, const char* keyPath);
+  HelpFileSection(Engine& engine, const char* keyPath);
 
  private:
   void ScanKey();
@@ -19,14 +19,14 @@ class THelpFileSection : public TNamedRegStringList {
 };
 
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\Help
-class TWinHelp : public THelpFileSection {
+class TWinHelp : public HelpFileSection {
  public:
   explicit TWinHelp(Engine& engine);
   const char* ClassName() const override { return "TWinHelp"; }
 };
 
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\HTML Help
-class THTMLHelp : public THelpFileSection {
+class THTMLHelp : public HelpFileSection {
  public:
   explicit THTMLHelp(Engine& engine);
   const char* ClassName() const override { return "THTMLHelp"; }

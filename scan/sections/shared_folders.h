@@ -10,7 +10,7 @@ namespace kv {
 
 class TSharedFolders : public TNamedRegStringList {
  public:
-  // Chooses the key by the platform family; raises EWindowsVersion when the version cannot be read.
+  // Chooses the key by the platform family; raises WindowsVersionError when the version cannot be read.
   explicit TSharedFolders(Engine& engine);
   const char* ClassName() const override { return "TSharedFolders"; }
   // The NT walk or the Windows 9x walk, chosen by the platform family each time.

@@ -9,12 +9,12 @@ const char* const kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 }  // namespace
 
-TStartUpRunKey::TStartUpRunKey(Engine& engine) : TNamedRegStringList(engine) { KeyPath = kRunKey; }
+RunKeySection::RunKeySection(Engine& engine) : TNamedRegStringList(engine) { KeyPath = kRunKey; }
 
 // Each value of the key is one entry: its name is the entry's, its data the command line. The list starts
 // with every value name; each sound entry is deleted as it is examined, and the first faulty one leaves the
 // empty marker after the names not yet examined (the key stays open then, and no event fires).
-void TStartUpRunKey::ScanRunKey() {
+void RunKeySection::ScanRunKey() {
   ListValueNames();  // a missing key leaves the list empty
   WalkNames(
       [this](const std::string& name) {
@@ -25,7 +25,7 @@ void TStartUpRunKey::ScanRunKey() {
       KeyAfterWalk::kClosed);
 }
 
-TStartUpSectionHKLM::TStartUpSectionHKLM(Engine& engine) : TStartUpRunKey(engine) {
+TStartUpSectionHKLM::TStartUpSectionHKLM(Engine& engine) : RunKeySection(engine) {
   Registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
 }
 
@@ -37,7 +37,7 @@ void TStartUpSectionHKLM::Scan() {
 }
 
 // The base leaves the root at HKEY_CURRENT_USER.
-TStartUpSectionHKCU::TStartUpSectionHKCU(Engine& engine) : TStartUpRunKey(engine) {}
+TStartUpSectionHKCU::TStartUpSectionHKCU(Engine& engine) : RunKeySection(engine) {}
 
 void TStartUpSectionHKCU::Scan() {
   Registry.SetRootKey(HKEY_CURRENT_USER_CODE);

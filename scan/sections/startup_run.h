@@ -6,9 +6,9 @@
 namespace kv {
 
 // A Run key entry is faulty when its value is a number or its command does not resolve.
-class TStartUpRunKey : public TNamedRegStringList {
+class RunKeySection : public TNamedRegStringList {
  public:
-  explicit TStartUpRunKey(Engine& engine);
+  explicit RunKeySection(Engine& engine);
 
  protected:
   // Examines the value names of KeyPath under the accessor's root key.
@@ -16,7 +16,7 @@ class TStartUpRunKey : public TNamedRegStringList {
 };
 
 // HKEY_LOCAL_MACHINE, set once by the constructor.
-class TStartUpSectionHKLM : public TStartUpRunKey {
+class TStartUpSectionHKLM : public RunKeySection {
  public:
   explicit TStartUpSectionHKLM(Engine& engine);
   const char* ClassName() const override { return "TStartUpSectionHKLM"; }
@@ -24,7 +24,7 @@ class TStartUpSectionHKLM : public TStartUpRunKey {
 };
 
 // HKEY_CURRENT_USER, selected again at every scan.
-class TStartUpSectionHKCU : public TStartUpRunKey {
+class TStartUpSectionHKCU : public RunKeySection {
  public:
   explicit TStartUpSectionHKCU(Engine& engine);
   const char* ClassName() const override { return "TStartUpSectionHKCU"; }

@@ -42,7 +42,7 @@ class SectionsContract : public ::testing::TestWithParam<WorldKind> {
     Engine engine(world_->platform());
     Section section(engine);
     events_ = 0;
-    section.OnItemChecked = [this](TObject&) { ++events_; };
+    section.OnItemChecked = [this](EngineObject&) { ++events_; };
     section.Scan();
     return section.Strings();
   }

@@ -243,7 +243,7 @@ TEST_P(ResolveContract, RunKeyEntries) {
 
   TStartUpSectionHKCU user(*engine_);
   int events = 0;
-  user.OnItemChecked = [&](TObject&) { ++events; };
+  user.OnItemChecked = [&](EngineObject&) { ++events; };
   user.Scan();
   EXPECT_EQ(user.Strings(), (Strings{"b", "c", ""}));
   EXPECT_EQ(events, 1);

@@ -15,7 +15,7 @@ struct ScanOutcome {
 
 inline ScanOutcome RunScan(TNamedRegStringList& section) {
   ScanOutcome outcome;
-  section.OnItemChecked = [&outcome](TObject&) { ++outcome.events; };
+  section.OnItemChecked = [&outcome](EngineObject&) { ++outcome.events; };
   section.Scan();
   section.OnItemChecked = nullptr;
   outcome.list = section.Strings();

@@ -36,8 +36,8 @@ class SectionTestOn : public TestBase {
   // from this scan's start.
   ScanOutcome Scan(TNamedRegStringList& section) {
     scanEvents_ = 0;
-    section.OnItemChecked = [this, &section](TObject& sender) {
-      EXPECT_EQ(&sender, static_cast<TObject*>(&section)) << "the event names the section that scans";
+    section.OnItemChecked = [this, &section](EngineObject& sender) {
+      EXPECT_EQ(&sender, static_cast<EngineObject*>(&section)) << "the event names the section that scans";
       ++scanEvents_;
       ++events_;
       if (onEvent_) onEvent_();

@@ -43,7 +43,7 @@ class DriverCancelStress : public ::testing::Test {
 
   std::int32_t Scan(TRegistryCleaner& cleaner) {
     cleaner.Mask = 127;
-    cleaner.OnProgress = [](TObject&) { std::this_thread::yield(); };
+    cleaner.OnProgress = [](EngineObject&) { std::this_thread::yield(); };
     return cleaner.ScanSections();
   }
 
@@ -78,7 +78,7 @@ TEST_F(DriverCancelStress, StoppedAtRandomMomentsEveryScanEnds) {
     // The driver clears its stop requests when a scan begins; the stop is asked for once the first
     // section has begun.
     std::atomic<bool> begun{false};
-    cleaner->OnSectionStart = [&](TObject&) { begun = true; };
+    cleaner->OnSectionStart = [&](EngineObject&) { begun = true; };
     std::thread scan([&] {
       result = Scan(*cleaner);
       ended = Clock::now();

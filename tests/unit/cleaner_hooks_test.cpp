@@ -38,10 +38,10 @@ Outcome Scan(Engine& engine, const std::vector<Layout>& layout, std::int32_t mas
   TRegistryCleaner cleaner(engine, std::move(table));
   Outcome outcome;
   cleaner.Mask = mask;
-  cleaner.OnProgress = [&](TObject& sender) { outcome.events.push_back(std::string("progress ") + sender.ClassName()); };
+  cleaner.OnProgress = [&](EngineObject& sender) { outcome.events.push_back(std::string("progress ") + sender.ClassName()); };
   if (hooked) {
-    cleaner.OnSectionStart = [&](TObject& sender) { outcome.events.push_back(std::string("start ") + sender.ClassName()); };
-    cleaner.OnSectionEnd = [&](TObject& sender) {
+    cleaner.OnSectionStart = [&](EngineObject& sender) { outcome.events.push_back(std::string("start ") + sender.ClassName()); };
+    cleaner.OnSectionEnd = [&](EngineObject& sender) {
       outcome.events.push_back(std::string("end ") + sender.ClassName() + " " +
                                std::to_string(static_cast<TNamedRegStringList&>(sender).Count()));
     };

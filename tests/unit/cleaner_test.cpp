@@ -44,7 +44,7 @@ class CleanerTest : public ::testing::Test {
 
   std::unique_ptr<TRegistryCleaner> MakeCleaner() {
     auto cleaner = std::make_unique<TRegistryCleaner>(*engine_, std::move(table_));
-    cleaner->OnProgress = [this](TObject& sender) { events_.push_back(sender.ClassName()); };
+    cleaner->OnProgress = [this](EngineObject& sender) { events_.push_back(sender.ClassName()); };
     return cleaner;
   }
 
@@ -160,7 +160,7 @@ TEST_F(CleanerTest, StopBetweenSectionsReturnsZero) {
   AddSection(1, "First", {"a"});
   AddSection(2, "Second", {"a"});
   auto cleaner = MakeCleaner();
-  cleaner->OnProgress = [&](TObject& sender) {
+  cleaner->OnProgress = [&](EngineObject& sender) {
     if (std::string(sender.ClassName()) == "TRegistryCleaner") engine_->ShuttingDown = true;
   };
   EXPECT_EQ(cleaner->ScanSections(), 0);

@@ -93,7 +93,7 @@ TEST_F(FontsTest, KeyChosenByThePlatformFamily) {
 TEST_F(FontsTest, UnreadableVersionFailsTheConstructor) {
   Engine& engine = Load();
   memory_.system.SetVersion(OsVersion{}, /*available=*/false);
-  EXPECT_THROW(TRegFonts section(engine), EWindowsVersion);
+  EXPECT_THROW(TRegFonts section(engine), WindowsVersionError);
 }
 
 TEST_F(FontsTest, FaultLeavesTheNameAndTheRestAndTheKeyOpen) {

@@ -478,7 +478,7 @@ TEST_F(MemoryRegistryTest, EnumerationBuffersFollowTheAnsiCalls) {
 TEST_F(MemoryRegistryTest, NamesReachTheCallsAsUtf8) {
   const char* const kNames[] = {
       "plain",
-      "\xE2\x82\xAC" "uro",          // the euro sign
+      "\xE2\x82\xAC\x75ro",          // the euro sign ("\x75" is "u")
       "\xC3\x84rger",                // Latin-1
       "\xC5\xA0koda",                // S caron
       "\xE2\x98\xBAv",              // a smiley

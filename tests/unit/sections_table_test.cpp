@@ -38,7 +38,7 @@ TEST(SectionsTable, ApplicationInfoGroupFiresNoEventAfterTheUninstallSection) {
   TRegistryCleaner cleaner(machine.Load());
   cleaner.Mask = 8;
   std::vector<std::string> events;
-  cleaner.OnProgress = [&](TObject& sender) { events.push_back(sender.ClassName()); };
+  cleaner.OnProgress = [&](EngineObject& sender) { events.push_back(sender.ClassName()); };
   EXPECT_EQ(cleaner.ScanSections(), 0);
   EXPECT_EQ(events, (std::vector<std::string>{"TUninstallInfo", "TAppPath", "TRegistryCleaner"}));
 }

@@ -119,7 +119,7 @@ TEST_F(StartupTest, RunKeyStopRequests) {
   for (const char* name : {"a", "b", "c"}) memory_.registry.SetString(kHkcuRun, name, "C:\\WINDOWS\\notepad.exe");
   Engine& engine = Load();
   TStartUpSectionHKCU section(engine);
-  section.OnItemChecked = [&](TObject&) { section.Cancelled = true; };
+  section.OnItemChecked = [&](EngineObject&) { section.Cancelled = true; };
   section.Scan();
   EXPECT_EQ(section.Strings(), (Strings{"b", "c"})) << "the entry in progress is finished, the rest stay";
   EXPECT_EQ(section.Registry.CurrentKey(), kNoKey);
@@ -239,7 +239,7 @@ TEST_F(StartupFolderTest, FoldersInOrderAndStopRequests) {
   // A stop request made while the first folder is searched takes effect at the next folder.
   TStartUpSectionSL section(LoadWith({"C:\\Start", "C:\\Common"}));
   int events = 0;
-  section.OnItemChecked = [&](TObject&) {
+  section.OnItemChecked = [&](EngineObject&) {
     if (++events == 3) section.Cancelled = true;
   };
   memory_.files.ClearCalls();
@@ -258,7 +258,7 @@ TEST_F(StartupFolderTest, WithoutTheShellLinkObjectTheScanRaises) {
   AddShortcut("C:\\Start\\a.lnk", "C:\\WINDOWS\\notepad.exe");
   memory_.system.SetShellLinkAvailable(false);
   TStartUpSectionSL section(LoadWith({"C:\\Start"}));
-  EXPECT_THROW(section.Scan(), EShellLink);
+  EXPECT_THROW(section.Scan(), ShellLinkError);
 }
 
 // --- In the driver -------------------------------------------------------------------------------

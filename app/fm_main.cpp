@@ -47,11 +47,10 @@ TfmMain::~TfmMain() { Destroy(); }
 bool TfmMain::Create() {
   font_ = CreateArial(-11);
   applicationIcon_ = LoadApplicationIcon(instance_, GetSystemMetrics(SM_CXICON));
-  RegisterFormClass(instance_, kClassName, &TfmMain::WindowProc,
-                    LoadIconW(instance_, MAKEINTRESOURCEW(IDI_APPLICATION_ICON)),
-                    static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APPLICATION_ICON), IMAGE_ICON,
-                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                                  LR_SHARED)));
+  RegisterFormClass(
+      instance_, kClassName, &TfmMain::WindowProc, LoadIconW(instance_, MAKEINTRESOURCEW(IDI_APPLICATION_ICON)),
+      static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APPLICATION_ICON), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
   // An opaque body in the button-face colour (the class's background), so that the question reads on any
   // desktop behind it, light or dark, and in any contrast theme.
   window_.reset(CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Widen(kApplicationTitle).c_str(),
@@ -92,8 +91,8 @@ void TfmMain::CreateControls() {
   HWND form = window_.get();
   bYes_ = CreateControl(form, L"BUTTON", "Yes", WS_TABSTOP | BS_PUSHBUTTON, kYesLeft, kButtonTop, 75, 25, IDYES,
                         font_.get());
-  bNo_ = CreateControl(form, L"BUTTON", "No", WS_TABSTOP | BS_PUSHBUTTON, kNoLeft, kButtonTop, 75, 25, IDNO,
-                       font_.get());
+  bNo_ =
+      CreateControl(form, L"BUTTON", "No", WS_TABSTOP | BS_PUSHBUTTON, kNoLeft, kButtonTop, 75, 25, IDNO, font_.get());
   Image1_ = CreateControl(form, L"STATIC", "", SS_ICON, 16, 16, 32, 32, -1, nullptr);
   Label1_ = CreateControl(form, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kLabelLeft, 16, 0, 0, -1, font_.get());
 }
@@ -196,9 +195,7 @@ LRESULT TfmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == kTimer1 && live && timerEnabled_) logic_->Timer1Timer();
       return 0;  // the exit timer only wakes the loops
-    case WM_COMMAND:
-      OnCommand(LOWORD(wParam));
-      return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wParam)); return 0;
     case WM_CLOSE:  // the alert's close box answers "No"; closing the hidden main form ends the program
       if (inModal_) {
         modalResult_ = IDNO;

@@ -1,5 +1,6 @@
 // The HTML Help engine: the system's own (hhctrl.ocx in the system folder, by its full path, never what
-// its class registration names), loaded once at start-up, unloaded at the end. A help topic opens in the engine when it is loaded, otherwise through the help viewer program.
+// its class registration names), loaded once at start-up, unloaded at the end. A help topic opens in the engine when it
+// is loaded, otherwise through the help viewer program.
 #pragma once
 
 #include <windows.h>

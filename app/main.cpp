@@ -94,7 +94,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
   kv::win32::UniqueHandle single(CreateMutexW(nullptr, FALSE, L"KVMonitoring"));
   if (!single) return 0;
   const DWORD wait = WaitForSingleObject(single.get(), 200);
-  if (wait != WAIT_OBJECT_0) {  // another monitor runs (or the wait failed): end silently
+  if (wait != WAIT_OBJECT_0) {                               // another monitor runs (or the wait failed): end silently
     if (wait == WAIT_ABANDONED) ReleaseMutex(single.get());  // owned now, though not taken: give it back
     return 0;
   }

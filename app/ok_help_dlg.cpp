@@ -46,8 +46,8 @@ Tdlg_okhelp::Tdlg_okhelp(HINSTANCE instance, HWND owner, const HtmlHelpEngine& h
   iIcon_ = CreateControl(form, L"STATIC", "", SS_ICON, 16, 12, 33, 33, -1, nullptr);
   MessageLabel_ = CreateControl(form, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kMessageLeft, kOkHelpDesign.messageTop,
                                 kMessageWidth, 13, -1, font_.get());
-  lHelp_ = CreateControl(form, L"STATIC", "Help", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, kMessageLeft, kOkHelpDesign.linkTop,
-                         21, 14, kLinkId, linkFont_.get());
+  lHelp_ = CreateControl(form, L"STATIC", "Help", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, kMessageLeft,
+                         kOkHelpDesign.linkTop, 21, 14, kLinkId, linkFont_.get());
   Bevel_ = CreateControl(form, L"STATIC", "", SS_ETCHEDHORZ, 0, kOkHelpDesign.bevelTop, 413, 2, -1, nullptr);
 
   // The link's hint.
@@ -135,17 +135,13 @@ LRESULT Tdlg_okhelp::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-        case IDCANCEL:
-          closed_ = true;
-          return 0;
+        case IDCANCEL: closed_ = true; return 0;
         case kLinkId:
           if (HIWORD(wParam) == STN_CLICKED) lHelpClick();
           return 0;
       }
       break;
-    case WM_CLOSE:
-      closed_ = true;
-      return 0;
+    case WM_CLOSE: closed_ = true; return 0;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       SetBkMode(dc, TRANSPARENT);

@@ -53,8 +53,7 @@ std::string Win32FormSystem::ProgramFolder() { return ExecutableFolder(); }
 
 // The shell's answer is not looked at: a cleaner that does not start says so itself, or not at all.
 void Win32FormSystem::Open(const std::string& file, const std::string& parameters, const std::string& folder) {
-  ShellExecuteW(owner_, L"open", Widen(file).c_str(), Widen(parameters).c_str(), Widen(folder).c_str(),
-                SW_SHOWNORMAL);
+  ShellExecuteW(owner_, L"open", Widen(file).c_str(), Widen(parameters).c_str(), Widen(folder).c_str(), SW_SHOWNORMAL);
 }
 
 }  // namespace kv

@@ -136,11 +136,8 @@ void TTrayIcon::HandleMouse(UINT mouseMessage) {
     case WM_LBUTTONDBLCLK:
       if (PopupMenu != nullptr) RunDefaultItem();
       break;
-    case WM_RBUTTONDOWN:
-      PopupAtCursor();
-      break;
-    default:
-      break;
+    case WM_RBUTTONDOWN: PopupAtCursor(); break;
+    default: break;
   }
 }
 

@@ -14,9 +14,9 @@ int Scale(int pixels) {
 }
 
 win32::UniqueFont CreateArial(int height, bool underline) {
-  return win32::UniqueFont(CreateFontW(-Scale(-height), 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE,
-                                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
+  return win32::UniqueFont(CreateFontW(-Scale(-height), 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE,
+                                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                       DEFAULT_PITCH | FF_SWISS, L"Arial"));
 }
 
 win32::UniqueIcon LoadApplicationIcon(HINSTANCE instance, int size) {
@@ -77,11 +77,10 @@ void RunModalLoop(HWND dialog, const std::function<bool()>& done) {
   }
 }
 
-HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y,
-                   int width, int height, int id, HFONT font) {
-  HWND control = CreateWindowExW(0, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, Scale(x),
-                                 Scale(y), Scale(width), Scale(height), parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y, int width,
+                   int height, int id, HFONT font) {
+  HWND control = CreateWindowExW(0, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, Scale(x), Scale(y),
+                                 Scale(width), Scale(height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (control != nullptr && font != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
@@ -91,8 +90,7 @@ HWND CreateControl(HWND parent, const wchar_t* className, const std::string& tex
 
 namespace kv {
 
-void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure, HICON icon,
-                       HICON smallIcon) {
+void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure, HICON icon, HICON smallIcon) {
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof existing;
   if (GetClassInfoExW(instance, className, &existing)) return;

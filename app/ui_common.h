@@ -38,16 +38,15 @@ bool ProcessPendingMessages();
 void RunModalLoop(HWND dialog, const std::function<bool()>& done);
 
 // A child control with the form's font.
-HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y,
-                   int width, int height, int id, HFONT font);
+HWND CreateControl(HWND parent, const wchar_t* className, const std::string& text, DWORD style, int x, int y, int width,
+                   int height, int id, HFONT font);
 
 }  // namespace kv
 
 namespace kv {
 
 // Registers a window class of this program once; later calls with the same name do nothing.
-void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure, HICON icon,
-                       HICON smallIcon);
+void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure, HICON icon, HICON smallIcon);
 
 // The object a window of ours stands for: stored at creation (WM_NCCREATE), read by the window procedure.
 template <typename Owner>

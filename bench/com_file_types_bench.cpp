@@ -76,15 +76,17 @@ constexpr unsigned kUserChoices = 1000;
 constexpr unsigned kHelpFiles = 200;
 
 std::string Library(unsigned i) { return Format("lib%04u.dll", i % kLibraries); }
-std::string Program(unsigned i) { return Format("C:\\Program Files\\Vendor%03u\\app%03u.exe", i % kPrograms, i % kPrograms); }
+std::string Program(unsigned i) {
+  return Format("C:\\Program Files\\Vendor%03u\\app%03u.exe", i % kPrograms, i % kPrograms);
+}
 
 void BuildMachine(MemoryPlatform& m, unsigned classes, unsigned extensions) {
   m.system.SetEnvironment("Path", "C:\\WINDOWS\\system32;C:\\WINDOWS;C:\\WINDOWS\\System32\\Wbem");
   m.system.SetEnvironment("PathExt", ".COM;.EXE;.BAT;.CMD;.VBS;.JS");
   for (unsigned i = 0; i < kLibraries; ++i) m.files.AddFile("C:\\WINDOWS\\system32\\" + Library(i));
   for (unsigned i = 0; i < kPrograms; ++i) m.files.AddFile(Program(i));
-  for (const char* file : {"C:\\WINDOWS\\system32\\ole32.dll", "C:\\WINDOWS\\system32\\notepad.exe",
-                           "C:\\WINDOWS\\system32\\shell32.dll"})
+  for (const char* file :
+       {"C:\\WINDOWS\\system32\\ole32.dll", "C:\\WINDOWS\\system32\\notepad.exe", "C:\\WINDOWS\\system32\\shell32.dll"})
     m.files.AddFile(file);
 
   // Class identifiers: in-process servers (by %SystemRoot%, by full path, by bare name on the search path),
@@ -102,7 +104,8 @@ void BuildMachine(MemoryPlatform& m, unsigned classes, unsigned extensions) {
       m.registry.SetString(key + "\\LocalServer32", "", "\"" + Program(i) + "\" -Embedding");
     }
     if (i % 5 == 0)
-      m.registry.SetString(key + "\\DefaultIcon", "", Format("%%SystemRoot%%\\system32\\lib%04u.dll,-%u", i % kLibraries, i % 300),
+      m.registry.SetString(key + "\\DefaultIcon", "",
+                           Format("%%SystemRoot%%\\system32\\lib%04u.dll,-%u", i % kLibraries, i % 300),
                            kv::REG_EXPAND_SZ_TYPE);
     if (i % 10 == 0) {
       m.registry.SetString(key + "\\InprocHandler32", "", "ole32.dll");
@@ -182,10 +185,11 @@ bool Measure(kv::Engine& engine, MemoryPlatform& machine, const char* name) {
   const std::vector<std::string>& calls = machine.files.Calls();
   std::size_t logBytes = calls.capacity() * sizeof(std::string) - logArrayBefore;
   for (const std::string& call : calls) logBytes += call.capacity() > 15 ? call.capacity() + 1 : 0;
-  std::printf("%-16s %7.0f ms (%5.0f ms CPU) %6ld events %7zu file calls  peak heap %6.2f MiB above the machine, of it "
-              "%6.2f MiB the call log  list %zu\n",
-              name, ms, cpuMs, events, calls.size(), (gPeak.load() - before) / 1048576.0, logBytes / 1048576.0,
-              section.Strings().size());
+  std::printf(
+      "%-16s %7.0f ms (%5.0f ms CPU) %6ld events %7zu file calls  peak heap %6.2f MiB above the machine, of it "
+      "%6.2f MiB the call log  list %zu\n",
+      name, ms, cpuMs, events, calls.size(), (gPeak.load() - before) / 1048576.0, logBytes / 1048576.0,
+      section.Strings().size());
   for (const std::string& s : section.Strings()) std::printf("    %s\n", s.c_str());
   return section.Strings().empty();
 }
@@ -198,11 +202,10 @@ int main(int argc, char** argv) {
   auto machine = std::make_unique<MemoryPlatform>();
   const auto built = std::chrono::steady_clock::now();
   BuildMachine(*machine, classes, extensions);
-  const double buildMs =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - built).count();
+  const double buildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - built).count();
   kv::Engine engine(machine->platform());
-  std::printf("machine: %u class identifiers, %u extensions; built in %.0f ms, %.1f MiB of heap\n", classes,
-              extensions, buildMs, gInUse.load() / 1048576.0);
+  std::printf("machine: %u class identifiers, %u extensions; built in %.0f ms, %.1f MiB of heap\n", classes, extensions,
+              buildMs, gInUse.load() / 1048576.0);
   const long residentBefore = MaxResidentKiB();
   const auto start = std::chrono::steady_clock::now();
   bool clean = Measure<kv::TWinHelp>(engine, *machine, "TWinHelp");
@@ -210,7 +213,7 @@ int main(int argc, char** argv) {
   clean = Measure<kv::TClsIdTYPES>(engine, *machine, "TClsIdTYPES") && clean;
   clean = Measure<kv::TFileExtCommands>(engine, *machine, "TFileExtCommands") && clean;
   const double totalMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  std::printf("all four, each scanned twice: %.1f ms; peak resident set %.1f MiB (%.1f MiB before the probe)%s\n", totalMs,
-              MaxResidentKiB() / 1024.0, residentBefore / 1024.0, clean ? "" : "; NOT CLEAN");
+  std::printf("all four, each scanned twice: %.1f ms; peak resident set %.1f MiB (%.1f MiB before the probe)%s\n",
+              totalMs, MaxResidentKiB() / 1024.0, residentBefore / 1024.0, clean ? "" : "; NOT CLEAN");
   return clean ? 0 : 1;
 }

@@ -11,8 +11,8 @@ namespace {
 
 constexpr const char* kCurrentVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 // The subkeys of a class identifier that name files.
-const std::set<std::string> kClassFileKeys = {"defaulticon",   "inprochandler32", "inprochandler", "inprocserver32",
-                                              "inprocserver",  "localserver32",   "localserver",   "persistenthandler"};
+const std::set<std::string> kClassFileKeys = {"defaulticon",  "inprochandler32", "inprochandler", "inprocserver32",
+                                              "inprocserver", "localserver32",   "localserver",   "persistenthandler"};
 
 std::string Lower(std::string text) {
   for (char& c : text)

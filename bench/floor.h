@@ -11,10 +11,10 @@
 namespace kv::bench {
 
 struct FloorCounts {
-  std::uint64_t keys = 0;    // keys opened
-  std::uint64_t values = 0;  // values read
-  std::uint64_t files = 0;   // files whose attributes were read
-  std::uint64_t missing = 0; // of those, files that turned out not to exist (0 on a sound machine)
+  std::uint64_t keys = 0;     // keys opened
+  std::uint64_t values = 0;   // values read
+  std::uint64_t files = 0;    // files whose attributes were read
+  std::uint64_t missing = 0;  // of those, files that turned out not to exist (0 on a sound machine)
 };
 
 FloorCounts RunFloor(Platform& platform, const MachineSummary& machine);

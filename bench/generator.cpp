@@ -139,8 +139,10 @@ void ClassIds(Writer& w, int count, int programs) {
     if (j % 10 < 3) {
       const std::string icon = key + "\\DefaultIcon";
       w.Key(HKCR, icon);
-      if (j % 2) w.String(HKCR, icon, "", p.exe + "," + std::to_string(j % 5));
-      else w.String(HKCR, icon, "", "%SystemRoot%\\system32\\shell32.dll,-" + std::to_string(j % 300), true);
+      if (j % 2)
+        w.String(HKCR, icon, "", p.exe + "," + std::to_string(j % 5));
+      else
+        w.String(HKCR, icon, "", "%SystemRoot%\\system32\\shell32.dll,-" + std::to_string(j % 300), true);
     }
     if (j % 10 == 5) {
       const std::string local = key + "\\LocalServer32";
@@ -164,7 +166,8 @@ void Verbs(Writer& w, const std::string& typeKey, const Program& p, int verbs, b
   const struct {
     const char* verb;
     std::string command;
-  } all[] = {{"open", Quoted(p.exe) + " \"%1\""}, {"edit", Quoted(p.exe) + " /edit \"%1\""}, {"print", p.exe + " -p %1"}};
+  } all[] = {
+      {"open", Quoted(p.exe) + " \"%1\""}, {"edit", Quoted(p.exe) + " /edit \"%1\""}, {"print", p.exe + " -p %1"}};
   for (int v = 0; v < verbs; ++v) {
     const std::string command = shell + "\\" + all[v].verb + "\\command";
     w.Key(HKCR, shell + "\\" + all[v].verb);
@@ -207,15 +210,19 @@ void Uninstall(Writer& w, int count) {
   for (int i = 0; i < count; ++i) {
     const Program p = ProgramAt(i);
     const int kind = i % 10;
-    const std::string name = kind >= 6 && kind <= 8 ? Guid(4, static_cast<std::uint64_t>(i)) : "Kvb Product " + Number(i, 5);
+    const std::string name =
+        kind >= 6 && kind <= 8 ? Guid(4, static_cast<std::uint64_t>(i)) : "Kvb Product " + Number(i, 5);
     const std::string key = root + "\\" + name;
     w.Key(HKLM, key);
     w.String(HKLM, key, "DisplayName", "Kvb Product " + std::to_string(i));
     w.String(HKLM, key, "DisplayVersion", std::to_string(1 + i % 9) + ".0");
     w.String(HKLM, key, "Publisher", "Kvb Vendor " + Number(i / 10, 3));
-    if (kind < 6) w.String(HKLM, key, "UninstallString", Quoted(p.uninstaller));
-    else if (kind <= 8) w.String(HKLM, key, "UninstallString", "MsiExec.exe /X" + name);
-    else w.String(HKLM, key, "UninstallString", "rundll32.exe " + Quoted(p.dlls[0]) + ",Uninstall");
+    if (kind < 6)
+      w.String(HKLM, key, "UninstallString", Quoted(p.uninstaller));
+    else if (kind <= 8)
+      w.String(HKLM, key, "UninstallString", "MsiExec.exe /X" + name);
+    else
+      w.String(HKLM, key, "UninstallString", "rundll32.exe " + Quoted(p.dlls[0]) + ",Uninstall");
     if (i % 20 == 3) w.Dword(HKLM, key, "SystemComponent", 1);
   }
 }
@@ -260,7 +267,8 @@ void RunEntries(Writer& w, int count, int programs) {
     const Program p = ProgramAt(r % programs);
     const bool machine = r % 5 != 4;
     const std::uint32_t root = machine ? HKLM : HKCU;
-    const std::string key = (machine ? kCurrentVersion : std::string("Software\\Microsoft\\Windows\\CurrentVersion")) + "\\Run";
+    const std::string key =
+        (machine ? kCurrentVersion : std::string("Software\\Microsoft\\Windows\\CurrentVersion")) + "\\Run";
     w.Key(root, key);
     const std::string name = "Kvb Agent " + Number(r, 4);
     if (r % 3 == 0) w.String(root, key, name, Quoted(p.exe) + " /startup");
@@ -312,16 +320,16 @@ void Shares(Writer& w, int count) {
 }  // namespace
 
 const std::vector<std::string>& SystemDlls() {
-  static const std::vector<std::string> dlls = {"ole32.dll",  "oleaut32.dll", "shell32.dll", "mshtml.dll",
+  static const std::vector<std::string> dlls = {"ole32.dll",  "oleaut32.dll", "shell32.dll",  "mshtml.dll",
                                                 "urlmon.dll", "shdocvw.dll",  "comctl32.dll", "msxml3.dll"};
   return dlls;
 }
 
 MachineShape MachineShape::Size(int factor) {
   MachineShape shape;
-  for (int* count : {&shape.classIds, &shape.extensions, &shape.fileTypes, &shape.programs, &shape.sharedDlls,
-                     &shape.fonts, &shape.appPaths, &shape.runEntries, &shape.helpFiles, &shape.mruEntries,
-                     &shape.shares, &shape.applications})
+  for (int* count :
+       {&shape.classIds, &shape.extensions, &shape.fileTypes, &shape.programs, &shape.sharedDlls, &shape.fonts,
+        &shape.appPaths, &shape.runEntries, &shape.helpFiles, &shape.mruEntries, &shape.shares, &shape.applications})
     *count *= factor;
   return shape;
 }

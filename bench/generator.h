@@ -74,7 +74,8 @@ class NullSink : public MachineSink {
   void CreateKey(std::uint32_t, const std::string&) override {}
   void SetString(std::uint32_t, const std::string&, const std::string&, const std::string&, bool) override {}
   void SetDword(std::uint32_t, const std::string&, const std::string&, std::uint32_t) override {}
-  void SetMultiString(std::uint32_t, const std::string&, const std::string&, const std::vector<std::string>&) override {}
+  void SetMultiString(std::uint32_t, const std::string&, const std::string&, const std::vector<std::string>&) override {
+  }
   void AddFile(const std::string&) override {}
   void AddFolder(const std::string&) override {}
 };

@@ -116,17 +116,28 @@ bool FromLine(const std::string& line, Measurement* m) {
     if (equals == std::string::npos) return false;
     const std::string key = word.substr(0, equals), value = word.substr(equals + 1);
     try {
-      if (key == "kind") m->kind = value;
-      else if (key == "platform") m->platform = value;
-      else if (key == "size") m->size = std::stoi(value);
-      else if (key == "wall_ms") m->wallMs = std::stod(value);
-      else if (key == "cpu_ms") m->cpuMs = std::stod(value);
-      else if (key == "peak_mb") m->peakMb = std::stod(value);
-      else if (key == "registry_calls") m->registryCalls = std::stoull(value);
-      else if (key == "file_calls") m->fileCalls = std::stoull(value);
-      else if (key == "result") m->result = std::stoll(value);
-      else if (key == "items") m->items = std::stoull(value);
-      else continue;
+      if (key == "kind")
+        m->kind = value;
+      else if (key == "platform")
+        m->platform = value;
+      else if (key == "size")
+        m->size = std::stoi(value);
+      else if (key == "wall_ms")
+        m->wallMs = std::stod(value);
+      else if (key == "cpu_ms")
+        m->cpuMs = std::stod(value);
+      else if (key == "peak_mb")
+        m->peakMb = std::stod(value);
+      else if (key == "registry_calls")
+        m->registryCalls = std::stoull(value);
+      else if (key == "file_calls")
+        m->fileCalls = std::stoull(value);
+      else if (key == "result")
+        m->result = std::stoll(value);
+      else if (key == "items")
+        m->items = std::stoull(value);
+      else
+        continue;
     } catch (const std::exception&) {  // std::stoi and its kin on a malformed number
       return false;
     }

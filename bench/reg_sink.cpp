@@ -45,7 +45,7 @@ RegFileSink::RegFileSink(std::ostream& reg, std::ostream& files) : reg_(reg), fi
 }
 
 void RegFileSink::Section(std::uint32_t root, const std::string& path) {
-  const char* rootName = root == HKEY_LOCAL_MACHINE_CODE ? "HKEY_LOCAL_MACHINE"
+  const char* rootName = root == HKEY_LOCAL_MACHINE_CODE  ? "HKEY_LOCAL_MACHINE"
                          : root == HKEY_CURRENT_USER_CODE ? "HKEY_CURRENT_USER"
                                                           : "HKEY_CLASSES_ROOT";
   const std::string section = path.empty() ? std::string(rootName) : std::string(rootName) + "\\" + path;

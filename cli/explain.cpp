@@ -42,8 +42,7 @@ const std::map<std::string, SectionKind>& Kinds() {
       {"TAppPath",
        {Naming::kSubkeyName, "",
         "an application path that is neither a file that can be found nor a folder, or a number"}},
-      {"TSharedFolders",
-       {Naming::kValueName, "", "a shared folder that does not exist or is a network path"}},
+      {"TSharedFolders", {Naming::kValueName, "", "a shared folder that does not exist or is a network path"}},
       {"TWinHelp", {Naming::kValueName, "", "a help file not found in the folder registered for it"}},
       {"THTMLHelp", {Naming::kValueName, "", "a help file not found in the folder registered for it"}},
       {"TMRUList",
@@ -116,10 +115,10 @@ void ReadValue(Engine& engine, std::uint32_t root, const std::string& path, cons
   } catch (const ERegistryException&) {
     return;  // a value of another size than a number's: no data shown
   }
-  const std::uint32_t number =
-      type == rdInteger
-          ? std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24
-          : std::uint32_t{bytes[3]} | std::uint32_t{bytes[2]} << 8 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[0]} << 24;
+  const std::uint32_t number = type == rdInteger ? std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                                                       std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24
+                                                 : std::uint32_t{bytes[3]} | std::uint32_t{bytes[2]} << 8 |
+                                                       std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[0]} << 24;
   explanation.data = std::to_string(number);
 }
 

@@ -8,12 +8,9 @@ namespace kv::cli {
 
 int AnswerWithoutProbe(const Options& options, const Console& console, bool withMachine) {
   switch (options.action) {
-    case Options::Action::kProbe:
-      return -1;
+    case Options::Action::kProbe: return -1;
     case Options::Action::kHelp:
-    case Options::Action::kVersion:
-      console.out(options.message);
-      return kExitClean;
+    case Options::Action::kVersion: console.out(options.message); return kExitClean;
     case Options::Action::kBadUsage:
       console.err("kvscan: " + options.message + "\n" + UsageText(withMachine));
       return kExitError;

@@ -2,9 +2,9 @@
 
 #include <cctype>
 #include <fstream>
-#include <vector>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/memory/reg_file.h"
 #include "platform/system_api.h"
@@ -15,12 +15,12 @@ namespace kv::cli {
 namespace {
 
 constexpr const char* kUserProfile = "C:\\users\\user";
-constexpr const char* kStartup =
-    "C:\\users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+constexpr const char* kStartup = "C:\\users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
 constexpr const char* kCommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
 
 bool IsAbsolute(const std::string& path) {
-  return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || (path.size() > 2 && path.compare(0, 2, "\\\\") == 0);
+  return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') ||
+         (path.size() > 2 && path.compare(0, 2, "\\\\") == 0);
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -48,7 +48,8 @@ void SetUpWineLikeSystem(MemoryPlatform& machine) {
   machine.system.SetVersion(OsVersion{kPlatformWin32NT, 6, 1, 7601});
   // The environment of a user of 64-bit Windows, as a 64-bit program sees it.
   const char* const kEnvironment[][2] = {
-      {"PATH", "C:\\windows\\system32;C:\\windows;C:\\windows\\system32\\wbem;C:\\windows\\system32\\WindowsPowershell\\v1.0"},
+      {"PATH",
+       "C:\\windows\\system32;C:\\windows;C:\\windows\\system32\\wbem;C:\\windows\\system32\\WindowsPowershell\\v1.0"},
       {"PATHEXT", ".com;.exe;.bat;.cmd;.vbs;.vbe;.js;.jse;.wsf;.wsh"},
       {"SystemRoot", "C:\\windows"},
       {"windir", "C:\\windows"},
@@ -77,8 +78,8 @@ void SetUpWineLikeSystem(MemoryPlatform& machine) {
   machine.system.SetSpecialFolder(kCsidlFonts, "C:\\windows\\Fonts");
   machine.system.SetSpecialFolder(kCsidlStartup, kStartup);
   machine.system.SetSpecialFolder(kCsidlCommonStartup, kCommonStartup);
-  for (const char* folder : {"C:\\windows\\system32", "C:\\windows\\Fonts", "C:\\Program Files\\Common Files",
-                             kStartup, kCommonStartup})
+  for (const char* folder :
+       {"C:\\windows\\system32", "C:\\windows\\Fonts", "C:\\Program Files\\Common Files", kStartup, kCommonStartup})
     machine.files.AddDirectory(folder);
 }
 
@@ -154,7 +155,8 @@ void LoadEnvironment(MemoryPlatform& machine) {
   }
 }
 
-bool LoadMachine(MemoryPlatform& machine, const std::string& regPath, const std::string& filesPath, std::string* error) {
+bool LoadMachine(MemoryPlatform& machine, const std::string& regPath, const std::string& filesPath,
+                 std::string* error) {
   SetUpWineLikeSystem(machine);
   machine.files.SetCallLog(false);  // nobody reads it here
   std::string regError;

@@ -28,7 +28,8 @@ std::string AddOfflineReport(const offline::OfflinePlatform& machine, const std:
     for (const auto& [letter, folder] : machine.drives()) drives[std::string(1, letter) + ":"] = folder;
     Json hives = Json::array();
     for (const offline::HiveUse& hive : machine.hives())
-      hives.push_back({{"hive", hive.role}, {"path", hive.path}, {"file", hive.hostPath}, {"dirty", hive.info.dirty()}});
+      hives.push_back(
+          {{"hive", hive.role}, {"path", hive.path}, {"file", hive.hostPath}, {"dirty", hive.info.dirty()}});
     object["paths"] = {{"drives", drives},
                        {"user", machine.userName()},
                        {"sid", machine.userSid()},
@@ -46,7 +47,8 @@ std::string AddOfflineReport(const offline::OfflinePlatform& machine, const std:
   for (const auto& [letter, folder] : machine.drives())
     if (letter != machine.systemDrive()) out += "  Drive " + std::string(1, letter) + ": " + folder + "\n";
   for (const offline::HiveUse& hive : machine.hives())
-    out += "  Hive " + hive.role + ": " + Printable(hive.hostPath) + (hive.info.dirty() ? " (not closed cleanly)" : "") + "\n";
+    out += "  Hive " + hive.role + ": " + Printable(hive.hostPath) +
+           (hive.info.dirty() ? " (not closed cleanly)" : "") + "\n";
   for (const std::string& warning : machine.warnings()) out += "  Warning: " + Printable(warning) + "\n";
   for (const std::string& name : unchecked) out += "  Not checked: " + Printable(Unchecked(name)) + "\n";
   return out;

@@ -66,8 +66,7 @@ Options ParseOptions(const std::vector<std::string>& args, bool withMachine) {
   app.add_flag("--json", options.json, "Print the result as one JSON object");
   app.set_version_flag("--version", std::string("kvscan ") + kVersion);
   if (withMachine) {
-    app.add_option("--reg", options.machineReg, "The machine's registry, as regedit exports it")
-        ->type_name("FILE");
+    app.add_option("--reg", options.machineReg, "The machine's registry, as regedit exports it")->type_name("FILE");
     app.add_option("--files", options.machineFiles, "The files that exist on the machine, one path a line")
         ->type_name("FILE");
     app.add_option("--offline", options.offlineRoot,

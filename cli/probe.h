@@ -33,8 +33,8 @@ struct ProbeReport {
   bool cancelled = false;
   std::string section;  // the section that reported first (empty when clean or cancelled)
   std::string group;
-  std::vector<std::string> list;  // what that section's list holds
-  Explanation explanation;        // what its first entry is
+  std::vector<std::string> list;        // what that section's list holds
+  Explanation explanation;              // what its first entry is
   std::vector<SectionReport> sections;  // the sections scanned, in scan order
   double ms = 0;                        // the whole probe
 

@@ -54,7 +54,7 @@ void AppendSections(const ProbeReport& report, std::string& out) {
   for (const SectionReport& section : report.sections) {
     items += section.items;
     const bool stopped = report.cancelled && &section == &report.sections.back();
-    const std::string verdict = stopped ? "interrupted"
+    const std::string verdict = stopped              ? "interrupted"
                                 : section.count == 0 ? "clean"
                                                      : "list of " + std::to_string(section.count);
     out += PadRight(section.name, nameWidth + 2) + PadRight(SectionLabel(section.name), labelWidth + 2) +
@@ -95,7 +95,8 @@ std::string FormatText(const ProbeReport& report) {
            "\"); the driver's result is " + std::to_string(report.result) + ".\n";
     const Explanation& why = report.explanation;
     if (!why.where.empty()) out += "  Where: " + Printable(why.where) + "\n";
-    if (!why.value.empty()) out += "  Value: " + Printable(why.value) + (why.type.empty() ? "" : ", " + why.type) + "\n";
+    if (!why.value.empty())
+      out += "  Value: " + Printable(why.value) + (why.type.empty() ? "" : ", " + why.type) + "\n";
     if (!why.data.empty()) out += "  Data:  " + Printable(why.data) + "\n";
     if (!why.rule.empty()) out += "  Rule:  " + why.rule + "\n";
     out += "  List of the section (" + std::to_string(report.list.size()) +

@@ -38,8 +38,9 @@ int FuzzNetworkName(const std::uint8_t* data, std::size_t size) {
   Require(IsNetworkName(read) == network, "only the text before a NUL counts");
 
   // Every spelling of the redirector, followed by anything, is on the network.
-  for (const char* prefix : {"\\\\", "//", "\\\\?\\UNC\\", "\\??\\UNC\\", "\\\\.\\UNC\\", "\\??\\GLOBALROOT\\Device\\Mup\\",
-                             "\\Device\\Mup\\", "\\??\\GLOBALROOT\\??\\UNC\\", "file://server/"}) {
+  for (const char* prefix :
+       {"\\\\", "//", "\\\\?\\UNC\\", "\\??\\UNC\\", "\\\\.\\UNC\\", "\\??\\GLOBALROOT\\Device\\Mup\\",
+        "\\Device\\Mup\\", "\\??\\GLOBALROOT\\??\\UNC\\", "file://server/"}) {
     Require(IsNetworkName(prefix + read), std::string("a name after ") + prefix + " is on the network");
   }
   // GLOBALROOT leads back to the top: what follows it decides.

@@ -52,8 +52,12 @@ const char* const kKeys[] = {
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
 };
 
-const char* const kFolders[] = {"C:\\WINDOWS\\", "C:\\WINDOWS\\system32\\", "C:\\Program Files\\App\\",
-                                "C:\\Documents and Settings\\kv\\Start Menu\\Programs\\Startup\\", "C:\\", "D:\\"};
+const char* const kFolders[] = {"C:\\WINDOWS\\",
+                                "C:\\WINDOWS\\system32\\",
+                                "C:\\Program Files\\App\\",
+                                "C:\\Documents and Settings\\kv\\Start Menu\\Programs\\Startup\\",
+                                "C:\\",
+                                "D:\\"};
 
 const char* const kVariables[] = {"Path", "PathExt", "USERPROFILE"};
 

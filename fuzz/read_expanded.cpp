@@ -62,7 +62,8 @@ int FuzzReadExpanded(const std::uint8_t* data, std::size_t size) {
     Require(registry.OpenKeyReadOnly("Fuzz"), "the value's key opens");
     Require(registry.ValueExists(name), "the value exists");
     const bool text8 = type == REG_SZ_TYPE || type == REG_EXPAND_SZ_TYPE || type == REG_MULTI_SZ_TYPE;
-    if (!text8) Require(registry.GetDataSize(name) == static_cast<std::int32_t>(bytes.size()), "the size is the data's");
+    if (!text8)
+      Require(registry.GetDataSize(name) == static_cast<std::int32_t>(bytes.size()), "the size is the data's");
     text = info.ReadExpandedValue(name, registry);
     ReadEveryWay(registry, name);
     const TRegDataType kind = registry.GetDataType(name);

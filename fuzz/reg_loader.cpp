@@ -13,7 +13,8 @@ namespace {
 
 std::string Dump(MemoryRegistry& registry) {
   std::string out;
-  for (std::uint32_t root : {HKEY_LOCAL_MACHINE_CODE, HKEY_CURRENT_USER_CODE, HKEY_USERS_CODE, HKEY_CURRENT_CONFIG_CODE})
+  for (std::uint32_t root :
+       {HKEY_LOCAL_MACHINE_CODE, HKEY_CURRENT_USER_CODE, HKEY_USERS_CODE, HKEY_CURRENT_CONFIG_CODE})
     out += "root " + std::to_string(root) + "\n" + test::DumpRegistry(registry, root);
   return out;
 }

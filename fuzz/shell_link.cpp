@@ -12,12 +12,8 @@ int FuzzShellLink(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   std::string target = "untouched";
   switch (offline::ReadShellLink(bytes, &target)) {
-    case offline::LinkParse::kPath:
-      Require(!target.empty(), "a path that was found is not empty");
-      break;
-    case offline::LinkParse::kNoPath:
-      Require(target.empty(), "a link without a path gives none");
-      break;
+    case offline::LinkParse::kPath: Require(!target.empty(), "a path that was found is not empty"); break;
+    case offline::LinkParse::kNoPath: Require(target.empty(), "a link without a path gives none"); break;
     case offline::LinkParse::kInvalid:
       Require(target == "untouched", "a file that is not a link leaves the target alone");
       break;

@@ -1,6 +1,7 @@
 // A decorator on the seam that counts the calls passing through it, by kind, and forwards every call
-// unchanged (through the forwarding decorators) to the platform it wraps (the real one, the memory one, or another decorator). It answers
-// "how many registry and file-system calls did that cost?" without touching the code that made them.
+// unchanged (through the forwarding decorators) to the platform it wraps (the real one, the memory one, or another
+// decorator). It answers "how many registry and file-system calls did that cost?" without touching the code that made
+// them.
 #pragma once
 
 #include <array>
@@ -49,22 +50,25 @@ constexpr std::size_t kSeamCallKinds = static_cast<std::size_t>(SeamCall::kCount
 
 inline const char* SeamCallName(SeamCall call) {
   static const char* const kNames[kSeamCallKinds] = {
-      "RegOpenKey",   "RegCloseKey",       "RegFlushKey",      "RegQueryInfoKey", "RegEnumKey",
-      "RegEnumValue", "RegQueryValue",     "RegQueryValueW",   "FindFirst",       "FindNext",
-      "FindClose",    "GetAttributes",     "FullPathName",     "ShortPathName",   "SetErrorMode",
-      "DriveType",    "FindNetworkFile",
-      "GetEnvironment", "SystemDirectory", "WindowsDirectory", "Version",         "GetSpecialFolder",
-      "GetShortcutTarget", "IsMultiByteCodePage", "CompareUserLocale"};
+      "RegOpenKey",   "RegCloseKey",      "RegFlushKey",       "RegQueryInfoKey",     "RegEnumKey",
+      "RegEnumValue", "RegQueryValue",    "RegQueryValueW",    "FindFirst",           "FindNext",
+      "FindClose",    "GetAttributes",    "FullPathName",      "ShortPathName",       "SetErrorMode",
+      "DriveType",    "FindNetworkFile",  "GetEnvironment",    "SystemDirectory",     "WindowsDirectory",
+      "Version",      "GetSpecialFolder", "GetShortcutTarget", "IsMultiByteCodePage", "CompareUserLocale"};
   return kNames[static_cast<std::size_t>(call)];
 }
 
 inline bool IsRegistryCall(SeamCall call) { return call <= SeamCall::kQueryValueW; }
-inline bool IsFileSystemCall(SeamCall call) { return call >= SeamCall::kFindFirst && call <= SeamCall::kFindNetworkFile; }
+inline bool IsFileSystemCall(SeamCall call) {
+  return call >= SeamCall::kFindFirst && call <= SeamCall::kFindNetworkFile;
+}
 
 class CountingPlatform {
  public:
   explicit CountingPlatform(Platform& inner)
-      : registry_(inner.registry, counts_), files_(inner.files, counts_), system_(inner.system, counts_),
+      : registry_(inner.registry, counts_),
+        files_(inner.files, counts_),
+        system_(inner.system, counts_),
         platform_{registry_, files_, system_} {}
   CountingPlatform(const CountingPlatform&) = delete;
   CountingPlatform& operator=(const CountingPlatform&) = delete;
@@ -72,7 +76,9 @@ class CountingPlatform {
   // The counted platform: hand this to whoever should be measured.
   Platform& platform() { return platform_; }
 
-  std::uint64_t Count(SeamCall call) const { return counts_[static_cast<std::size_t>(call)].load(std::memory_order_relaxed); }
+  std::uint64_t Count(SeamCall call) const {
+    return counts_[static_cast<std::size_t>(call)].load(std::memory_order_relaxed);
+  }
   std::uint64_t RegistryCalls() const { return Sum(&IsRegistryCall); }
   std::uint64_t FileSystemCalls() const { return Sum(&IsFileSystemCall); }
   void Reset() {

@@ -41,7 +41,9 @@ class ForwardingFileSystem : public FileSystemApi {
  public:
   explicit ForwardingFileSystem(FileSystemApi& inner) : inner_(inner) {}
 
-  FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override { return inner_.FindFirst(pattern, entry); }
+  FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override {
+    return inner_.FindFirst(pattern, entry);
+  }
   bool FindNext(FindHandle find, FindEntry* entry) override { return inner_.FindNext(find, entry); }
   void FindClose(FindHandle find) override { inner_.FindClose(find); }
   std::uint32_t GetAttributes(const std::string& path) override { return inner_.GetAttributes(path); }
@@ -65,7 +67,9 @@ class ForwardingSystem : public SystemApi {
  public:
   explicit ForwardingSystem(SystemApi& inner) : inner_(inner) {}
 
-  bool GetEnvironment(const std::string& name, std::string* value) override { return inner_.GetEnvironment(name, value); }
+  bool GetEnvironment(const std::string& name, std::string* value) override {
+    return inner_.GetEnvironment(name, value);
+  }
   std::string SystemDirectory() override { return inner_.SystemDirectory(); }
   std::string WindowsDirectory() override { return inner_.WindowsDirectory(); }
   bool Version(OsVersion* version) override { return inner_.Version(version); }

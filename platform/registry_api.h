@@ -60,11 +60,11 @@ constexpr long kErrorKeyDeleted = 1018;
 
 struct RegKeyCounts {
   std::uint32_t subKeys = 0;
-  std::uint32_t maxSubKeyLen = 0;    // UTF-16 units, without the closing NUL (a unit is 1 to 3 UTF-8 bytes)
+  std::uint32_t maxSubKeyLen = 0;  // UTF-16 units, without the closing NUL (a unit is 1 to 3 UTF-8 bytes)
   std::uint32_t values = 0;
-  std::uint32_t maxValueNameLen = 0; // UTF-16 units, without the closing NUL
-  std::uint32_t maxValueLen = 0;     // bytes
-  std::uint64_t lastWriteTime = 0;   // FILETIME as one number
+  std::uint32_t maxValueNameLen = 0;  // UTF-16 units, without the closing NUL
+  std::uint32_t maxValueLen = 0;      // bytes
+  std::uint64_t lastWriteTime = 0;    // FILETIME as one number
 };
 
 class RegistryApi {

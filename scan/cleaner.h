@@ -18,9 +18,9 @@ const char* GroupName(std::uint32_t bit);
 class TRegistryCleaner : public EngineObject {
  public:
   struct Slot {
-    std::uint32_t bit;                              // the group's mask bit
+    std::uint32_t bit;  // the group's mask bit
     std::unique_ptr<TNamedRegStringList> section;
-    bool progressAfter = true;                      // fire OnProgress after the section when it is clean
+    bool progressAfter = true;  // fire OnProgress after the section when it is clean
   };
 
   // The thirteen sections of the engine, in scan order.

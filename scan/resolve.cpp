@@ -52,7 +52,8 @@ class QuietErrorMode {
 // The existence test behind SafeFileExists: a directory search for the name finds an entry that is not a
 // folder. A file is present whatever its last-write time, and with wildcards any matching file will do,
 // even when a matching folder comes first: judging by the first entry alone would call a pattern that
-// matches a file missing only because a folder sorted before it, so every entry is looked at. `entry` is scratch space a caller may reuse across tests.
+// matches a file missing only because a folder sorted before it, so every entry is looked at. `entry` is scratch space
+// a caller may reuse across tests.
 bool QuietFileExists(FileSystemApi& files, const std::string& fileName, FindEntry& entry) {
   // The system reads a name up to its first NUL; every platform is given the name it would read.
   if (fileName.find('\0') != std::string::npos) return QuietFileExists(files, std::string(fileName.c_str()), entry);
@@ -185,11 +186,8 @@ bool CommandResolver::Resolve(std::string& fileName) {
   const bool searchedOnce = w.find('\\') == 2 && engine_.Memo.Active();
   for (const std::string& folder : engine_.SearchDirs) {
     switch (SearchIn(folder, w, fileName)) {
-      case Outcome::kFound:
-        return true;
-      case Outcome::kStopped:
-        fileName = candidate_;
-        return marked_;
+      case Outcome::kFound: return true;
+      case Outcome::kStopped: fileName = candidate_; return marked_;
       case Outcome::kNotFound:
         if (marked_) {
           fileName = candidate_;
@@ -395,12 +393,9 @@ NameReach ReachOf(Engine& engine, const std::string& name) {
   const char drive = NameDriveLetter(name);
   if (drive == 0) return NameReach::kLocal;
   switch (DriveTypeOf(engine, drive)) {
-    case kDriveRemote:
-      return NameReach::kNetwork;
-    case kDriveNotExaminable:
-      return NameReach::kNotExaminable;
-    default:
-      return NameReach::kLocal;
+    case kDriveRemote: return NameReach::kNetwork;
+    case kDriveNotExaminable: return NameReach::kNotExaminable;
+    default: return NameReach::kLocal;
   }
 }
 

@@ -17,5 +17,4 @@ std::vector<std::string> BuildSearchDirs(Platform& platform);
 // Extensions of "PathExt", lower case, then ".dll", ".exe" and ".com" unless already present.
 std::vector<std::string> BuildExeExtensions(Platform& platform);
 
-
 }  // namespace kv

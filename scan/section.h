@@ -61,10 +61,10 @@ class TNamedRegStringList : public EngineObject {
   void ItemChecked() {
     if (OnItemChecked) OnItemChecked(*this);
   }
-  // Runs `scanOne` over each place in turn (past the first, only the places whose key exists), with the accessor's root, KeyPath and the resolver's view set
-  // to the place's, and stops after the first place that leaves anything in the list (a fault, or the names
-  // a stop request left) or when a stop was requested. The root and KeyPath then stay at that place, so the
-  // list is read against it; after a clean walk they are the first place's again.
+  // Runs `scanOne` over each place in turn (past the first, only the places whose key exists), with the accessor's
+  // root, KeyPath and the resolver's view set to the place's, and stops after the first place that leaves anything in
+  // the list (a fault, or the names a stop request left) or when a stop was requested. The root and KeyPath then stay
+  // at that place, so the list is read against it; after a clean walk they are the first place's again.
   void ScanPlaces(const std::vector<RegPlace>& places, const std::function<void()>& scanOne);
 
   // The list itself, for the registry's name enumerations.

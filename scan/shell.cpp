@@ -23,10 +23,8 @@ void GetStartupFolders(Platform& platform, std::vector<std::string>& list) {
     const struct {
       int csidl;
       bool ntOnly;
-    } kFolders[] = {{kCsidlStartup, false},
-                    {kCsidlCommonStartup, true},
-                    {kCsidlAltStartup, false},
-                    {kCsidlCommonAltStartup, true}};
+    } kFolders[] = {
+        {kCsidlStartup, false}, {kCsidlCommonStartup, true}, {kCsidlAltStartup, false}, {kCsidlCommonAltStartup, true}};
     for (const auto& folder : kFolders) {
       if (folder.ntOnly && !nt) continue;
       std::string path;
@@ -40,13 +38,9 @@ void GetStartupFolders(Platform& platform, std::vector<std::string>& list) {
 bool GetShortcutTarget(Platform& platform, const std::string& linkFile, std::string& target) {
   std::string read;
   switch (platform.system.GetShortcutTarget(linkFile, &read)) {
-    case ShortcutRead::kRead:
-      target = read;
-      return true;
-    case ShortcutRead::kNotLoaded:
-      return false;
-    case ShortcutRead::kNoShellLink:
-      throw ShellLinkError();
+    case ShortcutRead::kRead: target = read; return true;
+    case ShortcutRead::kNotLoaded: return false;
+    case ShortcutRead::kNoShellLink: throw ShellLinkError();
   }
   return false;
 }

@@ -66,8 +66,8 @@ Where FollowObjectName(const std::string& name, std::size_t at) {
     }
     if (Is(name, first, "Device")) {
       const Component device = NextComponent(name, first.end);
-      where.network = Is(name, device, "Mup") || Is(name, device, "LanmanRedirector") ||
-                      Is(name, device, "WebDavRedirector");
+      where.network =
+          Is(name, device, "Mup") || Is(name, device, "LanmanRedirector") || Is(name, device, "WebDavRedirector");
       return where;
     }
     return where;

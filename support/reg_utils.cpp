@@ -3,8 +3,8 @@
 namespace kv {
 
 void RootKeyToString(std::uint32_t rootKey, std::string& name) {
-  static const char* const kNames[] = {"HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
-                                       "HKEY_USERS",            "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
+  static const char* const kNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE",
+                                       "HKEY_USERS",        "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
                                        "HKEY_DYN_DATA"};
   if (rootKey >= 0x80000000u && rootKey <= 0x80000006u) name = kNames[rootKey - 0x80000000u];
 }

@@ -71,8 +71,8 @@ RegKey TRegistry::BaseKey(bool relative) const {
   return (currentKey_ == kNoKey || !relative) ? RegKey{rootKey_} : currentKey_;
 }
 
-RegKey TRegistry::OpenByRules(const std::string& path, std::uint32_t access, bool* relative,
-                              std::string* subPath, long* status) {
+RegKey TRegistry::OpenByRules(const std::string& path, std::uint32_t access, bool* relative, std::string* subPath,
+                              long* status) {
   *relative = IsRelative(path);
   *subPath = *relative ? path : path.substr(1);
   RegKey key = kNoKey;
@@ -265,8 +265,7 @@ std::u16string TRegistry::ReadWideString(const std::string& name) {
   for (int attempt = 0;; ++attempt) {
     data.assign(size, 0);
     std::uint32_t got = size;
-    status = platform_.registry.QueryValueW(currentKey_, wideName, &type, data.empty() ? nullptr : data.data(),
-                                            &got);
+    status = platform_.registry.QueryValueW(currentKey_, wideName, &type, data.empty() ? nullptr : data.data(), &got);
     if (status == kErrorMoreData && attempt + 1 < kReadRetries) {
       size = got > size ? got : size * 2 + 16;
       continue;

@@ -1,7 +1,7 @@
-// Text as the engine holds it: UTF-8 in std::string, and the string helpers every part uses. Names compare without regard to case the way Windows
-// compares registry and file names: each UTF-16 unit of the Basic Multilingual Plane is folded to its upper
-// case by one fixed table (the same on every system and in every locale), characters outside that plane
-// are compared as they are, and the order is that of the folded UTF-16 units.
+// Text as the engine holds it: UTF-8 in std::string, and the string helpers every part uses. Names compare without
+// regard to case the way Windows compares registry and file names: each UTF-16 unit of the Basic Multilingual Plane is
+// folded to its upper case by one fixed table (the same on every system and in every locale), characters outside that
+// plane are compared as they are, and the order is that of the folded UTF-16 units.
 #pragma once
 
 #include <cstddef>

@@ -95,15 +95,10 @@ std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& regi
         expandable = true;
         result = registry.ReadString(name);
         break;
-      case rdString:
-        result = registry.ReadString(name);
-        break;
+      case rdString: result = registry.ReadString(name); break;
       case rdInteger:
-      case rdIntegerBigEndian:
-        break;
-      case rdMultiString:
-        result = registry.ReadMultiString(name);
-        break;
+      case rdIntegerBigEndian: break;
+      case rdMultiString: result = registry.ReadMultiString(name); break;
       default: {
         std::int32_t size = registry.GetDataSize(name);
         if (size > 0) {
@@ -136,7 +131,8 @@ std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& regi
     if (!platform_.system.GetEnvironment("USERPROFILE", &profile)) profile.clear();
     result = ReplaceAllIgnoreCase(result, kUserProfile, profile, limit);
   }
-  if (expandable && result.find('%') != std::string::npos) result = ExpandEnvironmentText(platform_.system, result, limit);
+  if (expandable && result.find('%') != std::string::npos)
+    result = ExpandEnvironmentText(platform_.system, result, limit);
   return result;
 }
 

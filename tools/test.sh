@@ -35,6 +35,9 @@ wine_display
 export CMAKE_BUILD_PARALLEL_LEVEL=$JOBS
 step() { printf '\n=== %s ===\n' "$*"; }
 
+step "the sources keep the house style (.clang-format)"
+bash tools/format.sh --check
+
 step "native build and tests"
 CTEST_PARALLEL_LEVEL=$JOBS cmake --workflow --preset native
 

@@ -26,9 +26,7 @@ void ResultHistory::Clear() {
   results_ = {0, 0, 0};
 }
 
-bool ResultHistory::AlertDue() const {
-  return count_ == 3 && results_[0] != 0 && results_[1] != 0 && results_[2] != 0;
-}
+bool ResultHistory::AlertDue() const { return count_ == 3 && results_[0] != 0 && results_[1] != 0 && results_[2] != 0; }
 
 MonitorForm::MonitorForm(Engine& engine, FormParts parts) : engine_(engine), parts_(parts) {}
 

@@ -89,7 +89,7 @@ class MonitorForm : public ScanReport {
   FormParts parts_;
   std::shared_ptr<ScanThread> ScanThread_;  // the latest scan's thread (shared: it may outlive the form)
   ResultHistory history_;
-  std::unique_ptr<TRegistry> Registry;      // reads the settings only
+  std::unique_ptr<TRegistry> Registry;  // reads the settings only
   bool ScanRunning = false;
   std::int32_t monitorMask_ = kAllSections;
 };

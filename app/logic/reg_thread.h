@@ -54,7 +54,7 @@ class TRegThread : public ScanThread, public std::enable_shared_from_this<TRegTh
     ScanReport* form = nullptr;              // reached only through mainThread
     CleanerFactory makeCleaner;
     ComHook com;
-    std::int32_t mask = 127;                 // the section mask the form's settings load left
+    std::int32_t mask = 127;  // the section mask the form's settings load left
   };
 
   // Created suspended; Resume starts it. The running thread holds its own object, so that it frees itself

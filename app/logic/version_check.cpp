@@ -8,8 +8,7 @@ bool IsSupportedWindows(const OsVersion& version) {
       return version.major > 4 || (version.major == 4 && version.minor > 0);
     case kPlatformWin32NT:  // NT 4 and before are not supported
       return version.major >= 5;
-    default:
-      return true;
+    default: return true;
   }
 }
 

@@ -5,8 +5,7 @@
 
 namespace kv {
 
-constexpr const char kUnsupportedVersionMessage[] =
-    "Sorry, Keyvane Pro cannot run\r\nunder this version of Windows.";
+constexpr const char kUnsupportedVersionMessage[] = "Sorry, Keyvane Pro cannot run\r\nunder this version of Windows.";
 constexpr const char kSystemRequirementsTopic[] = "1-02-sysreq.html";
 constexpr const char kSystemRequirementsLink[] = "Help: System Requirements";
 

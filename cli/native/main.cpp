@@ -73,8 +73,9 @@ int main(int argc, char** argv) {
       }
       for (const std::string& warning : machine->warnings()) console.err("kvscan: warning: " + warning + "\n");
       kv::Engine engine(machine->platform());
-      return ProbeAndReport(options, engine, interrupter, console, KeepUtf8,
-                            [&](const std::string& report, bool json) { return AddOfflineReport(*machine, report, json); });
+      return ProbeAndReport(options, engine, interrupter, console, KeepUtf8, [&](const std::string& report, bool json) {
+        return AddOfflineReport(*machine, report, json);
+      });
     }
     auto machine = std::make_unique<kv::MemoryPlatform>();
     std::string error;

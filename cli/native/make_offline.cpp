@@ -43,7 +43,8 @@ bool MakeFolders(const std::string& path) {
     std::size_t end = path.find('/', start);
     if (end == std::string::npos) end = path.size();
     sofar = path.substr(0, end);
-    if (!sofar.empty() && ::mkdir(sofar.c_str(), 0755) != 0 && errno != EEXIST) return Fail(sofar + ": " + std::strerror(errno));
+    if (!sofar.empty() && ::mkdir(sofar.c_str(), 0755) != 0 && errno != EEXIST)
+      return Fail(sofar + ": " + std::strerror(errno));
     start = end + 1;
   }
   return true;
@@ -53,7 +54,8 @@ bool MakeFolders(const std::string& path) {
 void Default(kv::MemoryRegistry& registry, const std::string& key, const std::string& name, const std::string& text,
              std::uint32_t type = kv::REG_SZ_TYPE) {
   RegKey raw = kv::kNoKey;
-  if (registry.OpenKey(kv::HKEY_LOCAL_MACHINE_CODE, "", kv::kKeyRead, &raw) == kv::kErrorSuccess) registry.CloseKey(raw);
+  if (registry.OpenKey(kv::HKEY_LOCAL_MACHINE_CODE, "", kv::kKeyRead, &raw) == kv::kErrorSuccess)
+    registry.CloseKey(raw);
   std::string root = key.substr(0, key.find('\\'));
   std::uint32_t code = root == "HKCU" ? kv::HKEY_CURRENT_USER_CODE : kv::HKEY_LOCAL_MACHINE_CODE;
   raw = kv::kNoKey;
@@ -128,7 +130,8 @@ int main(int argc, char** argv) {
   const std::string machineShell = cv + "\\Explorer\\User Shell Folders";
   if (system.GetSpecialFolder(kv::kCsidlStartup, &folder)) Default(registry, userShell, "Startup", folder);
   if (system.GetSpecialFolder(kv::kCsidlFonts, &folder)) Default(registry, userShell, "Fonts", folder);
-  if (system.GetSpecialFolder(kv::kCsidlCommonStartup, &folder)) Default(registry, machineShell, "Common Startup", folder);
+  if (system.GetSpecialFolder(kv::kCsidlCommonStartup, &folder))
+    Default(registry, machineShell, "Common Startup", folder);
   Default(registry, userShell, "AppData", env("APPDATA"));
   Default(registry, userShell, "Local AppData", env("LOCALAPPDATA"));
   // Every variable the memory machine has that logon would not derive, as the machine's own.
@@ -173,7 +176,8 @@ int main(int argc, char** argv) {
   };
   for (const auto& [file, parts] : hives) {
     std::vector<std::string> skipped;
-    if (!kv::offline::WriteHiveFile(registry, parts, args["--empty-hive"], file, &skipped, &error)) return Fail(error), 2;
+    if (!kv::offline::WriteHiveFile(registry, parts, args["--empty-hive"], file, &skipped, &error))
+      return Fail(error), 2;
     for (const std::string& value : skipped)
       std::fprintf(stderr, "kvmkoffline: warning: %s left out: too large for a hive written here\n", value.c_str());
   }

@@ -165,8 +165,7 @@ NormalPath Normalize(const std::string& input, const NormalPath& current, bool m
   const std::string rest = SplitRoot(path, current, &result);
   AddNames(rest, &result);
   // A bare "X:" naming the current drive is its current directory, written with a closing separator.
-  if (path.size() == 2 && StartsWithDrive(path, 0) && !result.segments.empty())
-    result.trailingSeparator = true;
+  if (path.size() == 2 && StartsWithDrive(path, 0) && !result.segments.empty()) result.trailingSeparator = true;
   return result;
 }
 
@@ -184,8 +183,8 @@ std::string DeviceName(const std::string& input) {
   for (const char* device : kDevices) {
     if (upper == device) return name;
   }
-  if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-      upper[3] >= '1' && upper[3] <= '9')
+  if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
+      upper[3] <= '9')
     return name;
   return std::string();
 }

@@ -44,16 +44,27 @@ char BaseLetter(unsigned char c) {
   if (c >= 'A' && c <= 'Z') return static_cast<char>(c);
   if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
   switch (c) {
-    case 0x83: return 'F';                          // f with hook
-    case 0x8A: case 0x9A: return 'S';               // S with caron
-    case 0x8C: case 0x9C: return 'O';               // ligature OE
-    case 0x8E: case 0x9E: return 'Z';               // Z with caron
-    case 0x9F: case 0xDD: case 0xFD: case 0xFF: return 'Y';
-    case 0xC7: case 0xE7: return 'C';
-    case 0xD0: case 0xF0: return 'D';
-    case 0xD1: case 0xF1: return 'N';
-    case 0xD8: case 0xF8: return 'O';
-    case 0xDE: case 0xFE: return 'T';
+    case 0x83: return 'F';  // f with hook
+    case 0x8A:
+    case 0x9A: return 'S';  // S with caron
+    case 0x8C:
+    case 0x9C: return 'O';  // ligature OE
+    case 0x8E:
+    case 0x9E: return 'Z';  // Z with caron
+    case 0x9F:
+    case 0xDD:
+    case 0xFD:
+    case 0xFF: return 'Y';
+    case 0xC7:
+    case 0xE7: return 'C';
+    case 0xD0:
+    case 0xF0: return 'D';
+    case 0xD1:
+    case 0xF1: return 'N';
+    case 0xD8:
+    case 0xF8: return 'O';
+    case 0xDE:
+    case 0xFE: return 'T';
     case 0xDF: return 'S';
     default: break;
   }

@@ -210,7 +210,8 @@ struct MemoryFileSystem::Impl {
     if (full->kind != NormalPath::kDrive)
       throw std::invalid_argument("file system fixture path not on a drive: " + path);
     if (NamesNothingAnywhere(path))
-      throw std::invalid_argument("file system fixture path longer than any volume holds: " + path.substr(0, 80) + "...");
+      throw std::invalid_argument("file system fixture path longer than any volume holds: " + path.substr(0, 80) +
+                                  "...");
     FsNode* node = AddDrive(full->drive);
     for (std::size_t i = 0; i + 1 < full->segments.size(); ++i) {
       FsNode* next = node->Find(full->segments[i]);
@@ -400,7 +401,8 @@ NetworkFileAnswer MemoryFileSystem::FindNetworkFile(const std::string& name, std
   auto sameText = [](const std::string& a, const std::string& b, std::size_t length) {
     if (a.size() < length || b.size() < length) return false;
     for (std::size_t i = 0; i < length; ++i)
-      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        return false;
     return true;
   };
   for (const std::string& prefix : impl_->unreachable)

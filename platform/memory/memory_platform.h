@@ -74,9 +74,10 @@ class MemoryRegistry : public RegistryApi {
 
 // ---------------------------------------------------------------------------------------------------
 // File system. Paths are UTF-8, "C:\dir\file" or "\\server\share\..."; names compare without regard to
-// case, by the system's folding (support/text.h). Every call through the seam is logged. Fixture paths must lie on a drive (relative ones resolve
-// against the current directory); a path through a file throws std::invalid_argument. Names that are not
-// valid 8.3 names get an alias ("PROGRA~1") when they are added, which lookups and searches accept too.
+// case, by the system's folding (support/text.h). Every call through the seam is logged. Fixture paths must lie on a
+// drive (relative ones resolve against the current directory); a path through a file throws std::invalid_argument.
+// Names that are not valid 8.3 names get an alias ("PROGRA~1") when they are added, which lookups and searches accept
+// too.
 class MemoryFileSystem : public FileSystemApi {
  public:
   MemoryFileSystem();

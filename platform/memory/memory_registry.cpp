@@ -58,8 +58,7 @@ std::vector<std::uint8_t> Utf16Bytes(const std::u16string& text) {
 // String data as the seam hands it out: the UTF-16LE units as UTF-8; an odd last byte is dropped.
 std::vector<std::uint8_t> StringDataToUtf8(const std::vector<std::uint8_t>& data) {
   std::u16string units(data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  for (std::size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   const std::string utf8 = Utf16ToUtf8(units);
   return std::vector<std::uint8_t>(utf8.begin(), utf8.end());
 }
@@ -68,8 +67,8 @@ std::vector<std::uint8_t> StringDataToUtf8(const std::vector<std::uint8_t>& data
 // a buffer too small gives kErrorMoreData with the size needed and leaves the buffer alone; string data
 // that does not end with a NUL gets one (of `nulSize` bytes) when the buffer has room for it beyond the
 // data, without counting it.
-long Deliver(std::uint32_t valueType, const std::vector<std::uint8_t>& bytes, std::size_t nulSize,
-             std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
+long Deliver(std::uint32_t valueType, const std::vector<std::uint8_t>& bytes, std::size_t nulSize, std::uint32_t* type,
+             std::uint8_t* data, std::uint32_t* size) {
   if (type) *type = valueType;
   const auto needed = static_cast<std::uint32_t>(bytes.size());
   if (data) {
@@ -78,9 +77,8 @@ long Deliver(std::uint32_t valueType, const std::vector<std::uint8_t>& bytes, st
       return kErrorMoreData;
     }
     if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
-    const bool endsWithNul =
-        needed >= nulSize && std::all_of(bytes.end() - static_cast<std::ptrdiff_t>(nulSize), bytes.end(),
-                                         [](std::uint8_t b) { return b == 0; });
+    const bool endsWithNul = needed >= nulSize && std::all_of(bytes.end() - static_cast<std::ptrdiff_t>(nulSize),
+                                                              bytes.end(), [](std::uint8_t b) { return b == 0; });
     if (IsStringType(valueType) && needed >= nulSize && !endsWithNul && *size - needed >= nulSize)
       std::memset(data + needed, 0, nulSize);
   }

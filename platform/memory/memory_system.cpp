@@ -1,6 +1,6 @@
 // MemorySystem: environment, folders, version, shell folders and shortcuts held in maps.
-#include "support/text.h"
 #include "platform/memory/memory_platform.h"
+#include "support/text.h"
 
 namespace kv {
 namespace {

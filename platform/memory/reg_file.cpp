@@ -75,8 +75,7 @@ std::u16string DecodeFile(const std::string& bytes) {
       text.push_back(static_cast<char16_t>(byte(i) | (byte(i + 1) << 8)));
     return text;
   }
-  if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF)
-    return Utf8ToUtf16(bytes.substr(3));
+  if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) return Utf8ToUtf16(bytes.substr(3));
   return AnsiToUtf16(bytes);
 }
 
@@ -268,7 +267,8 @@ class Parser {
   }
 
   static bool HasPrefix(const std::u16string& text, std::size_t pos, const std::u16string& prefix) {
-    return pos <= text.size() && text.size() - pos >= prefix.size() && text::EqualNoCase(text.substr(pos, prefix.size()), prefix);
+    return pos <= text.size() && text.size() - pos >= prefix.size() &&
+           text::EqualNoCase(text.substr(pos, prefix.size()), prefix);
   }
 
   static bool IsStringType(std::uint32_t type) {
@@ -398,12 +398,8 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegFileChange>* changes,
 void ApplyRegFileChanges(const std::vector<RegFileChange>& changes, RegistryTree* tree) {
   for (const RegFileChange& change : changes) {
     switch (change.kind) {
-      case RegFileChange::kCreateKey:
-        tree->Create(change.key);
-        break;
-      case RegFileChange::kDeleteKey:
-        tree->Delete(change.key);
-        break;
+      case RegFileChange::kCreateKey: tree->Create(change.key); break;
+      case RegFileChange::kDeleteKey: tree->Delete(change.key); break;
       case RegFileChange::kSetValue:
         if (auto node = tree->Create(change.key)) node->SetValue(change.valueName, change.type, change.data);
         break;

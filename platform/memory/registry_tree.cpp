@@ -113,11 +113,16 @@ bool ParseRootName(const std::u16string& name, std::uint32_t* root) {
     const char16_t* name;
     std::uint32_t code;
   } kRoots[] = {
-      {u"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE_CODE}, {u"HKLM", HKEY_LOCAL_MACHINE_CODE},
-      {u"HKEY_CURRENT_USER", HKEY_CURRENT_USER_CODE},   {u"HKCU", HKEY_CURRENT_USER_CODE},
-      {u"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT_CODE},   {u"HKCR", HKEY_CLASSES_ROOT_CODE},
-      {u"HKEY_USERS", HKEY_USERS_CODE},                 {u"HKU", HKEY_USERS_CODE},
-      {u"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG_CODE}, {u"HKCC", HKEY_CURRENT_CONFIG_CODE},
+      {u"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE_CODE},
+      {u"HKLM", HKEY_LOCAL_MACHINE_CODE},
+      {u"HKEY_CURRENT_USER", HKEY_CURRENT_USER_CODE},
+      {u"HKCU", HKEY_CURRENT_USER_CODE},
+      {u"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT_CODE},
+      {u"HKCR", HKEY_CLASSES_ROOT_CODE},
+      {u"HKEY_USERS", HKEY_USERS_CODE},
+      {u"HKU", HKEY_USERS_CODE},
+      {u"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG_CODE},
+      {u"HKCC", HKEY_CURRENT_CONFIG_CODE},
       {u"HKEY_DYN_DATA", HKEY_DYN_DATA_CODE},
   };
   for (const auto& entry : kRoots) {
@@ -149,8 +154,8 @@ bool ParseKeyPath(const std::u16string& path, KeyPath* result) {
 }
 
 RegistryTree::RegistryTree() {
-  for (std::uint32_t code : {HKEY_CURRENT_USER_CODE, HKEY_LOCAL_MACHINE_CODE, HKEY_USERS_CODE,
-                             HKEY_CURRENT_CONFIG_CODE, HKEY_DYN_DATA_CODE}) {
+  for (std::uint32_t code : {HKEY_CURRENT_USER_CODE, HKEY_LOCAL_MACHINE_CODE, HKEY_USERS_CODE, HKEY_CURRENT_CONFIG_CODE,
+                             HKEY_DYN_DATA_CODE}) {
     roots_[code] = std::make_shared<RegNode>(std::u16string());
   }
   roots_[HKEY_LOCAL_MACHINE_CODE]->AddSubkey(u"SOFTWARE")->AddSubkey(u"Classes");

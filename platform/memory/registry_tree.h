@@ -63,10 +63,10 @@ class RegNode {
   // brought up to date when they are next read.
   std::u16string name_;
   std::map<std::u16string, std::shared_ptr<RegNode>> subkeyIndex_;  // upper-cased name -> subkey
-  mutable std::vector<std::shared_ptr<RegNode>> subkeys_;             // subkeyIndex_ in order, when current
+  mutable std::vector<std::shared_ptr<RegNode>> subkeys_;           // subkeyIndex_ in order, when current
   mutable bool subkeysCurrent_ = true;
-  mutable std::vector<RegValue> values_;      // in order, with the deleted ones still in place ...
-  mutable std::vector<bool> valueDeleted_;    // ... marked here until values() next compacts them
+  mutable std::vector<RegValue> values_;    // in order, with the deleted ones still in place ...
+  mutable std::vector<bool> valueDeleted_;  // ... marked here until values() next compacts them
   mutable std::size_t deletedValues_ = 0;
   mutable std::unordered_map<std::u16string, std::size_t> valueIndex_;  // upper-cased name -> position
   std::uint32_t allowedAccess_ = 0xFFFFFFFFu;

@@ -98,8 +98,7 @@ class Walker {
         return false;
       }
       const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.get());
-      registry_.SetValue(path, name.get(), type,
-                         std::vector<std::uint8_t>(bytes, bytes + length));
+      registry_.SetValue(path, name.get(), type, std::vector<std::uint8_t>(bytes, bytes + length));
       ++info_.values;
     }
     errno = 0;
@@ -223,7 +222,8 @@ bool HiveFile::OpenCopy(std::string* error) {
   return true;
 }
 
-bool HiveFile::Copy(const std::string& subkey, MemoryRegistry& registry, const std::string& target, std::string* error) {
+bool HiveFile::Copy(const std::string& subkey, MemoryRegistry& registry, const std::string& target,
+                    std::string* error) {
   hive_h* hive = handles_->hive.get();
   if (!hive) {
     *error = "the hive is not open";
@@ -244,7 +244,8 @@ bool HiveFile::Copy(const std::string& subkey, MemoryRegistry& registry, const s
     errno = 0;
     node = hivex_node_get_child(hive, node, part.c_str());
     if (node == 0) {
-      *error = errno == 0 ? "the hive has no key " + subkey : "the hive's key " + subkey + " cannot be read (" + Errno(errno) + ")";
+      *error = errno == 0 ? "the hive has no key " + subkey
+                          : "the hive's key " + subkey + " cannot be read (" + Errno(errno) + ")";
       return false;
     }
   }
@@ -252,8 +253,8 @@ bool HiveFile::Copy(const std::string& subkey, MemoryRegistry& registry, const s
   return walker.Copy(node, target, 0, error);
 }
 
-bool LoadHive(const std::string& bytes, const std::string& subkey, MemoryRegistry& registry,
-              const std::string& target, HiveInfo* info, std::string* error) {
+bool LoadHive(const std::string& bytes, const std::string& subkey, MemoryRegistry& registry, const std::string& target,
+              HiveInfo* info, std::string* error) {
   HiveFile hive;
   const bool loaded = hive.OpenBytes(bytes, error) && hive.Copy(subkey, registry, target, error);
   *info = hive.info();

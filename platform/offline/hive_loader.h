@@ -55,7 +55,7 @@ class HiveFile {
 // subkeys and values to `target` ("HKLM\SOFTWARE", ...) in `registry`. Keys and values already there stay
 // unless the hive has the same names (its values then win). False, with a message saying what is wrong,
 // when the bytes are not a readable hive or `subkey` is missing; `registry` may then hold part of it.
-bool LoadHive(const std::string& bytes, const std::string& subkey, MemoryRegistry& registry,
-              const std::string& target, HiveInfo* info, std::string* error);
+bool LoadHive(const std::string& bytes, const std::string& subkey, MemoryRegistry& registry, const std::string& target,
+              HiveInfo* info, std::string* error);
 
 }  // namespace kv::offline

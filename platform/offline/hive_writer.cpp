@@ -43,7 +43,8 @@ class Writer {
         continue;
       bytes.resize(size);
       if (bytes.size() > kMaxHiveValueBytes) {
-        if (skipped_) skipped_->push_back(where + " \"" + valueName + "\" (" + std::to_string(bytes.size()) + " bytes)");
+        if (skipped_)
+          skipped_->push_back(where + " \"" + valueName + "\" (" + std::to_string(bytes.size()) + " bytes)");
         continue;
       }
       data.push_back(std::move(bytes));

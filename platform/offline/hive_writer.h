@@ -13,9 +13,9 @@
 namespace kv::offline {
 
 struct HivePart {
-  std::uint32_t root = 0;      // the memory registry's root
-  std::string path;            // a key below it (empty: the root itself)
-  std::string under;           // the hive key it becomes (empty: the hive's root)
+  std::uint32_t root = 0;                        // the memory registry's root
+  std::string path;                              // a key below it (empty: the root itself)
+  std::string under;                             // the hive key it becomes (empty: the hive's root)
   std::function<bool(const std::string&)> skip;  // names of subkeys of `path` to leave out
 };
 

@@ -79,8 +79,8 @@ UniqueFd OpenBeneath(int root, const std::string& relative, int flags) {
     const std::string name = relative.substr(start, end - start);
     const bool last = end == relative.size();
     if (name.empty() || name == "." || name == "..") return UniqueFd();
-    current = UniqueFd(::openat(current.get(), name.c_str(),
-                                (last ? flags : O_RDONLY | O_DIRECTORY) | O_NOFOLLOW | O_CLOEXEC));
+    current = UniqueFd(
+        ::openat(current.get(), name.c_str(), (last ? flags : O_RDONLY | O_DIRECTORY) | O_NOFOLLOW | O_CLOEXEC));
     start = end + 1;
   }
   return current;
@@ -105,10 +105,10 @@ struct HostNode {
                       // for the root
   bool directory = false;
   bool link = false;
-  std::string linkText;                      // a link's target as the volume holds it
+  std::string linkText;  // a link's target as the volume holds it
   LinkState linkState = LinkState::kUnresolved;
-  HostNode* target = nullptr;                // what the link leads to in the tree (never a link); null: nowhere
-  bool volumeAttributes = false;             // the attributes are the volume's own (ntfs-3g)
+  HostNode* target = nullptr;     // what the link leads to in the tree (never a link); null: nowhere
+  bool volumeAttributes = false;  // the attributes are the volume's own (ntfs-3g)
   std::uint32_t attributes = 0;
   std::uint64_t lastWriteTime = 0;
   HostNode* parent = nullptr;
@@ -162,7 +162,8 @@ struct HostFileSystem::Impl {
   }
 
   // An extended attribute of an entry of an open folder, read without following a link.
-  static bool ReadXattr(int folder, const std::string& name, const char* attribute, std::string* value, bool* supported) {
+  static bool ReadXattr(int folder, const std::string& name, const char* attribute, std::string* value,
+                        bool* supported) {
     const std::string path = "/proc/self/fd/" + std::to_string(folder) + "/" + name;
     char buffer[256];
     const ssize_t n = ::lgetxattr(path.c_str(), attribute, buffer, sizeof buffer);
@@ -206,7 +207,8 @@ struct HostFileSystem::Impl {
         node->attributes |= kAttrReparsePoint;
         char text[PATH_MAX];
         const ssize_t n = ::readlinkat(folderFd, name.c_str(), text, sizeof text);
-        if (n > 0 && static_cast<std::size_t>(n) < sizeof text) node->linkText.assign(text, static_cast<std::size_t>(n));
+        if (n > 0 && static_cast<std::size_t>(n) < sizeof text)
+          node->linkText.assign(text, static_cast<std::size_t>(n));
       }
       if (!node->directory && !node->link && (st.st_mode & 0222) == 0) node->attributes |= kAttrReadOnly;
       if (drive.xattrs) {
@@ -222,13 +224,15 @@ struct HostFileSystem::Impl {
           node->volumeAttributes = true;
         }
         if (drive.xattrs && !memfs::IsValidShortName(name) &&
-            ReadXattr(folderFd, name, "system.ntfs_dos_name", &value, &drive.xattrs) && memfs::IsValidShortName(value) &&
-            folder.Child(value) == nullptr)
+            ReadXattr(folderFd, name, "system.ntfs_dos_name", &value, &drive.xattrs) &&
+            memfs::IsValidShortName(value) && folder.Child(value) == nullptr)
           node->alias = value;
       }
       HostNode* added = node.get();
-      if (!added->alias.empty()) folder.aliases[added->alias] = added;
-      else if (!memfs::IsValidShortName(name)) needAlias.push_back(added);
+      if (!added->alias.empty())
+        folder.aliases[added->alias] = added;
+      else if (!memfs::IsValidShortName(name))
+        needAlias.push_back(added);
       folder.children[name] = std::move(node);
     }
     for (HostNode* node : needAlias) {
@@ -259,12 +263,10 @@ struct HostFileSystem::Impl {
   HostNode* Follow(Drive& drive, HostNode* node, int depth = 0) {
     if (node == nullptr || !node->link) return node;
     switch (node->linkState) {
-      case LinkState::kResolved:
-        return node->target;
+      case LinkState::kResolved: return node->target;
       case LinkState::kResolving:  // the link leads back to itself
         return nullptr;
-      case LinkState::kUnresolved:
-        break;
+      case LinkState::kUnresolved: break;
     }
     if (depth >= kMostLinks) return nullptr;
     node->linkState = LinkState::kResolving;
@@ -493,7 +495,8 @@ void HostFileSystem::Refresh() {
 void HostFileSystem::MarkUncheckable(char letter) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-  if (letter >= 'A' && letter <= 'Z' && impl_->uncheckable.find(letter) == std::string::npos) impl_->uncheckable += letter;
+  if (letter >= 'A' && letter <= 'Z' && impl_->uncheckable.find(letter) == std::string::npos)
+    impl_->uncheckable += letter;
 }
 
 bool HostFileSystem::WithFile(const std::string& path, const std::function<bool(int fd)>& use) {

@@ -29,7 +29,8 @@ struct Value {
   std::uint32_t number = 0;
 };
 
-std::optional<Value> ReadValue(RegistryApi& registry, std::uint32_t root, const std::string& path, const std::string& name) {
+std::optional<Value> ReadValue(RegistryApi& registry, std::uint32_t root, const std::string& path,
+                               const std::string& name) {
   RegKey raw = kNoKey;
   if (registry.OpenKey(root, path, kKeyQueryValue, &raw) != kErrorSuccess) return std::nullopt;
   UniqueRegKey key(registry, raw);
@@ -97,14 +98,9 @@ ShortcutRead OfflineSystem::GetShortcutTarget(const std::string& linkFile, std::
   if (!files_.ReadFile(linkFile, kMaxLinkBytes, &bytes)) return ShortcutRead::kNotLoaded;
   std::string path;
   switch (ReadShellLink(bytes, &path)) {
-    case LinkParse::kInvalid:
-      return ShortcutRead::kNotLoaded;
-    case LinkParse::kNoPath:
-      target->clear();
-      return ShortcutRead::kRead;
-    case LinkParse::kPath:
-      *target = path;
-      return ShortcutRead::kRead;
+    case LinkParse::kInvalid: return ShortcutRead::kNotLoaded;
+    case LinkParse::kNoPath: target->clear(); return ShortcutRead::kRead;
+    case LinkParse::kPath: *target = path; return ShortcutRead::kRead;
   }
   return ShortcutRead::kNotLoaded;
 }
@@ -153,7 +149,8 @@ bool OfflinePlatform::ChooseUser(const std::string& wanted, std::string* error) 
   for (const std::string& sid : SubkeyNames(registry, HKEY_LOCAL_MACHINE_CODE, kProfileList)) {
     // Accounts of people (local or of a domain); the service accounts have profiles too.
     if (sid.compare(0, 9, "S-1-5-21-") != 0) continue;
-    auto image = ReadValue(registry, HKEY_LOCAL_MACHINE_CODE, std::string(kProfileList) + "\\" + sid, "ProfileImagePath");
+    auto image =
+        ReadValue(registry, HKEY_LOCAL_MACHINE_CODE, std::string(kProfileList) + "\\" + sid, "ProfileImagePath");
     if (!image || image->text.empty()) continue;
     profiles.push_back(Profile{sid, LastName(image->text), image->text});
   }
@@ -162,7 +159,8 @@ bool OfflinePlatform::ChooseUser(const std::string& wanted, std::string* error) 
     if (wanted.empty() || SameText(profile.name, wanted) || SameText(profile.sid, wanted)) chosen.push_back(profile);
   if (chosen.size() != 1) {
     std::string list;
-    for (const Profile& profile : profiles) list += "\n  " + profile.name + "  (" + profile.sid + ", " + profile.path + ")";
+    for (const Profile& profile : profiles)
+      list += "\n  " + profile.name + "  (" + profile.sid + ", " + profile.path + ")";
     if (profiles.empty()) {
       *error = "the installation has no user profile (" + std::string(kProfileList) + " names none)";
     } else if (chosen.empty()) {
@@ -219,7 +217,8 @@ bool OfflinePlatform::Open(const OfflineOptions& options, std::string* error) {
 
   // The system drive is the one the installation names for its folder; it is this tree.
   if (auto root = ReadValue(registry, HKEY_LOCAL_MACHINE_CODE, kNtCurrentVersion, "SystemRoot");
-      root && root->text.size() >= 2 && root->text[1] == ':' && std::isalpha(static_cast<unsigned char>(root->text[0]))) {
+      root && root->text.size() >= 2 && root->text[1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(root->text[0]))) {
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root->text[0])));
     if (letter != 'C') {
       if (drives_.count(letter) != 0) {
@@ -254,13 +253,14 @@ bool OfflinePlatform::Open(const OfflineOptions& options, std::string* error) {
                             "\\Local Settings\\Application Data\\Microsoft\\Windows\\UsrClass.dat"}) {
     if (files.GetAttributes(profile + place) == kInvalidFileAttributes) continue;
     // The user's classes are theirs (HKCU\Software\Classes) and, over the machine's, HKEY_CLASSES_ROOT.
-    if (!LoadHiveFile("UsrClass.dat", profile + place, {{"", "HKCU\\Software\\Classes"}, {"", "HKLM\\SOFTWARE\\Classes"}},
-                      true, error))
+    if (!LoadHiveFile("UsrClass.dat", profile + place,
+                      {{"", "HKCU\\Software\\Classes"}, {"", "HKLM\\SOFTWARE\\Classes"}}, true, error))
       return false;
     classes = true;
     break;
   }
-  if (!classes) warnings_.push_back("the user's classes (UsrClass.dat) were not found: HKEY_CLASSES_ROOT holds the machine's only");
+  if (!classes)
+    warnings_.push_back("the user's classes (UsrClass.dat) were not found: HKEY_CLASSES_ROOT holds the machine's only");
   BuildSystem();  // again, now with the user's own environment and shell folders
   return true;
 }
@@ -335,13 +335,13 @@ void OfflinePlatform::BuildSystem() {
   }
   const std::string publicFolder = expand(text(HKEY_LOCAL_MACHINE_CODE, kProfileList, "Public"));
   if (!publicFolder.empty()) set("PUBLIC", publicFolder);
-  for (const auto& [variable, value] : std::vector<std::pair<const char*, const char*>>{
-           {"ProgramFiles", "ProgramFilesDir"},
-           {"CommonProgramFiles", "CommonFilesDir"},
-           {"ProgramFiles(x86)", "ProgramFilesDir (x86)"},
-           {"CommonProgramFiles(x86)", "CommonFilesDir (x86)"},
-           {"ProgramW6432", "ProgramW6432Dir"},
-           {"CommonProgramW6432", "CommonW6432Dir"}}) {
+  for (const auto& [variable, value] :
+       std::vector<std::pair<const char*, const char*>>{{"ProgramFiles", "ProgramFilesDir"},
+                                                        {"CommonProgramFiles", "CommonFilesDir"},
+                                                        {"ProgramFiles(x86)", "ProgramFilesDir (x86)"},
+                                                        {"CommonProgramFiles(x86)", "CommonFilesDir (x86)"},
+                                                        {"ProgramW6432", "ProgramW6432Dir"},
+                                                        {"CommonProgramW6432", "CommonW6432Dir"}}) {
     const std::string folder = expand(text(HKEY_LOCAL_MACHINE_CODE, kCurrentVersion, value));
     if (!folder.empty()) set(variable, folder);
   }
@@ -399,14 +399,16 @@ void OfflinePlatform::BuildSystem() {
     return folder.empty() ? fallback : folder;
   };
   system.SetSpecialFolder(kCsidlFonts, shellFolder(HKEY_CURRENT_USER_CODE, "", "Fonts", systemRoot + "\\Fonts"));
-  system.SetSpecialFolder(kCsidlStartup, shellFolder(HKEY_CURRENT_USER_CODE, "", "Startup",
-                                                     get("APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"));
+  system.SetSpecialFolder(kCsidlStartup,
+                          shellFolder(HKEY_CURRENT_USER_CODE, "", "Startup",
+                                      get("APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"));
   system.SetSpecialFolder(kCsidlCommonStartup,
                           shellFolder(HKEY_LOCAL_MACHINE_CODE, "", "Common Startup",
                                       get("ProgramData") + "\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"));
 
   // The code page of the system's 8-bit text: the far-east ones are multi-byte.
-  const std::string codePage = text(HKEY_LOCAL_MACHINE_CODE, "SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", "ACP");
+  const std::string codePage =
+      text(HKEY_LOCAL_MACHINE_CODE, "SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", "ACP");
   system.SetMultiByteCodePage(codePage == "932" || codePage == "936" || codePage == "949" || codePage == "950");
 }
 

@@ -24,9 +24,9 @@
 namespace kv::offline {
 
 struct OfflineOptions {
-  std::string root;                     // the host folder holding the system drive
-  std::string user;                     // the profile to take (its name or SID); empty: the only one
-  std::map<char, std::string> drives;   // other drives, by letter
+  std::string root;                    // the host folder holding the system drive
+  std::string user;                    // the profile to take (its name or SID); empty: the only one
+  std::map<char, std::string> drives;  // other drives, by letter
 };
 
 struct HiveUse {

@@ -1,8 +1,8 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -18,7 +18,8 @@ namespace {
 void Fill(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->name = NarrowTerminated(data.cFileName, MAX_PATH);
   entry->attributes = data.dwFileAttributes;
-  entry->lastWriteTime = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+  entry->lastWriteTime =
+      (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
 // A search handle, closed when it goes.

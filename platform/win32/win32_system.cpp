@@ -104,7 +104,7 @@ class UniquePidl {
   LPITEMIDLIST pidl_ = nullptr;
 };
 
-std::string FolderFrom(UINT (WINAPI* query)(LPWSTR, UINT)) {
+std::string FolderFrom(UINT(WINAPI* query)(LPWSTR, UINT)) {
   wchar_t buffer[MAX_PATH + 1] = {};
   UINT length = query(buffer, MAX_PATH);
   return length > 0 && length <= MAX_PATH ? Narrow(buffer, length) : std::string();

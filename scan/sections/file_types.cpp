@@ -23,9 +23,10 @@ bool IsExtensionName(const std::string& name) { return !name.empty() && name[0] 
 void SortNames(SystemApi& system, std::vector<std::string>& names) {
   std::stable_sort(names.begin(), names.end(),
                    [&](const std::string& a, const std::string& b) { return system.CompareUserLocale(a, b) < 0; });
-  names.erase(std::unique(names.begin(), names.end(),
-                          [&](const std::string& a, const std::string& b) { return system.CompareUserLocale(a, b) == 0; }),
-              names.end());
+  names.erase(
+      std::unique(names.begin(), names.end(),
+                  [&](const std::string& a, const std::string& b) { return system.CompareUserLocale(a, b) == 0; }),
+      names.end());
 }
 
 // Where the run of extension names begins. The sort puts the names that begin with "." together, so the
@@ -39,12 +40,12 @@ std::size_t FirstExtension(const std::vector<std::string>& names) {
 // What one scan works with. All of it belongs to the scan and goes when the scan leaves, by whichever way
 // it leaves; the per-user accessor closes its key as it goes.
 struct TFileExtCommands::Work {
-  std::vector<std::string> Names;            // sorted; HKEY_CLASSES_ROOT's subkeys, later the per-user ones
-  std::vector<std::string> Verbs;            // the verbs of the type being examined
-  std::vector<std::string> Apps;             // the registered programs, unsorted
-  std::unique_ptr<TRegistry> UserRegistry;   // HKEY_CURRENT_USER, for the per-user choices
-  std::string TypeKey;                       // the type being examined, below HKEY_CLASSES_ROOT
-  std::string Path;                          // scratch for key paths
+  std::vector<std::string> Names;           // sorted; HKEY_CLASSES_ROOT's subkeys, later the per-user ones
+  std::vector<std::string> Verbs;           // the verbs of the type being examined
+  std::vector<std::string> Apps;            // the registered programs, unsorted
+  std::unique_ptr<TRegistry> UserRegistry;  // HKEY_CURRENT_USER, for the per-user choices
+  std::string TypeKey;                      // the type being examined, below HKEY_CLASSES_ROOT
+  std::string Path;                         // scratch for key paths
   // The rights the last judgement of a type left the section accessor with, when its icon key was opened
   // (opening read-only keeps the rights that worked).
   std::optional<std::uint32_t> AccessSet;

@@ -44,8 +44,8 @@ void TMRUList::Scan() {
     return;
   }
   Registry.GetValueNames(List());
-  const auto order = std::find_if(List().begin(), List().end(),
-                                  [](const std::string& name) { return SameText(name, "MRUList"); });
+  const auto order =
+      std::find_if(List().begin(), List().end(), [](const std::string& name) { return SameText(name, "MRUList"); });
   if (order != List().end()) List().erase(order);
 
   WalkNames([this](const std::string& name) { return EntryIsSound(name); }, KeyAfterWalk::kClosed);

@@ -60,12 +60,9 @@ void TSharedFolders::Scan() {
 // not held against the share.
 bool TSharedFolders::FolderIsSound(const std::string& folder) {
   switch (ReachOf(engine_, folder)) {
-    case NameReach::kNetwork:
-      return false;
-    case NameReach::kNotExaminable:
-      return true;
-    case NameReach::kLocal:
-      break;
+    case NameReach::kNetwork: return false;
+    case NameReach::kNotExaminable: return true;
+    case NameReach::kLocal: break;
   }
   bool exists = false;
   {

@@ -18,7 +18,8 @@ class ExampleMachineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(LoadMachine(machine_, KV_SOURCE_DIR "/examples/machine.reg", KV_SOURCE_DIR "/examples/files.txt", &error))
+    ASSERT_TRUE(
+        LoadMachine(machine_, KV_SOURCE_DIR "/examples/machine.reg", KV_SOURCE_DIR "/examples/files.txt", &error))
         << error;
     engine_ = std::make_unique<Engine>(machine_.platform());
   }
@@ -75,7 +76,7 @@ TEST(FileList, IsReadOrRefusedWithTheLine) {
       {"C:\\Windows\\\n# a comment\n\n  C:\\a\\b.exe  \r\n", true, ""},
       {"C:\\a.exe\nrelative\\b.exe\n", false, "line 2: not an absolute path"},
       {"C:\\a.exe\n\\\\host\\share\\x.exe\n", false, "line 2: "},  // a share: no drive to hold it
-      {"C:\\a.exe\nC:\\a.exe\\b.exe\n", false, "line 2: "},           // a file below a file
+      {"C:\\a.exe\nC:\\a.exe\\b.exe\n", false, "line 2: "},        // a file below a file
   };
   for (const Case& c : cases) {
     MemoryFileSystem files;

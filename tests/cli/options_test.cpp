@@ -75,8 +75,8 @@ TEST(KvscanOptions, MachineOptionsOfTheNativeBuild) {
 }
 
 TEST(KvscanOptions, OfflineOptionsOfTheNativeBuild) {
-  const Options offline =
-      ParseOptions({"--offline", "/mnt/win", "--user", "Alice", "--drive", "D=/mnt/d", "--drive", "e=/x", "--json"}, true);
+  const Options offline = ParseOptions(
+      {"--offline", "/mnt/win", "--user", "Alice", "--drive", "D=/mnt/d", "--drive", "e=/x", "--json"}, true);
   EXPECT_EQ(offline.action, Action::kProbe) << offline.message;
   EXPECT_EQ(offline.offlineRoot, "/mnt/win");
   EXPECT_EQ(offline.offlineUser, "Alice");
@@ -89,7 +89,8 @@ TEST(KvscanOptions, OfflineOptionsOfTheNativeBuild) {
   const Case bad[] = {
       {{"--user", "Alice"}, "--user and --drive go with --offline"},
       {{"--drive", "D=/mnt/d"}, "--user and --drive go with --offline"},
-      {{"--offline", "/mnt/win", "--reg", "m.reg", "--files", "f.txt"}, "--offline and --reg probe different machines: give one"},
+      {{"--offline", "/mnt/win", "--reg", "m.reg", "--files", "f.txt"},
+       "--offline and --reg probe different machines: give one"},
       {{"--offline", "/mnt/win", "--drive", "D"}, "--drive: not a drive letter and a folder (D=DIR): D"},
       {{"--offline", "/mnt/win", "--drive", "D:/mnt/d"}, "--drive: not a drive letter and a folder (D=DIR): D:/mnt/d"},
       {{"--offline", "/mnt/win", "--drive", "1=/mnt/d"}, "--drive: not a drive letter and a folder (D=DIR): 1=/mnt/d"},

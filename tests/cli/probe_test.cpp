@@ -58,7 +58,8 @@ TEST_F(ProbeTest, CleanProbeCountsItemsPerSection) {
     const char* name;
     const char* group;
     long items;
-  } expected[] = {{"TStartUpSectionHKLM", "Startup", 3}, {"TStartUpSectionHKCU", "Startup", 0}, {"TRegFonts", "Font Entries", 1}};
+  } expected[] = {
+      {"TStartUpSectionHKLM", "Startup", 3}, {"TStartUpSectionHKCU", "Startup", 0}, {"TRegFonts", "Font Entries", 1}};
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(report.sections[i].name, expected[i].name);
     EXPECT_EQ(report.sections[i].group, expected[i].group);
@@ -71,7 +72,7 @@ TEST_F(ProbeTest, CleanProbeCountsItemsPerSection) {
 TEST_F(ProbeTest, FaultNamesTheFirstSectionAndItsList) {
   Add(1, "TStartUpSectionHKLM", {"a"});
   Add(8, "TUninstallInfo", {"u1", "u2", "u3", "u4"}, 1);  // u2 is faulty: u2, u3, u4 and the marker remain
-  Add(8, "TAppPath", {"p"}, 0);                          // faulty too, but never reached
+  Add(8, "TAppPath", {"p"}, 0);                           // faulty too, but never reached
   const ProbeReport report = Probe(127);
   EXPECT_FALSE(report.Clean());
   EXPECT_EQ(report.result, 4);
@@ -131,14 +132,32 @@ TEST(KvscanMask, TheMonitorsSetting) {
   const Case cases[] = {
       {"no settings key", [](MemoryRegistry&) {}, 127},
       {"empty key", [](MemoryRegistry& r) { r.CreateKey(kKey); }, 127},
-      {"both values", [](MemoryRegistry& r) { r.SetDword(kKey, "Monitoring", 1); r.SetDword(kKey, "Items For Monitoring", 40); }, 40},
+      {"both values",
+       [](MemoryRegistry& r) {
+         r.SetDword(kKey, "Monitoring", 1);
+         r.SetDword(kKey, "Items For Monitoring", 40);
+       },
+       40},
       {"monitoring off still gives the mask",
-       [](MemoryRegistry& r) { r.SetDword(kKey, "Monitoring", 0); r.SetDword(kKey, "Items For Monitoring", 12); }, 12},
+       [](MemoryRegistry& r) {
+         r.SetDword(kKey, "Monitoring", 0);
+         r.SetDword(kKey, "Items For Monitoring", 12);
+       },
+       12},
       {"mask missing", [](MemoryRegistry& r) { r.SetDword(kKey, "Monitoring", 1); }, 127},
       {"mask not a number",
-       [](MemoryRegistry& r) { r.SetDword(kKey, "Monitoring", 1); r.SetString(kKey, "Items For Monitoring", "12"); }, 127},
+       [](MemoryRegistry& r) {
+         r.SetDword(kKey, "Monitoring", 1);
+         r.SetString(kKey, "Items For Monitoring", "12");
+       },
+       127},
       {"monitoring missing", [](MemoryRegistry& r) { r.SetDword(kKey, "Items For Monitoring", 12); }, 127},
-      {"mask zero", [](MemoryRegistry& r) { r.SetDword(kKey, "Monitoring", 1); r.SetDword(kKey, "Items For Monitoring", 0); }, 0},
+      {"mask zero",
+       [](MemoryRegistry& r) {
+         r.SetDword(kKey, "Monitoring", 1);
+         r.SetDword(kKey, "Items For Monitoring", 0);
+       },
+       0},
   };
   for (const Case& c : cases) {
     MemoryPlatform machine;
@@ -165,21 +184,35 @@ TEST(KvscanExplain, WhatTheFirstStringNames) {
     Explanation expected;
   };
   const Case cases[] = {
-      {"TStartUpSectionHKLM", HKEY_LOCAL_MACHINE_CODE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Updater",
+      {"TStartUpSectionHKLM",
+       HKEY_LOCAL_MACHINE_CODE,
+       "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+       "Updater",
        {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Updater", "REG_SZ",
         "C:\\gone\\upd.exe /q", SectionRule("TStartUpSectionHKLM")}},
-      {"TRegFonts", HKEY_LOCAL_MACHINE_CODE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Odd",
+      {"TRegFonts",
+       HKEY_LOCAL_MACHINE_CODE,
+       "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+       "Odd",
        {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Odd", "REG_DWORD", "7",
         SectionRule("TRegFonts")}},
-      {"TUninstallInfo", HKEY_LOCAL_MACHINE_CODE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "Orbit",
-       {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orbit", "UninstallString", "REG_SZ",
-        "C:\\Orbit\\uninst.exe", SectionRule("TUninstallInfo")}},
-      {"TClsIdTYPES", HKEY_CLASSES_ROOT_CODE, "CLSID",
+      {"TUninstallInfo",
+       HKEY_LOCAL_MACHINE_CODE,
+       "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+       "Orbit",
+       {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orbit", "UninstallString",
+        "REG_SZ", "C:\\Orbit\\uninst.exe", SectionRule("TUninstallInfo")}},
+      {"TClsIdTYPES",
+       HKEY_CLASSES_ROOT_CODE,
+       "CLSID",
        "HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}\\InprocServer32",
        {"HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}\\InprocServer32", "(default)", "REG_SZ",
         "C:\\gone.dll", SectionRule("TClsIdTYPES")}},
       // A value that is not there (any more): where, but nothing read.
-      {"TStartUpSectionHKLM", HKEY_LOCAL_MACHINE_CODE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Missing",
+      {"TStartUpSectionHKLM",
+       HKEY_LOCAL_MACHINE_CODE,
+       "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+       "Missing",
        {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Missing", "", "",
         SectionRule("TStartUpSectionHKLM")}},
   };

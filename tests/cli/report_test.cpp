@@ -112,8 +112,8 @@ TEST(KvscanJson, BytesThatAreNotUtf8StillGiveValidJson) {
 TEST(KvscanText, VerdictSectionAndList) {
   const std::string text = FormatText(FaultReport({"Gone (TrueType)", "Later", ""}));
   for (const char* expected : {"TRegFonts", "\"Font Entries\"", "result is 3", "Gone (TrueType)", "(empty string)",
-                               "gone.ttf", "TStartUpSectionHKLM", "2 sections, 4 items",
-                               "TRegFonts: Installed fonts", "TStartUpSectionHKLM  Run keys of the machine"})
+                               "gone.ttf", "TStartUpSectionHKLM", "2 sections, 4 items", "TRegFonts: Installed fonts",
+                               "TStartUpSectionHKLM  Run keys of the machine"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
 
   ProbeReport clean;
@@ -127,9 +127,19 @@ TEST(KvscanText, VerdictSectionAndList) {
 // Every section the monitor scans has a label of its own; a class kvscan does not know (a test's own
 // section) has none, and its text names it by its class alone.
 TEST(KvscanText, EachSectionHasItsOwnLabel) {
-  const char* const classes[] = {"TStartUpSectionHKLM", "TStartUpSectionHKCU", "TStartUpSectionSL", "TSharedDLL",
-                                 "TRegFonts", "TUninstallInfo", "TAppPath", "TSharedFolders", "TWinHelp",
-                                 "THTMLHelp", "TMRUList", "TClsIdTYPES", "TFileExtCommands"};
+  const char* const classes[] = {"TStartUpSectionHKLM",
+                                 "TStartUpSectionHKCU",
+                                 "TStartUpSectionSL",
+                                 "TSharedDLL",
+                                 "TRegFonts",
+                                 "TUninstallInfo",
+                                 "TAppPath",
+                                 "TSharedFolders",
+                                 "TWinHelp",
+                                 "THTMLHelp",
+                                 "TMRUList",
+                                 "TClsIdTYPES",
+                                 "TFileExtCommands"};
   std::set<std::string> labels;
   for (const char* name : classes) {
     const std::string label = SectionLabel(name);

@@ -126,10 +126,8 @@ TEST_P(AppSectionsContract, FaultyShares) {
     std::string folder;  // after the scratch folder's name or the empty drive's letter is put in
   };
   const std::vector<Case> cases = {
-      {"missing folder", "<scratch>gone"},
-      {"a file", "<scratch>file.txt"},
-      {"network path", "\\\\server\\dir"},
-      {"folder on an empty drive", "<drive>\\Gone"},
+      {"missing folder", "<scratch>gone"},    {"a file", "<scratch>file.txt"},
+      {"network path", "\\\\server\\dir"},    {"folder on an empty drive", "<drive>\\Gone"},
       {"drive without backslash", "<drive>"},
   };
   for (const Case& c : cases) {

@@ -29,7 +29,8 @@ class SectionsContract : public ::testing::TestWithParam<WorldKind> {
   void SetUp() override {
     world_ = GetParam().make();
     folder_ = world_->Folder();
-    for (const char* file : {"server.dll", "server.exe", "icons.dll", "viewer.exe", "app.hlp"}) world_->AddFile(folder_ + file);
+    for (const char* file : {"server.dll", "server.exe", "icons.dll", "viewer.exe", "app.hlp"})
+      world_->AddFile(folder_ + file);
   }
 
   void SetText(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text) {

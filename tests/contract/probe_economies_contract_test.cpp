@@ -80,8 +80,8 @@ class Machine {
   }
 
   void Classes() {
-    const Strings subkeys = {"DefaultIcon", "defaulticon", "INPROCSERVER32", "LocalServer32", "InprocHandler32",
-                             "PersistentHandler", "DefaultIcon ", "TypeLib", "ProgID"};
+    const Strings subkeys = {"DefaultIcon",       "defaulticon",  "INPROCSERVER32", "LocalServer32", "InprocHandler32",
+                             "PersistentHandler", "DefaultIcon ", "TypeLib",        "ProgID"};
     for (const char* view : {"CLSID\\", "Wow6432Node\\CLSID\\"}) {
       for (int i = 0, n = static_cast<int>(random_.Below(4)); i < n; ++i) {
         const std::string id = view + std::string("{00000000-0000-0000-0000-00000000000") + std::to_string(i) + "}";
@@ -101,8 +101,10 @@ class Machine {
   void FileTypes() {
     for (int i = 0; i < 3; ++i) {
       const std::string type = "kvtype" + std::to_string(i);
-      if (random_.Chance(0.3)) world_.CreateKey(HKCR, type + "\\shell");
-      else Set(HKCR, type + "\\shell\\open\\command", "", Command());
+      if (random_.Chance(0.3))
+        world_.CreateKey(HKCR, type + "\\shell");
+      else
+        Set(HKCR, type + "\\shell\\open\\command", "", Command());
       if (random_.Chance(0.5)) Set(HKCR, type + "\\DefaultIcon", "", Command() + ",0");
     }
     for (int i = 0, n = static_cast<int>(random_.Below(6)); i < n; ++i) {

@@ -104,8 +104,7 @@ TEST_P(RegistryContract, ValuesAreReadOnceWhileTheirKeyIsOpen) {
     std::string text;
     std::uint64_t reads;
   };
-  for (const Case& c : {Case{"short", "C:\\Tools\\tool.exe", 1}, Case{"long", longText, 2},
-                        Case{"missing", "", 1}}) {
+  for (const Case& c : {Case{"short", "C:\\Tools\\tool.exe", 1}, Case{"long", longText, 2}, Case{"missing", "", 1}}) {
     ASSERT_TRUE(reg.OpenKeyReadOnly(kKey));
     counting.Reset();
     const bool exists = reg.ValueExists(c.name);

@@ -170,7 +170,7 @@ TEST_P(ResolveContract, BadInput) {
 TEST_P(ResolveContract, SafeFileExists) {
   const std::string old = root_ + "Old\\";
   const std::vector<std::pair<std::string, std::uint64_t>> dated = {
-      {old + "1970.exe", 116444736000000000ull},   // before the DOS dates
+      {old + "1970.exe", 116444736000000000ull},  // before the DOS dates
       {old + "1979.exe", 119599200000000000ull},
       {old + "2110.exe", 160624512000000000ull}};  // after them
   for (const auto& [file, time] : dated) {
@@ -178,12 +178,18 @@ TEST_P(ResolveContract, SafeFileExists) {
     world_->SetFileTime(file, time);
   }
   const std::vector<std::pair<std::string, bool>> cases = {
-      {root_ + "Data\\report.txt", true}, {LowerAscii(root_) + "DATA\\REPORT.TXT", true},
-      {root_ + "Data", false},            {root_ + "Data\\gone.txt", false},
-      {"local.exe", true},                {"", false},
-      {old + "1970.exe", true},           {old + "1979.exe", true},
-      {old + "2110.exe", true},           {root_ + "Mixed\\*", true},
-      {root_ + "Mixed\\a*", false},       {root_ + "Data\\report.txt\0x"s, true},
+      {root_ + "Data\\report.txt", true},
+      {LowerAscii(root_) + "DATA\\REPORT.TXT", true},
+      {root_ + "Data", false},
+      {root_ + "Data\\gone.txt", false},
+      {"local.exe", true},
+      {"", false},
+      {old + "1970.exe", true},
+      {old + "1979.exe", true},
+      {old + "2110.exe", true},
+      {root_ + "Mixed\\*", true},
+      {root_ + "Mixed\\a*", false},
+      {root_ + "Data\\report.txt\0x"s, true},
   };
   world_->platform().files.SetErrorMode(0);
   for (const auto& [name, present] : cases) EXPECT_EQ(SafeFileExists(*engine_, name), present) << Printable(name);
@@ -192,8 +198,11 @@ TEST_P(ResolveContract, SafeFileExists) {
 
 TEST_P(ResolveContract, DirectoryExists) {
   const std::vector<std::pair<std::string, bool>> cases = {
-      {root_ + "Data", true},      {root_ + "Data\\", true}, {root_ + "Data\\report.txt", false},
-      {root_ + "Gone", false},     {"", false},
+      {root_ + "Data", true},
+      {root_ + "Data\\", true},
+      {root_ + "Data\\report.txt", false},
+      {root_ + "Gone", false},
+      {"", false},
   };
   for (const auto& [path, exists] : cases) EXPECT_EQ(DirectoryExists(*engine_, path), exists) << path;
 }
@@ -201,7 +210,7 @@ TEST_P(ResolveContract, DirectoryExists) {
 TEST_P(ResolveContract, StartupFolderShortcuts) {
   struct Case {
     const char* what;
-    std::string link;  // in a folder of its own, after a good shortcut
+    std::string link;    // in a folder of its own, after a good shortcut
     std::string target;  // empty: the link file is not a shortcut at all
     bool faulty;
   };
@@ -235,7 +244,8 @@ TEST_P(ResolveContract, StartupFolderShortcuts) {
 
 TEST_P(ResolveContract, RunKeyEntries) {
   const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-  world_->SetValue(HKEY_CURRENT_USER_CODE, run, "a", REG_SZ_TYPE, Utf16Bytes(At("\"{R}Program Files\\App\\app.exe\" -x")));
+  world_->SetValue(HKEY_CURRENT_USER_CODE, run, "a", REG_SZ_TYPE,
+                   Utf16Bytes(At("\"{R}Program Files\\App\\app.exe\" -x")));
   world_->SetValue(HKEY_CURRENT_USER_CODE, run, "b", REG_SZ_TYPE, Utf16Bytes(At("{R}Program Files\\App\\gone.exe")));
   world_->SetValue(HKEY_CURRENT_USER_CODE, run, "c", REG_SZ_TYPE, Utf16Bytes("calc"));
   world_->SetValue(HKEY_LOCAL_MACHINE_CODE, run, "n", REG_DWORD_TYPE, DwordBytes(7));

@@ -28,30 +28,50 @@ TEST_P(UserSortOrder, ComparesPairs) {
     int expected;
   };
   const std::vector<Case> cases = {
-      {"abc", "ABC", 0},       {".doc", ".DOC", 0},     {"Applications", "applications", 0},
-      {"a", "b", -1},          {"B", "a", 1},           {".txt", ".TXU", -1},
-      {"*", ".", -1},          {".", "0", -1},          {"9", "a", -1},
-      {".z", "a", -1},         {"_a", "a", -1},         {"._b", ".ab", -1},
-      {"!odd", "*", -1},       {"-a", "a", 1},          {"a-b", "ab", 1},
-      {"'s", "s", 1},          {"co-op", "coop", 1},    {".a", "-.a", -1},
-      {".z", "-.a", 1},        {"-.m", ".n", -1},       {"\xC3\xA9", "e", 1},
-      {"\xC3\xA9", "f", -1},   {"\xC3\x89", "\xC3\xA9", 0}, {".", ".a", -1},
-      {"", "a", -1},           {"", "", 0},
+      {"abc", "ABC", 0},
+      {".doc", ".DOC", 0},
+      {"Applications", "applications", 0},
+      {"a", "b", -1},
+      {"B", "a", 1},
+      {".txt", ".TXU", -1},
+      {"*", ".", -1},
+      {".", "0", -1},
+      {"9", "a", -1},
+      {".z", "a", -1},
+      {"_a", "a", -1},
+      {"._b", ".ab", -1},
+      {"!odd", "*", -1},
+      {"-a", "a", 1},
+      {"a-b", "ab", 1},
+      {"'s", "s", 1},
+      {"co-op", "coop", 1},
+      {".a", "-.a", -1},
+      {".z", "-.a", 1},
+      {"-.m", ".n", -1},
+      {"\xC3\xA9", "e", 1},
+      {"\xC3\xA9", "f", -1},
+      {"\xC3\x89", "\xC3\xA9", 0},
+      {".", ".a", -1},
+      {"", "a", -1},
+      {"", "", 0},
       // Beyond the 8-bit code page: case ignored, other scripts after the Latin letters.
       {"\xD0\x9E\xD0\x9B\xD0\xAC\xD0\x93\xD0\x90", "\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB3\xD0\xB0", 0},  // ОЛЬГА / ольга
       {"\xCE\x95\xCF\x86\xCE\xB1\xCF\x81", "\xCE\x95\xCE\xA6\xCE\x91\xCE\xA1", 0},  // Εφαρ / ΕΦΑΡ
-      {"z", "\xCF\x89", -1},  // z / ω
-      {"z", "\xD0\xB0", -1},  // z / Cyrillic a
+      {"z", "\xCF\x89", -1},                                                        // z / ω
+      {"z", "\xD0\xB0", -1},                                                        // z / Cyrillic a
   };
   for (const Case& c : cases) EXPECT_EQ(Compare(c.a, c.b), c.expected) << "[" << c.a << "] vs [" << c.b << "]";
 }
 
 TEST_P(UserSortOrder, SortsTypicalClassNames) {
-  std::vector<std::string> names = {"txtfile", ".TXT", "CLSID", "*", ".doc", "Applications", "._x", ".7z", "-.mid",
-                                    ".zip", "AllFilesystemObjects", ".a-b", ".ab"};
-  std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) { return Compare(a, b) < 0; });
-  const std::vector<std::string> expected = {"*", "._x", ".7z", ".ab", ".a-b", ".doc", "-.mid", ".TXT", ".zip",
-                                             "AllFilesystemObjects", "Applications", "CLSID", "txtfile"};
+  std::vector<std::string> names = {
+      "txtfile", ".TXT", "CLSID", "*", ".doc", "Applications", "._x", ".7z", "-.mid", ".zip", "AllFilesystemObjects",
+      ".a-b",    ".ab"};
+  std::stable_sort(names.begin(), names.end(),
+                   [&](const std::string& a, const std::string& b) { return Compare(a, b) < 0; });
+  const std::vector<std::string> expected = {
+      "*",     "._x",    ".7z", ".ab", ".a-b", ".doc", "-.mid", ".TXT", ".zip", "AllFilesystemObjects", "Applications",
+      "CLSID", "txtfile"};
   EXPECT_EQ(names, expected);
 }
 

@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
     }
   }
   if (paths.monitor.empty() || paths.standIn.empty()) {
-    std::fprintf(stderr, "usage: kv_e2e_tests --monitor=PATH --standin=PATH [--artifacts=FOLDER] [--real-monitor=PATH]\n"
+    std::fprintf(stderr,
+                 "usage: kv_e2e_tests --monitor=PATH --standin=PATH [--artifacts=FOLDER] [--real-monitor=PATH]\n"
                  "       [--setup=PATH --older-setup=PATH --setup-version=TEXT --kvscan=PATH] [gtest options]\n");
     return 2;
   }

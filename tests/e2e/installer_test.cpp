@@ -41,7 +41,7 @@ struct Scope {
   const char* arguments;  // the installer's, besides /S
   HKEY root;              // of its Run value and its uninstall entry
   HKEY otherRoot;
-  const char* folder;     // with environment variables
+  const char* folder;  // with environment variables
 };
 const Scope kPerUser{"PerUser", "", HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
                      "%LOCALAPPDATA%\\Programs\\Keyvane Pro Monitor"};
@@ -265,8 +265,8 @@ void UninstallSilently(const Scope& scope = kPerUser) {
   const RegValue quiet = ReadValue(scope.root, kUninstallKey, "QuietUninstallString");
   ASSERT_EQ(quiet.type, static_cast<DWORD>(REG_SZ)) << "no QuietUninstallString";
   EXPECT_EQ(RunCommand(quiet.text, kSetupMs), 0) << quiet.text;
-  EXPECT_TRUE(WaitUntil([&] { return !Exists(InstallFolder(scope)) && !KeyExists(scope.root, kUninstallKey); },
-                        kSetupMs))
+  EXPECT_TRUE(
+      WaitUntil([&] { return !Exists(InstallFolder(scope)) && !KeyExists(scope.root, kUninstallKey); }, kSetupMs))
       << "the uninstaller did not finish within " << kSetupMs << " ms";
 }
 
@@ -406,8 +406,7 @@ TEST_F(Installer, UpgradeOverAnOlderInstallKeepsOneRunValue) {
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUninstallKey, "DisplayVersion").text, "0.9.0.0");
   const std::string folder = InstallFolder();
   Process older = LogOn(ReadValue(HKEY_CURRENT_USER, kRunKey, kProduct).text);
-  ASSERT_TRUE(WaitUntil([&] { return MonitorRunning(older.pid()) || !older.Running(); }, kStartMs) &&
-              older.Running())
+  ASSERT_TRUE(WaitUntil([&] { return MonitorRunning(older.pid()) || !older.Running(); }, kStartMs) && older.Running())
       << "the older monitor is not running";
 
   // The newer installer ends the older monitor before it replaces its program.

@@ -60,8 +60,8 @@ bool Inside(const RECT& inner, const RECT& outer) {
 }
 
 std::string Describe(const RECT& rect) {
-  return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ")-(" + std::to_string(rect.right) +
-         ", " + std::to_string(rect.bottom) + ")";
+  return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ")-(" + std::to_string(rect.right) + ", " +
+         std::to_string(rect.bottom) + ")";
 }
 
 // The size `text` takes in the program's font (Arial of design height 11) at `dpi`.
@@ -92,14 +92,13 @@ struct Sample {
   int desktopText = 0;  // of those, in the desktop's colour
   int desktopBody = 0;  // in the client area outside the icon, in the desktop's colour
   RECT inkBounds{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};  // screen coordinates
-  COLORREF commonest = 0;                                   // the colour most pixels behind the text have
+  COLORREF commonest = 0;                                  // the colour most pixels behind the text have
 };
 
 // Takes the screenshot `name` on a desktop of the colour `desktop` and reads the client area of `window`
 // back from it: `text` is the rectangle of the text's control, `icon` the icon's (left out: an icon may
 // hold any colour).
-std::optional<Sample> Look(const std::string& name, HWND window, const RECT& text, const RECT& icon,
-                           COLORREF desktop) {
+std::optional<Sample> Look(const std::string& name, HWND window, const RECT& text, const RECT& icon, COLORREF desktop) {
   const RECT frame = WindowRectOf(window);
   if (!Screenshot(name, &frame, 1, desktop)) return std::nullopt;
   const RECT client = ClientRectOnScreen(window);
@@ -137,11 +136,12 @@ std::optional<Sample> Look(const std::string& name, HWND window, const RECT& tex
       sample.commonest = colour;
     }
   }
-  std::printf("[ look     ] %s: desktop %s; behind the text (%ldx%ld px) %d px button face %s, commonest %s, "
-              "%d px of text (window text %s), %d px of the desktop's colour; %d such px elsewhere in the body\n",
-              name.c_str(), Hex(desktop).c_str(), text.right - text.left, text.bottom - text.top, sample.body,
-              Hex(face).c_str(), Hex(sample.commonest).c_str(), sample.ink, Hex(ink).c_str(), sample.desktopText,
-              sample.desktopBody);
+  std::printf(
+      "[ look     ] %s: desktop %s; behind the text (%ldx%ld px) %d px button face %s, commonest %s, "
+      "%d px of text (window text %s), %d px of the desktop's colour; %d such px elsewhere in the body\n",
+      name.c_str(), Hex(desktop).c_str(), text.right - text.left, text.bottom - text.top, sample.body,
+      Hex(face).c_str(), Hex(sample.commonest).c_str(), sample.ink, Hex(ink).c_str(), sample.desktopText,
+      sample.desktopBody);
   return sample;
 }
 
@@ -152,8 +152,8 @@ void ExpectOpaqueBehindText(const std::string& name, const Sample& sample, COLOR
   EXPECT_EQ(sample.desktopBody, 0) << name << ": the desktop (" << Hex(desktop) << ") shows through the body";
   EXPECT_EQ(sample.commonest, GetSysColor(COLOR_BTNFACE))
       << name << ": the commonest colour behind the text is " << Hex(sample.commonest) << ", not the button face";
-  EXPECT_GT(sample.body * 2, sample.pixels) << name << ": " << sample.body << " of " << sample.pixels
-                                            << " px behind the text have the button-face colour";
+  EXPECT_GT(sample.body * 2, sample.pixels)
+      << name << ": " << sample.body << " of " << sample.pixels << " px behind the text have the button-face colour";
   EXPECT_GT(sample.ink, 0) << name << ": no text drawn";
 }
 
@@ -164,12 +164,9 @@ struct AlertLook {
 };
 
 const AlertLook kAlertLooks[] = {
-    {"alert-light-desktop", kLightDesktop, 96},
-    {"alert-dark-desktop", kDarkDesktop, 96},
-    {"alert-light-desktop-144dpi", kLightDesktop, 144},
-    {"alert-dark-desktop-144dpi", kDarkDesktop, 144},
-    {"alert-light-desktop-192dpi", kLightDesktop, 192},
-    {"alert-dark-desktop-192dpi", kDarkDesktop, 192},
+    {"alert-light-desktop", kLightDesktop, 96},         {"alert-dark-desktop", kDarkDesktop, 96},
+    {"alert-light-desktop-144dpi", kLightDesktop, 144}, {"alert-dark-desktop-144dpi", kDarkDesktop, 144},
+    {"alert-light-desktop-192dpi", kLightDesktop, 192}, {"alert-dark-desktop-192dpi", kDarkDesktop, 192},
 };
 
 // The screen's resolution of the programs started while the object lives; both places Wine reads it

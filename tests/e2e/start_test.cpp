@@ -247,8 +247,7 @@ TEST_P(WorstValueProbe, ExitStaysWithinItsBound) {
 
 INSTANTIATE_TEST_SUITE_P(Start, WorstValueProbe,
                          ::testing::Values(WorstValue{"ManyWords", "a", 1}, WorstValue{"DottedWords", "a.b", 3},
-                                           WorstValue{"BackslashWords", "a\\b", 3},
-                                           WorstValue{"LongWords", "x", 1000}),
+                                           WorstValue{"BackslashWords", "a\\b", 3}, WorstValue{"LongWords", "x", 1000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

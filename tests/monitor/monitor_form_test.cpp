@@ -215,12 +215,13 @@ TEST_F(MonitorFormTest, SettingsGiveTheMaskOr127) {
       {"key missing", [](MemoryRegistry& r) { r.DeleteKey(kSettings); }, 127},
       {"Monitoring missing", [](MemoryRegistry& r) { r.DeleteValue(kSettings, "Monitoring"); }, 127},
       {"mask missing", [](MemoryRegistry& r) { r.DeleteValue(kSettings, "Items For Monitoring"); }, 127},
-      {"Monitoring a string",
-       [](MemoryRegistry& r) { r.SetString(kSettings, "Monitoring", "1"); }, 127},
-      {"mask a string",
-       [](MemoryRegistry& r) { r.SetString(kSettings, "Items For Monitoring", "5"); }, 127},
+      {"Monitoring a string", [](MemoryRegistry& r) { r.SetString(kSettings, "Monitoring", "1"); }, 127},
+      {"mask a string", [](MemoryRegistry& r) { r.SetString(kSettings, "Items For Monitoring", "5"); }, 127},
       {"mask binary",
-       [](MemoryRegistry& r) { r.SetValue(kSettings, "Items For Monitoring", REG_BINARY_TYPE, {5, 0, 0, 0}); }, 127},
+       [](MemoryRegistry& r) {
+         r.SetValue(kSettings, "Items For Monitoring", REG_BINARY_TYPE, {5, 0, 0, 0});
+       },
+       127},
   };
   for (const Case& c : cases) {
     SetDword("Monitoring", 1);

@@ -38,7 +38,8 @@ struct Script {
 
 class ScriptedSection : public TNamedRegStringList {
  public:
-  ScriptedSection(Engine& engine, std::shared_ptr<Script> script) : TNamedRegStringList(engine), script_(std::move(script)) {}
+  ScriptedSection(Engine& engine, std::shared_ptr<Script> script)
+      : TNamedRegStringList(engine), script_(std::move(script)) {}
   const char* ClassName() const override { return "ScriptedSection"; }
 
   void Scan() override {

@@ -23,25 +23,18 @@ TEST(VersionCheck, NinetyFiveAndNtFourDoNotRun) {
     bool supported;
   };
   const std::vector<Case> cases = {
-      {"Windows 95", {1, 4, 0, 950}, false},
-      {"Windows 98", {1, 4, 10, 1998}, true},
-      {"Windows ME", {1, 4, 90, 3000}, true},
-      {"9x family before 4.0", {1, 3, 95, 0}, false},
-      {"9x family 5.0", {1, 5, 0, 0}, true},
-      {"NT 4.0", {2, 4, 0, 1381}, false},
-      {"NT 3.51", {2, 3, 51, 1057}, false},
-      {"Windows 2000", {2, 5, 0, 2195}, true},
-      {"Windows XP", {2, 5, 1, 2600}, true},
-      {"Windows 10", {2, 10, 0, 19045}, true},
-      {"Win32s", {0, 3, 10, 0}, true},
-      {"unknown family", {3, 1, 0, 0}, true},
+      {"Windows 95", {1, 4, 0, 950}, false},  {"Windows 98", {1, 4, 10, 1998}, true},
+      {"Windows ME", {1, 4, 90, 3000}, true}, {"9x family before 4.0", {1, 3, 95, 0}, false},
+      {"9x family 5.0", {1, 5, 0, 0}, true},  {"NT 4.0", {2, 4, 0, 1381}, false},
+      {"NT 3.51", {2, 3, 51, 1057}, false},   {"Windows 2000", {2, 5, 0, 2195}, true},
+      {"Windows XP", {2, 5, 1, 2600}, true},  {"Windows 10", {2, 10, 0, 19045}, true},
+      {"Win32s", {0, 3, 10, 0}, true},        {"unknown family", {3, 1, 0, 0}, true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsSupportedWindows(c.version), c.supported) << c.name;
 }
 
 TEST(VersionCheck, MessageHasACarriageReturnAndLineFeed) {
-  EXPECT_EQ(std::string(kUnsupportedVersionMessage),
-            "Sorry, Keyvane Pro cannot run\r\nunder this version of Windows.");
+  EXPECT_EQ(std::string(kUnsupportedVersionMessage), "Sorry, Keyvane Pro cannot run\r\nunder this version of Windows.");
 }
 
 // The engine is the system's own file, found by its full path in the system folder; what the class
@@ -77,8 +70,8 @@ TEST(HtmlHelpEngine, TheSystemEngineWhateverTheRegistrationNames) {
       {"registered as the system engine", withEngine(registered(engine)), engine},
       {"the same file in other letters and slashes", withEngine(registered("c:/windows/SYSTEM32/HHCTRL.OCX")), engine},
       {"not registered", withEngine([](MemoryPlatform&) {}), engine},
-      {"registered with a path variable", withEngine(registered("%SystemRoot%\\system32\\hhctrl.ocx", REG_EXPAND_SZ_TYPE)),
-       engine},
+      {"registered with a path variable",
+       withEngine(registered("%SystemRoot%\\system32\\hhctrl.ocx", REG_EXPAND_SZ_TYPE)), engine},
       {"registered as a number", withEngine([&](MemoryPlatform& m) { m.registry.SetDword("HKCR\\" + clsid, "", 1); }),
        engine},
       {"a library of the user's registered",
@@ -99,8 +92,7 @@ TEST(HtmlHelpEngine, TheSystemEngineWhateverTheRegistrationNames) {
        ""},
       {"a system folder given with its closing backslash",
        withEngine([](MemoryPlatform& m) { m.system.SetSystemDirectory("C:\\WINDOWS\\system32\\"); }), engine},
-      {"no system folder",
-       withEngine([](MemoryPlatform& m) { m.system.SetSystemDirectory(""); }), ""},
+      {"no system folder", withEngine([](MemoryPlatform& m) { m.system.SetSystemDirectory(""); }), ""},
       {"a system folder that is no full path",
        [](MemoryPlatform& m) {
          m.files.AddFile("C:\\system32\\hhctrl.ocx");
@@ -115,8 +107,7 @@ TEST(HtmlHelpEngine, TheSystemEngineWhateverTheRegistrationNames) {
     machine.files.ClearCalls();
     EXPECT_EQ(HtmlHelpEnginePath(machine.platform()), c.expected) << c.name;
     // The only file looked at is the system's engine: nothing the registration names is queried.
-    for (const std::string& call : machine.files.Calls())
-      EXPECT_EQ(call, "GetAttributes " + engine) << c.name;
+    for (const std::string& call : machine.files.Calls()) EXPECT_EQ(call, "GetAttributes " + engine) << c.name;
     EXPECT_EQ(machine.registry.OpenHandleCount(), 0u) << c.name;
   }
 }
@@ -150,7 +141,7 @@ TEST(OkHelpLayout, TheLinkKeepsItsGapBelowTheMessage) {
 
 TEST(OkHelpLayout, IconTypes) {
   const std::vector<std::pair<int, OkHelpIcon>> cases = {
-      {16, OkHelpIcon::kHand},        {32, OkHelpIcon::kQuestion}, {48, OkHelpIcon::kExclamation},
+      {16, OkHelpIcon::kHand},        {32, OkHelpIcon::kQuestion},   {48, OkHelpIcon::kExclamation},
       {64, OkHelpIcon::kAsterisk},    {0, OkHelpIcon::kApplication}, {17, OkHelpIcon::kApplication},
       {-1, OkHelpIcon::kApplication},
   };

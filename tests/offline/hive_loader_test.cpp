@@ -9,7 +9,8 @@
 namespace kv::offline {
 namespace {
 
-std::string StringValue(MemoryRegistry& registry, std::uint32_t root, const std::string& path, const std::string& name) {
+std::string StringValue(MemoryRegistry& registry, std::uint32_t root, const std::string& path,
+                        const std::string& name) {
   RegKey raw = kNoKey;
   if (registry.OpenKey(root, path, kKeyQueryValue, &raw) != kErrorSuccess) return "(no key)";
   UniqueRegKey key(registry, raw);
@@ -26,7 +27,7 @@ struct RealCase {
   const char* file;
   bool loads;
   bool dirty;
-  const char* key;    // below HKLM\TEST, with a value to read
+  const char* key;  // below HKLM\TEST, with a value to read
   const char* value;
   const char* expected;
 };
@@ -55,7 +56,8 @@ TEST(HiveLoader, RealHives) {
     }
     EXPECT_EQ(info.dirty(), c.dirty) << c.file << ": sequence numbers " << info.sequence1 << ", " << info.sequence2;
     EXPECT_GT(info.keys, 100u) << c.file;
-    EXPECT_EQ(StringValue(registry, HKEY_LOCAL_MACHINE_CODE, std::string("TEST\\") + c.key, c.value), c.expected) << c.file;
+    EXPECT_EQ(StringValue(registry, HKEY_LOCAL_MACHINE_CODE, std::string("TEST\\") + c.key, c.value), c.expected)
+        << c.file;
     EXPECT_EQ(registry.OpenHandleCount(), 0u) << c.file;
   }
 }
@@ -65,7 +67,8 @@ TEST(HiveLoader, ASubkeyOnlyAndNamesWithoutRegardToCase) {
   MemoryRegistry registry;
   HiveInfo info;
   std::string error;
-  ASSERT_TRUE(LoadHive(bytes, "controlset001\\CONTROL", registry, "HKLM\\SYSTEM\\CurrentControlSet\\Control", &info, &error))
+  ASSERT_TRUE(
+      LoadHive(bytes, "controlset001\\CONTROL", registry, "HKLM\\SYSTEM\\CurrentControlSet\\Control", &info, &error))
       << error;
   EXPECT_TRUE(registry.KeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment"));
   EXPECT_FALSE(registry.KeyExists("HKLM\\SYSTEM\\Select"));
@@ -82,7 +85,10 @@ TEST(HiveLoader, ValuesKeptAsStored) {
   source.SetValue("HKLM\\SOFTWARE\\Kept", "Odd", REG_EXPAND_SZ_TYPE, odd);
   source.SetValue("HKLM\\SOFTWARE\\Kept", "Strange", 0x12345678u, {1, 2, 3});
   source.SetValue("HKLM\\SOFTWARE\\Kept", "", REG_BINARY_TYPE, {});
-  source.SetString("HKLM\\SOFTWARE\\Kept\\Deeper\\\xC3\x9C" "ber", "N\xC3\xA4me", "W\xC3\xA9rt");
+  source.SetString(
+      "HKLM\\SOFTWARE\\Kept\\Deeper\\\xC3\x9C"
+      "ber",
+      "N\xC3\xA4me", "W\xC3\xA9rt");
   const std::string file = folder.path() + "/hive";
   test::WriteHive(source, HKEY_LOCAL_MACHINE_CODE, "SOFTWARE", file);
 
@@ -103,7 +109,10 @@ TEST(HiveLoader, ValuesKeptAsStored) {
                       {"SOFTWARE\\Kept", "Odd", REG_EXPAND_SZ_TYPE, odd},
                       {"SOFTWARE\\Kept", "Strange", 0x12345678u, {1, 2, 3}},
                       {"SOFTWARE\\Kept", "", REG_BINARY_TYPE, {}},
-                      {"SOFTWARE\\kept\\DEEPER\\\xC3\xBC" "BER", "n\xC3\xA4ME", REG_SZ_TYPE,
+                      {"SOFTWARE\\kept\\DEEPER\\\xC3\xBC"
+                       "BER",
+                       "n\xC3\xA4ME",
+                       REG_SZ_TYPE,
                        {'W', 0, 0xE9, 0, 'r', 0, 't', 0, 0, 0}}};
   for (const Raw& raw : raws) {
     RegKey key = kNoKey;

@@ -16,9 +16,10 @@ namespace {
 class HostFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* file : {"Windows/System32/cmd.exe", "Program Files/Lumen Notes/lumen.exe",
-                             "Program Files/Lumen Notes/Read Me First.txt", "Program Files/Lumen Notes/Read Me Later.txt",
-                             "Program Files (x86)/old.exe", "MixedCase/UPPER.TXT", "MixedCase/upper.txt"})
+    for (const char* file :
+         {"Windows/System32/cmd.exe", "Program Files/Lumen Notes/lumen.exe",
+          "Program Files/Lumen Notes/Read Me First.txt", "Program Files/Lumen Notes/Read Me Later.txt",
+          "Program Files (x86)/old.exe", "MixedCase/UPPER.TXT", "MixedCase/upper.txt"})
       root_.Add(file, true);
     root_.Add("Windows/Fonts");
     outside_.Add("secret/passwd", true);
@@ -70,8 +71,7 @@ TEST_F(HostFilesTest, AttributesOfNamesInAnyCase) {
       // A drive that is not mapped holds nothing that can be looked at.
       {"D:\\Data\\report.doc", kInvalidFileAttributes},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(files_.GetAttributes(c.path), c.attributes) << c.path;
+  for (const Case& c : cases) EXPECT_EQ(files_.GetAttributes(c.path), c.attributes) << c.path;
 }
 
 TEST_F(HostFilesTest, SearchesAndShortPaths) {
@@ -145,12 +145,12 @@ TEST_F(HostFilesTest, LinksInTheTree) {
       {"Documents and Settings", root_.path() + "/Users"},  // a junction as ntfs-3g writes it
       {"Users/All Users", "../ProgramData"},
       {"Users/Public/cmd.exe", "../../Windows/System32/cmd.exe"},
-      {"chain", "Documents and Settings"},                      // a link to a link
-      {"up", "../" + outsideName + "/secret"},                  // ".." out of the tree
+      {"chain", "Documents and Settings"},      // a link to a link
+      {"up", "../" + outsideName + "/secret"},  // ".." out of the tree
       {"Users/deep", "../../../" + outsideName + "/secret"},
-      {"hostabs", outside_.path() + "/secret"},                 // the host's own folders
-      {"rootabs", "/Windows"},                                  // absolute, not below the drive's folder
-      {"other", root_.path() + "/.NTFS-3G/D:/Data"},            // ntfs-3g: a junction to another volume
+      {"hostabs", outside_.path() + "/secret"},       // the host's own folders
+      {"rootabs", "/Windows"},                        // absolute, not below the drive's folder
+      {"other", root_.path() + "/.NTFS-3G/D:/Data"},  // ntfs-3g: a junction to another volume
       {"loop1", "loop2"},
       {"loop2", "loop1"},
       {"self", "./self"},

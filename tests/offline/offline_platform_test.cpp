@@ -172,8 +172,9 @@ TEST_F(OfflinePlatformTest, TheUserIsChosenFromTheProfiles) {
     const char* chosen;  // or the start of the error
   };
   const Case cases[] = {
-      {"", "the installation has 2 user profiles: choose one with --user NAME:\n  Alice  (S-1-5-21-1-2-3-1001, "
-           "%SystemDrive%\\Users\\Alice)\n  Bob  (S-1-5-21-1-2-3-1002, C:\\Users\\Bob)"},
+      {"",
+       "the installation has 2 user profiles: choose one with --user NAME:\n  Alice  (S-1-5-21-1-2-3-1001, "
+       "%SystemDrive%\\Users\\Alice)\n  Bob  (S-1-5-21-1-2-3-1002, C:\\Users\\Bob)"},
       {"BOB", "Bob"},
       {kAlice, "Alice"},
       {"carol", "no user profile named \"carol\"; the profiles are:\n  Alice"},

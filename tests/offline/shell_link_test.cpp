@@ -19,7 +19,9 @@ const LinkCase kLinks[] = {
     {"local_ansi.lnk", LinkParse::kPath, "C:\\Program Files\\Lumen Notes\\lumen.exe"},
     {"local_suffix.lnk", LinkParse::kPath, "C:\\Program Files\\Quillpad\\quill.exe"},
     // The UTF-16 form of the path wins over the 8-bit one.
-    {"local_unicode.lnk", LinkParse::kPath, "C:\\Programme\\\xC3\x9C" "ber\\x.exe"},
+    {"local_unicode.lnk", LinkParse::kPath,
+     "C:\\Programme\\\xC3\x9C"
+     "ber\\x.exe"},
     // The network form wins over the local one, as GetPath's UNC priority asks.
     {"network.lnk", LinkParse::kPath, "\\\\server\\share\\tools\\run.exe"},
     // No location information: the drive and the long names of the item list.

@@ -34,7 +34,9 @@ constexpr std::uint32_t HKLM = HKEY_LOCAL_MACHINE_CODE;
 const std::string kKey = "SOFTWARE\\KvChanging";
 
 std::string RootName(std::uint32_t root) {
-  return root == HKLM ? "HKEY_LOCAL_MACHINE" : root == HKEY_CURRENT_USER_CODE ? "HKEY_CURRENT_USER" : "HKEY_CLASSES_ROOT";
+  return root == HKLM                     ? "HKEY_LOCAL_MACHINE"
+         : root == HKEY_CURRENT_USER_CODE ? "HKEY_CURRENT_USER"
+                                          : "HKEY_CLASSES_ROOT";
 }
 
 void DeleteKey(World& world, std::uint32_t root, const std::string& path) {
@@ -186,7 +188,7 @@ TEST_P(ChangingRegistry, SubkeysThatComeAndGoDuringTheEnumerationEndIt) {
   hooked_->afterEnum = [&](bool values, std::uint32_t index) {
     if (values) return;
     world_->CreateKey(HKLM, kKey + "\\new" + std::to_string(added++));  // a new name every step
-    if (index == 1) DeleteKey(*world_, HKLM, kKey + "\\k0");              // and one taken away
+    if (index == 1) DeleteKey(*world_, HKLM, kKey + "\\k0");            // and one taken away
   };
   Strings names;
   registry->GetKeyNames(names);
@@ -211,7 +213,8 @@ TEST_P(ChangingRegistry, AProbeOfKeysChangingUnderItGivesAVerdict) {
   hooked_->afterEnum = [&](bool values, std::uint32_t index) {
     if (values || added > 200) return;
     if (index == 0 && added == 0) DeleteKey(*world_, HKLM, uninstall);
-    world_->CreateKey(HKEY_CLASSES_ROOT_CODE, "CLSID\\{00000000-0000-0000-0000-0000000" + std::to_string(10000 + added++) + "}");
+    world_->CreateKey(HKEY_CLASSES_ROOT_CODE,
+                      "CLSID\\{00000000-0000-0000-0000-0000000" + std::to_string(10000 + added++) + "}");
   };
   HandleAudit audit(*platform_);
   std::int32_t verdict = -2;

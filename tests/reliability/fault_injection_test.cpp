@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "cli/machine.h"
-#include "tests/testing/faulty_platform.h"
 #include "scan/cleaner.h"
 #include "scan/engine.h"
 #include "tests/reliability/watchdog.h"
+#include "tests/testing/faulty_platform.h"
 #include "tests/testing/handle_audit.h"
 
 namespace kv::testing {
@@ -24,9 +24,9 @@ namespace {
 
 struct ProbeRun {
   std::int32_t verdict = 0;
-  std::int32_t listed = 0;      // the lists the sections left, summed
-  std::string raised;           // what escaped, if anything
-  std::uint64_t calls = 0;      // registry and file-system calls made
+  std::int32_t listed = 0;  // the lists the sections left, summed
+  std::string raised;       // what escaped, if anything
+  std::uint64_t calls = 0;  // registry and file-system calls made
   bool fired = false;
   std::string failedCall;
   std::size_t openKeys = 0;
@@ -92,8 +92,8 @@ class InjectedFaultTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(cli::LoadMachine(machine_, KV_SOURCE_DIR "/examples/machine.reg", KV_SOURCE_DIR "/examples/files.txt",
-                                 &error))
+    ASSERT_TRUE(
+        cli::LoadMachine(machine_, KV_SOURCE_DIR "/examples/machine.reg", KV_SOURCE_DIR "/examples/files.txt", &error))
         << error;
     // Repaired, the machine is clean: every section runs to its end, so the probe makes every call it can.
     if (GetParam()) machine_.files.AddFile("C:\\Program Files\\Orbit Photo\\orbit.exe");
@@ -134,7 +134,9 @@ TEST_P(InjectedFaultTest, EveryCallFailingInTurnStillGivesAVerdict) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ExampleMachine, InjectedFaultTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Repaired" : "AsShipped"; });
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Repaired" : "AsShipped";
+                         });
 
 }  // namespace
 }  // namespace kv::testing

@@ -168,7 +168,8 @@ class Machine {
 #ifdef _WIN32
     std::vector<char> old(32768);
     const DWORD length = GetEnvironmentVariableA(name.c_str(), old.data(), static_cast<DWORD>(old.size()));
-    savedEnvironment_.push_back({name, length > 0 && length < old.size(), std::string(old.data(), length < old.size() ? length : 0)});
+    savedEnvironment_.push_back(
+        {name, length > 0 && length < old.size(), std::string(old.data(), length < old.size() ? length : 0)});
     EXPECT_TRUE(SetEnvironmentVariableA(name.c_str(), value.c_str())) << name;
 #endif
   }
@@ -201,7 +202,8 @@ class Machine {
 
   // A string value below a key whose path may be longer than the 8-bit registry calls take under Wine
   // (260 characters): the key is made through the UTF-16 calls there.
-  void SetLongPathString(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text) {
+  void SetLongPathString(std::uint32_t root, const std::string& path, const std::string& name,
+                         const std::string& text) {
     if (dynamic_cast<MemoryRegistry*>(&world.platform().registry) != nullptr) {
       world.SetValue(root, path, name, REG_SZ_TYPE, Utf16Bytes(text));
       return;
@@ -209,11 +211,13 @@ class Machine {
 #ifdef _WIN32
     HKEY key = nullptr;
     const std::wstring widePath(path.begin(), path.end());
-    ASSERT_EQ(RegCreateKeyExW(Predefined(root), widePath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(Predefined(root), widePath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     const Bytes data = Utf16Bytes(text);
     const std::wstring wideName(name.begin(), name.end());
-    EXPECT_EQ(RegSetValueExW(key, wideName.c_str(), 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, wideName.c_str(), 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
     RegCloseKey(key);
 #endif
   }
@@ -319,15 +323,16 @@ std::vector<HostileCase> Cases() {
        },
        0},
       {"REG_EXPAND_SZ of one byte",
-       [](Machine& m, const std::string&) { m.world.SetValue(HKLM, kRun, "App", REG_EXPAND_SZ_TYPE, Bytes{'a'}); },
-       0},
+       [](Machine& m, const std::string&) { m.world.SetValue(HKLM, kRun, "App", REG_EXPAND_SZ_TYPE, Bytes{'a'}); }, 0},
       {"1 MB command line in a Run value",
        [](Machine& m, const std::string& folder) {
          m.world.SetValue(HKLM, kRun, "Big", REG_SZ_TYPE, Utf16Bytes(folder + std::string(524000, 'a')));
        },
        2},
       {"1 MB binary value as a COM server",
-       [](Machine& m, const std::string&) { m.world.SetValue(HKCR, kServer, "", REG_BINARY_TYPE, Bytes(1 << 20, 'b')); },
+       [](Machine& m, const std::string&) {
+         m.world.SetValue(HKCR, kServer, "", REG_BINARY_TYPE, Bytes(1 << 20, 'b'));
+       },
        1},
       {"16 383-character value name of a faulty Run entry",
        [](Machine& m, const std::string& folder) {
@@ -393,7 +398,9 @@ std::vector<HostileCase> Cases() {
       {"16 MB command line in a Run value",
        [](Machine& m, const std::string& folder) { RunValue(m, "Big", folder + std::string(8 << 20, 'a')); }, 2},
       {"16 MB binary value as a COM server",
-       [](Machine& m, const std::string&) { m.world.SetValue(HKCR, kServer, "", REG_BINARY_TYPE, Bytes(16 << 20, 'b')); },
+       [](Machine& m, const std::string&) {
+         m.world.SetValue(HKCR, kServer, "", REG_BINARY_TYPE, Bytes(16 << 20, 'b'));
+       },
        1},
       {"16 MB share whose Path= line comes first, then 16 MB of other lines",
        [](Machine& m, const std::string& folder) {
@@ -464,13 +471,15 @@ std::vector<HostileCase> Cases() {
        2},
       {"ProgramFilesDir of 32 000 characters",
        [](Machine& m, const std::string& folder) {
-         m.world.SetValue(HKLM, kCurrentVersion, "ProgramFilesDir", REG_SZ_TYPE, Utf16Bytes(folder + std::string(32000, 'p')));
+         m.world.SetValue(HKLM, kCurrentVersion, "ProgramFilesDir", REG_SZ_TYPE,
+                          Utf16Bytes(folder + std::string(32000, 'p')));
          RunValue(m, "App", "%ProgramFiles%\\app.exe", REG_EXPAND_SZ_TYPE);
        },
        2},
       {"1 MB of %ProgramFiles%, each 32 000 characters",
        [](Machine& m, const std::string& folder) {
-         m.world.SetValue(HKLM, kCurrentVersion, "ProgramFilesDir", REG_SZ_TYPE, Utf16Bytes(folder + std::string(32000, 'p')));
+         m.world.SetValue(HKLM, kCurrentVersion, "ProgramFilesDir", REG_SZ_TYPE,
+                          Utf16Bytes(folder + std::string(32000, 'p')));
          RunValue(m, "Bomb", Repeat("%ProgramFiles%", 75000), REG_EXPAND_SZ_TYPE);
        },
        2},
@@ -526,7 +535,9 @@ std::vector<HostileCase> Cases() {
        },
        0},
       {"a trailing dot on a folder of a present program",
-       [](Machine& m, const std::string& folder) { RunValue(m, "Dot", folder.substr(0, folder.size() - 1) + ".\\app.exe"); },
+       [](Machine& m, const std::string& folder) {
+         RunValue(m, "Dot", folder.substr(0, folder.size() - 1) + ".\\app.exe");
+       },
        0},
       {"trailing dots after a missing program",
        [](Machine& m, const std::string& folder) { RunValue(m, "Dot", folder + "gone.exe..."); }, 2},
@@ -537,14 +548,14 @@ std::vector<HostileCase> Cases() {
          RunValue(m, "Three", "\"\"\"" + folder + "app.exe");
        },
        0},
-      {"a lone quote",
-       [](Machine& m, const std::string&) { RunValue(m, "Quote", "\""); }, 2},
+      {"a lone quote", [](Machine& m, const std::string&) { RunValue(m, "Quote", "\""); }, 2},
       {"a quote inside the folder of a missing program",
        [](Machine& m, const std::string& folder) { RunValue(m, "Quote", folder + "ap\"p\\gone.exe"); }, 2},
 
       // Shortcuts in the startup folder.
       {"corrupt shortcut file",
-       [](Machine& m, const std::string& folder) { m.WriteFile(folder + kStartup + "\\bad.lnk", BrokenShortcut(300)); }, 1},
+       [](Machine& m, const std::string& folder) { m.WriteFile(folder + kStartup + "\\bad.lnk", BrokenShortcut(300)); },
+       1},
       {"empty shortcut file",
        [](Machine& m, const std::string& folder) { m.WriteFile(folder + kStartup + "\\empty.lnk", Bytes{}); }, 1},
       {"16 MB shortcut file",
@@ -665,7 +676,8 @@ TEST_P(HostileData, EveryCaseGetsItsVerdict) {
     std::fflush(stdout);
     EXPECT_EQ(probe.raised, "") << hostile.name;
     const bool wine = dynamic_cast<MemoryRegistry*>(&world->platform().registry) == nullptr;
-    EXPECT_EQ(probe.verdict, wine ? hostile.verdictUnderWine.value_or(hostile.verdict) : hostile.verdict) << hostile.name;
+    EXPECT_EQ(probe.verdict, wine ? hostile.verdictUnderWine.value_or(hostile.verdict) : hostile.verdict)
+        << hostile.name;
     EXPECT_EQ(probe.openKeys, 0u) << hostile.name;
     EXPECT_EQ(probe.openFinds, 0u) << hostile.name;
     EXPECT_EQ(probe.misuses, std::vector<std::string>{}) << hostile.name;

@@ -138,7 +138,8 @@ TEST(NetworkNamesUnanswered, AShareThatDoesNotAnswerIsNoFault) {
        true},
       {"fonts", 4,
        [](MemoryMachine& m, const std::string& name) {
-         m.memory.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Kv (TrueType)", name);
+         m.memory.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Kv (TrueType)",
+                                     name);
        },
        true},
       {"uninstall", 8,
@@ -174,7 +175,8 @@ TEST(NetworkNamesUnanswered, AShareThatDoesNotAnswerIsNoFault) {
         EXPECT_EQ(verdict > 0, faulty) << c.section << ", " << name << (answers ? ", missing" : ", no answer")
                                        << ": verdict " << verdict;
         for (const std::string& call : machine.memory.files.Calls()) {
-          if (!NamesHost(call) && call.find(" Z:") == std::string::npos && call.find("stale") == std::string::npos) continue;
+          if (!NamesHost(call) && call.find(" Z:") == std::string::npos && call.find("stale") == std::string::npos)
+            continue;
           // The drive's type may be asked; of the name itself, only the bounded test.
           const bool allowed = call.rfind("FindNetworkFile ", 0) == 0 || call.rfind("DriveType ", 0) == 0;
           EXPECT_TRUE(allowed) << c.section << ": " << call;

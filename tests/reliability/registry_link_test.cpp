@@ -116,7 +116,8 @@ void RemoveRealLinks(const LinkedKey& key) {
     HKEY predefined = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(key.root)));
     HKEY link = nullptr;
     const std::wstring path = std::wstring(key.path.begin(), key.path.end()) + L"\\" + name;
-    if (RegOpenKeyExW(predefined, path.c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_ALL_ACCESS, &link) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(predefined, path.c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_ALL_ACCESS, &link) ==
+        ERROR_SUCCESS) {
       using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
       static const auto remove = reinterpret_cast<NtDeleteKeyFn>(
           reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
@@ -168,7 +169,8 @@ TEST_P(RegistryLinks, LoopingLinksEndEachEnumeration) {
     cleaner.Mask = 127;
     verdict = cleaner.ScanSections();
     for (const auto& slot : cleaner.Sections())
-      for (const std::string& s : slot.section->Strings()) lists.push_back(std::string(slot.section->ClassName()) + ": " + s);
+      for (const std::string& s : slot.section->Strings())
+        lists.push_back(std::string(slot.section->ClassName()) + ": " + s);
   }
 #ifdef _WIN32
   if (!linking)

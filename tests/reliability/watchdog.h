@@ -15,7 +15,8 @@ namespace kv::testing {
 
 class Watchdog {
  public:
-  explicit Watchdog(std::chrono::seconds bound = std::chrono::seconds(60)) : bound_(bound), thread_([this] { Watch(); }) {}
+  explicit Watchdog(std::chrono::seconds bound = std::chrono::seconds(60))
+      : bound_(bound), thread_([this] { Watch(); }) {}
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
   ~Watchdog() {

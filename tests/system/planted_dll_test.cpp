@@ -36,7 +36,9 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 
 class ScopedEnvironment {
  public:
-  ScopedEnvironment(const char* name, const std::string& value) : name_(name) { SetEnvironmentVariableA(name, value.c_str()); }
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    SetEnvironmentVariableA(name, value.c_str());
+  }
   ~ScopedEnvironment() { SetEnvironmentVariableA(name_, nullptr); }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
@@ -83,7 +85,8 @@ TEST(PlantedLibraries, AreNeverLoadedByTheMonitor) {
     ASSERT_TRUE(monitor.WaitUntilRunning(kStartMs));
     ThreadWatch probes(monitor.pid());
     EXPECT_TRUE(WaitUntil([&] { return probes.Appeared() >= 2 && probes.Ended() >= 2; }, 4 * kIntervalMs + 60000))
-        << "fewer than two probes ran; threads seen:\n" << probes.Describe();
+        << "fewer than two probes ran; threads seen:\n"
+        << probes.Describe();
     settings.mask.SetDword(SeededFault::kGroup);
     SeededFault fault;
     HWND alert = monitor.WaitForAlert(4 * kIntervalMs + 60000);
@@ -150,8 +153,8 @@ TEST(PlantedLibraries, ARegisteredHtmlHelpEngineIsNeverLoaded) {
     // The control: a program that follows the registration loads the planted library.
     std::string registered = RegisteredHelpEngine();
     if (registered != c.library) {
-      ASSERT_EQ(c.root, HKEY_CURRENT_USER) << "HKEY_CLASSES_ROOT does not show the machine's registration: "
-                                           << registered;
+      ASSERT_EQ(c.root, HKEY_CURRENT_USER)
+          << "HKEY_CLASSES_ROOT does not show the machine's registration: " << registered;
       std::printf("%s: HKEY_CLASSES_ROOT shows %s (the user's classes are not laid over it here)\n", c.name,
                   registered.c_str());
       registered = c.library;

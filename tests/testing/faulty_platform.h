@@ -51,7 +51,9 @@ class FaultyPlatform {
  public:
   // Wraps `inner`; unarmed, every call passes through.
   explicit FaultyPlatform(Platform& inner)
-      : registry_(inner.registry, plan_), files_(inner.files, plan_), system_(inner.system),
+      : registry_(inner.registry, plan_),
+        files_(inner.files, plan_),
+        system_(inner.system),
         platform_{registry_, files_, system_} {}
   FaultyPlatform(const FaultyPlatform&) = delete;
   FaultyPlatform& operator=(const FaultyPlatform&) = delete;
@@ -130,8 +132,7 @@ class FaultyPlatform {
 
     // The failure of a value query made with `query`. "More data" is given as if the value had grown
     // since it was sized: the size needed now is larger than before.
-    using ValueQuery = long (RegistryApi::*)(RegKey, const std::string&, std::uint32_t*, std::uint8_t*,
-                                             std::uint32_t*);
+    using ValueQuery = long (RegistryApi::*)(RegKey, const std::string&, std::uint32_t*, std::uint8_t*, std::uint32_t*);
     long QueryError(ValueQuery query, RegKey key, const std::string& name, std::uint32_t* size) {
       if (plan_.fault == InjectedFault::kMoreData && size != nullptr) {
         std::uint32_t needed = 0;
@@ -168,9 +169,7 @@ class FaultyPlatform {
     }
 
    private:
-    static std::uint32_t TooSmall(std::uint32_t length, std::uint32_t needed) {
-      return std::max(length, needed) + 16;
-    }
+    static std::uint32_t TooSmall(std::uint32_t length, std::uint32_t needed) { return std::max(length, needed) + 16; }
     Plan& plan_;
   };
 

@@ -65,7 +65,8 @@ class HandleAudit {
 
     void CheckKey(RegKey key, const char* call) {
       std::lock_guard<std::mutex> guard(lock);
-      if (!IsPredefinedKey(key) && keys.count(key) == 0) misuses.push_back(std::string(call) + " on key " + std::to_string(key));
+      if (!IsPredefinedKey(key) && keys.count(key) == 0)
+        misuses.push_back(std::string(call) + " on key " + std::to_string(key));
     }
     void CheckFind(FindHandle find, const char* call) {
       std::lock_guard<std::mutex> guard(lock);

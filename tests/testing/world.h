@@ -25,8 +25,8 @@ class World {
   virtual void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
                         const std::vector<std::uint8_t>& data) = 0;
   // The same, with a name given as UTF-16 (which may hold what UTF-8 cannot: an unpaired surrogate).
-  virtual void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name,
-                         std::uint32_t type, const std::vector<std::uint8_t>& data) = 0;
+  virtual void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
+                         const std::vector<std::uint8_t>& data) = 0;
   // Lets the key be opened with KEY_QUERY_VALUE only.
   virtual void RestrictToQueryValue(std::uint32_t root, const std::string& path) = 0;
 

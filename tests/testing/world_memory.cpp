@@ -22,7 +22,9 @@ class MemoryWorld : public World {
  public:
   MemoryWorld() { memory_.files.AddDirectory("C:\\kvtest"); }
   Platform& platform() override { return memory_.platform(); }
-  void CreateKey(std::uint32_t root, const std::string& path) override { memory_.registry.CreateKey(KeyPath(root, path)); }
+  void CreateKey(std::uint32_t root, const std::string& path) override {
+    memory_.registry.CreateKey(KeyPath(root, path));
+  }
   void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
                 const std::vector<std::uint8_t>& data) override {
     memory_.registry.SetValue(KeyPath(root, path), name, type, data);
@@ -79,8 +81,8 @@ std::vector<std::uint8_t> Utf16Bytes(const std::string& ascii, bool closingNul) 
 }
 
 std::vector<std::uint8_t> DwordBytes(std::uint32_t value) {
-  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value >> 16),
-          static_cast<std::uint8_t>(value >> 24)};
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
 }
 
 }  // namespace kv::testing

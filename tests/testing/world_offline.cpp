@@ -52,11 +52,11 @@ std::string ShellLinkBytes(const std::string& target) {
   out.append(reinterpret_cast<const char*>(clsid), 16);
   Put32(out, target.empty() ? 0x1 : 0x2);  // HasLinkTargetIDList, or HasLinkInfo
   Put32(out, 0x20);
-  out.append(24, '\0');                    // times
-  Put32(out, 0);                           // size
-  Put32(out, 0);                           // icon index
-  Put32(out, 1);                           // show command
-  out.append(12, '\0');                    // hot key, reserved
+  out.append(24, '\0');  // times
+  Put32(out, 0);         // size
+  Put32(out, 0);         // icon index
+  Put32(out, 1);         // show command
+  out.append(12, '\0');  // hot key, reserved
   if (target.empty()) {
     std::string item;
     item += '\x1F';
@@ -106,7 +106,8 @@ std::string ShellLinkBytes(const std::string& target) {
 // files; before the next key is opened with no key open, the registry is read back from those files.
 class HiveBackedRegistry : public RegistryApi {
  public:
-  explicit HiveBackedRegistry(std::string folder) : folder_(std::move(folder)), live_(std::make_unique<MemoryRegistry>()) {}
+  explicit HiveBackedRegistry(std::string folder)
+      : folder_(std::move(folder)), live_(std::make_unique<MemoryRegistry>()) {}
 
   MemoryRegistry& fixtures() { return fixtures_; }
   MemoryRegistry& live() { return *live_; }
@@ -148,12 +149,14 @@ class HiveBackedRegistry : public RegistryApi {
                                      {HKEY_USERS_CODE, "HKU"}}) {
       const std::string file = folder_ + "/" + name + ".hive";
       std::string error;
-      if (!offline::WriteHiveFile(fixtures_, {offline::HivePart{root, "", "", nullptr}}, emptyHive, file, nullptr, &error))
+      if (!offline::WriteHiveFile(fixtures_, {offline::HivePart{root, "", "", nullptr}}, emptyHive, file, nullptr,
+                                  &error))
         throw std::runtime_error("hive not written: " + error);
       std::ifstream in(file, std::ios::binary);
       const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       offline::HiveInfo info;
-      if (!offline::LoadHive(bytes, "", *fresh, name, &info, &error)) throw std::runtime_error("hive not read: " + error);
+      if (!offline::LoadHive(bytes, "", *fresh, name, &info, &error))
+        throw std::runtime_error("hive not read: " + error);
     }
     for (const std::string& keyPath : restricted_) fresh->SetKeyAccess(keyPath, kKeyQueryValue);
     live_ = std::move(fresh);

@@ -19,9 +19,7 @@
 namespace kv::testing {
 namespace {
 
-HKEY Predefined(std::uint32_t root) {
-  return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
-}
+HKEY Predefined(std::uint32_t root) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root))); }
 
 std::wstring Wide(const std::string& text) { return Widen(text); }
 
@@ -58,9 +56,9 @@ class RealWorld : public World {
     for (std::uint32_t root : {HKEY_LOCAL_MACHINE_CODE, HKEY_CLASSES_ROOT_CODE, HKEY_CURRENT_USER_CODE}) {
       HKEY key = nullptr;
       const std::string path = scratch_ + "\\" + std::to_string(root);
-      Check(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr),
-            "RegCreateKeyEx");
+      Check(
+          RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+          "RegCreateKeyEx");
       overrides_.push_back({root, key});
     }
     // HKEY_CURRENT_USER last: the scratch keys themselves live below the real one.
@@ -165,7 +163,8 @@ class RealWorld : public World {
   void AddShortcutToShellItem(const std::string& link) override {
     MakeParents(link);
     PIDLIST_ABSOLUTE item = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &item))) throw std::runtime_error("no computer folder");
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &item)))
+      throw std::runtime_error("no computer folder");
     IShellLinkA* shellLink = nullptr;
     HRESULT saved = E_FAIL;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,

@@ -34,8 +34,8 @@ class DriverCancelStress : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(cli::LoadMachine(machine_, KV_SOURCE_DIR "/examples/machine.reg", KV_SOURCE_DIR "/examples/files.txt",
-                                 &error))
+    ASSERT_TRUE(
+        cli::LoadMachine(machine_, KV_SOURCE_DIR "/examples/machine.reg", KV_SOURCE_DIR "/examples/files.txt", &error))
         << error;
     machine_.files.AddFile("C:\\Program Files\\Orbit Photo\\orbit.exe");  // clean: the longest probe
     engine_ = std::make_unique<Engine>(machine_.platform());
@@ -64,7 +64,8 @@ TEST_F(DriverCancelStress, StoppedAtRandomMomentsEveryScanEnds) {
 
   const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
-  std::uniform_int_distribution<long long> moment(0, std::chrono::duration_cast<std::chrono::microseconds>(whole).count());
+  std::uniform_int_distribution<long long> moment(0,
+                                                  std::chrono::duration_cast<std::chrono::microseconds>(whole).count());
   Watchdog watchdog;
   const int rounds = Rounds();
   Clock::duration worst{};
@@ -100,9 +101,10 @@ TEST_F(DriverCancelStress, StoppedAtRandomMomentsEveryScanEnds) {
       worst = std::max(worst, ended - asked);
     }
   }
-  std::printf("%d rounds (seed %u), a whole probe %.1f ms; %d stopped while scanning; worst time from the stop "
-              "request to the scan's end %.2f ms\n",
-              rounds, seed, Ms(whole), stoppedEarly, Ms(worst));
+  std::printf(
+      "%d rounds (seed %u), a whole probe %.1f ms; %d stopped while scanning; worst time from the stop "
+      "request to the scan's end %.2f ms\n",
+      rounds, seed, Ms(whole), stoppedEarly, Ms(worst));
   // Not a measure of speed: a scan that outlives the monitor's exit wait (twice 2 s) would be cut off.
   EXPECT_LT(worst, std::chrono::seconds(4));
 }

@@ -41,8 +41,10 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 class Form : public ScanReport {
  public:
   void SetScanRunning(bool running) override {
-    if (running) toldRunning = true;
-    else toldOver = true;
+    if (running)
+      toldRunning = true;
+    else
+      toldOver = true;
   }
   void RecordResult(std::int32_t value) override {
     ++results;
@@ -78,8 +80,8 @@ class RegThreadStress : public ::testing::Test {
     std::string error;
     // As shipped, the example machine holds one fault, found by the last group: a whole probe walks every
     // section and reports 1.
-    ASSERT_TRUE(cli::LoadMachine(machine_, KV_SOURCE_DIR "/examples/machine.reg", KV_SOURCE_DIR "/examples/files.txt",
-                                 &error))
+    ASSERT_TRUE(
+        cli::LoadMachine(machine_, KV_SOURCE_DIR "/examples/machine.reg", KV_SOURCE_DIR "/examples/files.txt", &error))
         << error;
     engine_ = std::make_unique<Engine>(machine_.platform());
   }
@@ -165,9 +167,10 @@ TEST_F(RegThreadStress, CancelledAtRandomMomentsEveryScanReportsMinusOneAndEvery
     }
   }
   EXPECT_EQ(counts_.built.load(), counts_.freed.load());
-  std::printf("%d rounds (seed %u), a whole probe %.1f ms: %d cancels (%d while the driver ran), worst %.2f ms "
-              "to the thread's end; %d program ends, worst %.2f ms to the thread's end (bound 4000 ms)\n",
-              rounds, seed, Ms(whole), rounds - exits, cancelledWhileRunning, Ms(worstCancel), exits, Ms(worstExit));
+  std::printf(
+      "%d rounds (seed %u), a whole probe %.1f ms: %d cancels (%d while the driver ran), worst %.2f ms "
+      "to the thread's end; %d program ends, worst %.2f ms to the thread's end (bound 4000 ms)\n",
+      rounds, seed, Ms(whole), rounds - exits, cancelledWhileRunning, Ms(worstCancel), exits, Ms(worstExit));
   // Not a measure of speed: a thread that outlives the exit wait would be cut off with the process.
   EXPECT_LT(worstCancel, std::chrono::seconds(4));
   EXPECT_LT(worstExit, std::chrono::seconds(4));

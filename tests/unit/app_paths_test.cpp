@@ -60,7 +60,9 @@ TEST_F(AppPathTest, DefaultValues) {
       {"DWORD 0", [](Registry& r, const std::string& key) { r.SetDword(key, "", 0); }, false},
       {"DWORD 1", [](Registry& r, const std::string& key) { r.SetDword(key, "", 1); }, false},
       {"big-endian DWORD",
-       [](Registry& r, const std::string& key) { r.SetValue(key, "", REG_DWORD_BIG_ENDIAN_TYPE, {0, 0, 0, 1}); },
+       [](Registry& r, const std::string& key) {
+         r.SetValue(key, "", REG_DWORD_BIG_ENDIAN_TYPE, {0, 0, 0, 1});
+       },
        false},
   };
   for (const Case& c : cases) {

@@ -38,9 +38,13 @@ Outcome Scan(Engine& engine, const std::vector<Layout>& layout, std::int32_t mas
   TRegistryCleaner cleaner(engine, std::move(table));
   Outcome outcome;
   cleaner.Mask = mask;
-  cleaner.OnProgress = [&](EngineObject& sender) { outcome.events.push_back(std::string("progress ") + sender.ClassName()); };
+  cleaner.OnProgress = [&](EngineObject& sender) {
+    outcome.events.push_back(std::string("progress ") + sender.ClassName());
+  };
   if (hooked) {
-    cleaner.OnSectionStart = [&](EngineObject& sender) { outcome.events.push_back(std::string("start ") + sender.ClassName()); };
+    cleaner.OnSectionStart = [&](EngineObject& sender) {
+      outcome.events.push_back(std::string("start ") + sender.ClassName());
+    };
     cleaner.OnSectionEnd = [&](EngineObject& sender) {
       outcome.events.push_back(std::string("end ") + sender.ClassName() + " " +
                                std::to_string(static_cast<TNamedRegStringList&>(sender).Count()));
@@ -74,21 +78,17 @@ TEST_F(CleanerHooksTest, StartAndEndAroundEachScannedSection) {
   };
   const Outcome outcome = Scan(*engine_, layout, 1 | 8 | 16 | 64, true);
   EXPECT_EQ(outcome.result, 2);
-  EXPECT_EQ(outcome.events, (std::vector<std::string>{
-                                "start Run", "progress Run", "progress Run", "end Run 0", "progress TRegistryCleaner",
-                                "start Uninstall", "progress Uninstall", "end Uninstall 0",
-                                // A section that raises still ends; its list is what it held.
-                                "start Throws", "end Throws 2"}));
+  EXPECT_EQ(outcome.events, (std::vector<std::string>{"start Run", "progress Run", "progress Run", "end Run 0",
+                                                      "progress TRegistryCleaner", "start Uninstall",
+                                                      "progress Uninstall", "end Uninstall 0",
+                                                      // A section that raises still ends; its list is what it held.
+                                                      "start Throws", "end Throws 2"}));
 }
 
 TEST_F(CleanerHooksTest, AnObservedScanIsTheSameScan) {
   const std::vector<Layout> layout = {
-      {1, "Run", {"a", "b", "c"}},
-      {2, "Dlls", {"d"}},
-      {8, "Uninstall", {"u", "v"}, -1, false, false},
-      {8, "AppPath", {"p", "q", "r"}, 1},
-      {32, "Clsid", {"c1"}},
-      {64, "Types", {"x", "y"}, 0},
+      {1, "Run", {"a", "b", "c"}},        {2, "Dlls", {"d"}},    {8, "Uninstall", {"u", "v"}, -1, false, false},
+      {8, "AppPath", {"p", "q", "r"}, 1}, {32, "Clsid", {"c1"}}, {64, "Types", {"x", "y"}, 0},
   };
   for (std::int32_t mask : {0, 1, 3, 8, 9, 32, 64, 96, 127, 255, -1}) {
     const Outcome plain = Scan(*engine_, layout, mask, false);

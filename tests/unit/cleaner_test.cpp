@@ -169,7 +169,7 @@ TEST_F(CleanerTest, StopBetweenSectionsReturnsZero) {
 
 TEST_F(CleanerTest, GroupNames) {
   const std::vector<std::pair<std::uint32_t, std::string>> names = {
-      {1, "Startup"},         {2, "Shared DLLs"}, {4, "Font Entries"},    {8, "Application Info"},
+      {1, "Startup"},        {2, "Shared DLLs"},  {4, "Font Entries"},     {8, "Application Info"},
       {16, "Miscellaneous"}, {32, "COM/ActiveX"}, {64, "File Extensions"}, {128, ""}};
   for (const auto& [bit, name] : names) EXPECT_EQ(GroupName(bit), name) << "bit " << bit;
 }

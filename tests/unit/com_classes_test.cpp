@@ -55,8 +55,10 @@ TEST_F(ComClasses, JudgesTheDefaultValueOfEachSubkey) {
     bool faulty;
   };
   std::vector<Case> cases = {
-      {"DefaultIcon with %SystemRoot% and a negative index", "DefaultIcon", "%SystemRoot%\\system32\\shell32.dll,-154", false},
-      {"DefaultIcon with %SystemRoot% naming a missing file", "DefaultIcon", "%SystemRoot%\\system32\\gone.dll,-154", true},
+      {"DefaultIcon with %SystemRoot% and a negative index", "DefaultIcon", "%SystemRoot%\\system32\\shell32.dll,-154",
+       false},
+      {"DefaultIcon with %SystemRoot% naming a missing file", "DefaultIcon", "%SystemRoot%\\system32\\gone.dll,-154",
+       true},
       {"DefaultIcon with commas inside its path", "DefaultIcon", "C:\\Odd,Folder\\icons.dll,2", false},
       {"DefaultIcon of only commas and an index", "DefaultIcon", ",,1", false},
       {"DefaultIcon without an index", "DefaultIcon", "C:\\App\\handler.dll", false},
@@ -69,7 +71,8 @@ TEST_F(ComClasses, JudgesTheDefaultValueOfEachSubkey) {
        "00021401-0000-0000-C000-000000000046", true},
       {"LocalServer32 with a quoted path and arguments", "LocalServer32",
        "\"C:\\Program Files\\App\\server.exe\" -Embedding", false},
-      {"LocalServer32 with a path and a switch", "LocalServer32", "C:\\Program Files\\App\\server.exe /automation", false},
+      {"LocalServer32 with a path and a switch", "LocalServer32", "C:\\Program Files\\App\\server.exe /automation",
+       false},
       {"LocalServer32 naming a missing program with arguments", "LocalServer32", "C:\\App\\gone.exe -Embedding", true},
       {"PersistentHandler holding a class identifier", "PersistentHandler", kOtherClass, false},
   };

@@ -49,28 +49,33 @@ void SetUpDrive(MemoryMachine& machine, EDrive drive) {
       files.SetNetworkUnreachable("E:\\");
       files.SetDriveType('E', kDriveRemote);
       break;
-    case EDrive::kNotExaminable:
-      files.SetDriveType('E', kDriveNotExaminable);
-      break;
+    case EDrive::kNotExaminable: files.SetDriveType('E', kDriveNotExaminable); break;
   }
 }
 
 struct Entry {
   std::string section;  // the section that reports the entry when it is faulty
   std::function<void(MemoryRegistry&)> put;
-  bool faultyOnShare;   // whether a drive mapped to a share is held against it
+  bool faultyOnShare;  // whether a drive mapped to a share is held against it
 };
 
 const std::vector<Entry>& Entries() {
   static const std::vector<Entry> entries = {
       {"TStartUpSectionHKLM",
-       [](MemoryRegistry& r) { r.SetString("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tool", "E:\\Apps\\tool.exe /q"); },
+       [](MemoryRegistry& r) {
+         r.SetString("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tool", "E:\\Apps\\tool.exe /q");
+       },
        false},
       {"TSharedDLL",
-       [](MemoryRegistry& r) { r.SetDword("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "E:\\Apps\\shared.dll", 1); },
+       [](MemoryRegistry& r) {
+         r.SetDword("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "E:\\Apps\\shared.dll", 1);
+       },
        false},
       {"TRegFonts",
-       [](MemoryRegistry& r) { r.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Face (TrueType)", "E:\\Fonts\\face.ttf"); },
+       [](MemoryRegistry& r) {
+         r.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Face (TrueType)",
+                     "E:\\Fonts\\face.ttf");
+       },
        false},
       {"TUninstallInfo",
        [](MemoryRegistry& r) {
@@ -80,7 +85,10 @@ const std::vector<Entry>& Entries() {
        },
        false},
       {"TAppPath",
-       [](MemoryRegistry& r) { r.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tool.exe", "", "E:\\Apps\\tool.exe"); },
+       [](MemoryRegistry& r) {
+         r.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tool.exe", "",
+                     "E:\\Apps\\tool.exe");
+       },
        false},
       {"TSharedFolders",
        [](MemoryRegistry& r) {

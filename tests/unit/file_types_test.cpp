@@ -152,7 +152,8 @@ TEST_F(FileTypes, IconOfAType) {
       {"a missing file", "C:\\Icons\\gone.ico,0", true},
       {"a class identifier", "{00021401-0000-0000-C000-000000000046}", true},
       // Indirect strings: a packaged application's resource is no file; "@file,-id" is the file.
-      {"a packaged application's resource", "@{Microsoft.Photos_2024.1_x64__8wekyb3d8bbwe?ms-resource://Photos/Files/Logo.png}", false},
+      {"a packaged application's resource",
+       "@{Microsoft.Photos_2024.1_x64__8wekyb3d8bbwe?ms-resource://Photos/Files/Logo.png}", false},
       {"a resource in an existing file", "@%SystemRoot%\\system32\\shell32.dll,-123", false},
       {"a resource in a missing file", "@C:\\Icons\\gone.dll,-123", true},
   };
@@ -189,7 +190,8 @@ TEST_F(FileTypes, ATypeWithoutShellKeyIsNotExamined) {
 
 TEST_F(FileTypes, VisitsOnlyTheRunOfExtensionNames) {
   // Keys that are no extensions would be faults if they were examined as extensions.
-  for (const char* name : {"*", "Applications", "CLSID", "!odd", "zzzfile"}) registry().SetString(kClasses + name, "", "nosuchtype");
+  for (const char* name : {"*", "Applications", "CLSID", "!odd", "zzzfile"})
+    registry().SetString(kClasses + name, "", "nosuchtype");
   Extension(".abc", "txtfile");
   Extension(".xyz", "txtfile");
   Command("txtfile", "open", "%1");
@@ -240,12 +242,18 @@ TEST_F(FileTypes, PerUserChoiceOfProgram) {
   const std::vector<Case> cases = {
       {"a registered program that can be run", "viewer.exe", viewer("\"C:\\Apps\\viewer.exe\" \"%1\""), {}},
       {"a registered program named in another case", "VIEWER.EXE", viewer("C:\\Apps\\viewer.exe %1"), {}},
-      {"a registered program that is missing", "viewer.exe", viewer("C:\\Apps\\gone.exe %1"),
+      {"a registered program that is missing",
+       "viewer.exe",
+       viewer("C:\\Apps\\gone.exe %1"),
        {kClasses + "Applications\\viewer.exe\\shell\\open\\command"}},
-      {"the type key is the name as the user's choice spells it", "Viewer.Exe", viewer("C:\\Apps\\gone.exe %1"),
+      {"the type key is the name as the user's choice spells it",
+       "Viewer.Exe",
+       viewer("C:\\Apps\\gone.exe %1"),
        {kClasses + "Applications\\Viewer.Exe\\shell\\open\\command"}},
-      {"a registered program without commands", "viewer.exe",
-       [this] { registry().CreateKey(kClasses + "Applications\\viewer.exe"); }, {}},
+      {"a registered program without commands",
+       "viewer.exe",
+       [this] { registry().CreateKey(kClasses + "Applications\\viewer.exe"); },
+       {}},
       {"a program that is not registered", "ghost.exe", viewer("%1"), {kRootFault}},
       {"no registered programs at all", "viewer.exe", none, {kRootFault}},
       {"an empty choice", "", none, {}},

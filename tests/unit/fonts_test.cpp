@@ -24,9 +24,7 @@ class FontsTest : public SectionTest {
     memory_.files.AddFile("C:\\Fonts\\x.ttf");
   }
 
-  void AddFont(const std::string& name, const std::string& file) {
-    memory_.registry.SetString(kNtFonts, name, file);
-  }
+  void AddFont(const std::string& name, const std::string& file) { memory_.registry.SetString(kNtFonts, name, file); }
 
   ScanOutcome Scan() {
     section_ = std::make_unique<TRegFonts>(Load());
@@ -43,9 +41,7 @@ TEST_F(FontsTest, FontFiles) {
     std::function<void(Registry&)> set;
     bool good;
   };
-  auto text = [](const std::string& s) {
-    return [s](Registry& r) { r.SetString(kNtFonts, "Font (TrueType)", s); };
-  };
+  auto text = [](const std::string& s) { return [s](Registry& r) { r.SetString(kNtFonts, "Font (TrueType)", s); }; };
   const std::vector<Case> cases = {
       {"only in the fonts folder", text("arial.ttf"), true},
       {"absolute", text("C:\\Fonts\\x.ttf"), true},
@@ -60,7 +56,10 @@ TEST_F(FontsTest, FontFiles) {
       {"empty", text(""), true},
       {"DWORD", [](Registry& r) { r.SetDword(kNtFonts, "Font (TrueType)", 0); }, false},
       {"big-endian DWORD",
-       [](Registry& r) { r.SetValue(kNtFonts, "Font (TrueType)", REG_DWORD_BIG_ENDIAN_TYPE, {0, 0, 0, 1}); }, false},
+       [](Registry& r) {
+         r.SetValue(kNtFonts, "Font (TrueType)", REG_DWORD_BIG_ENDIAN_TYPE, {0, 0, 0, 1});
+       },
+       false},
   };
   for (const Case& c : cases) {
     memory_.registry.DeleteKey(kNtFonts);

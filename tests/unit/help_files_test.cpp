@@ -59,20 +59,24 @@ TEST_P(HelpFiles, JudgesEachValue) {
   const std::vector<Case> cases = {
       {"folder holding the file", "app.hlp", text("C:\\Help"), {}},
       {"folder with a closing backslash", "app.hlp", text("C:\\Help\\"), {}},
-      {"folder named by %SystemRoot%", "windows.chm",
+      {"folder named by %SystemRoot%",
+       "windows.chm",
        [](MemoryRegistry& r, const std::string& k, const std::string& n) {
          r.SetString(k, n, "%SystemRoot%\\Help", REG_EXPAND_SZ_TYPE);
        },
        {}},
       {"file missing from the folder", "gone.hlp", text("C:\\Help"), {"gone.hlp", ""}},
       {"folder missing", "app.hlp", text("C:\\Nowhere"), {"app.hlp", ""}},
-      {"a number instead of a folder", "app.hlp",
+      {"a number instead of a folder",
+       "app.hlp",
        [](MemoryRegistry& r, const std::string& k, const std::string& n) { r.SetDword(k, n, 1); },
        {"app.hlp", ""}},
-      {"a number under the empty name", "",
+      {"a number under the empty name",
+       "",
        [](MemoryRegistry& r, const std::string& k, const std::string& n) { r.SetDword(k, n, 0); },
        {"", ""}},
-      {"a big-endian number", "app.hlp",
+      {"a big-endian number",
+       "app.hlp",
        [](MemoryRegistry& r, const std::string& k, const std::string& n) {
          r.SetValue(k, n, REG_DWORD_BIG_ENDIAN_TYPE, {0, 0, 0, 1});
        },

@@ -65,7 +65,8 @@ Read ReadValue(MemoryRegistry& registry, std::uint32_t root, const std::string& 
 
 std::string DumpAll(MemoryRegistry& registry) {
   std::string dump;
-  for (std::uint32_t root : {HKEY_CURRENT_USER_CODE, HKEY_LOCAL_MACHINE_CODE, HKEY_USERS_CODE, HKEY_CURRENT_CONFIG_CODE})
+  for (std::uint32_t root :
+       {HKEY_CURRENT_USER_CODE, HKEY_LOCAL_MACHINE_CODE, HKEY_USERS_CODE, HKEY_CURRENT_CONFIG_CODE})
     dump += "root " + std::to_string(root) + "\n" + test::DumpRegistry(registry, root);
   return dump;
 }
@@ -74,8 +75,8 @@ std::string DumpAll(MemoryRegistry& registry) {
 // What a file sets.
 
 struct ValueCase {
-  const char* line;          // a value line below [HKEY_CURRENT_USER\T] (UTF-8)
-  const char16_t* name;      // the value it sets
+  const char* line;      // a value line below [HKEY_CURRENT_USER\T] (UTF-8)
+  const char16_t* name;  // the value it sets
   std::uint32_t type;
   std::vector<std::uint8_t> data;
 };
@@ -95,44 +96,48 @@ void ExpectValues(const char* header, std::string (*encode)(const std::string&),
 }
 
 TEST(MemoryRegFile, Version5ValuesAreStoredAsWritten) {
-  ExpectValues(kHeader5, RegFileUtf16, {
-      {"\"Name\"=\"text\"", u"Name", REG_SZ_TYPE, Utf16Le(std::u16string(u"text\0", 5))},
-      {"\"Empty\"=\"\"", u"Empty", REG_SZ_TYPE, {0, 0}},
-      {"@=\"default\"", u"", REG_SZ_TYPE, Utf16Le(std::u16string(u"default\0", 8))},
-      {"\"\\\"q\\\\b\\\"\"=\"x\\\"y\\\\z\"", u"\"q\\b\"", REG_SZ_TYPE, Utf16Le(std::u16string(u"x\"y\\z\0", 6))},
-      {"\"Path\"=\"C:\\\\Program Files\\\\App\\\\\"", u"Path", REG_SZ_TYPE,
-       Utf16Le(std::u16string(u"C:\\Program Files\\App\\\0", 22))},
-      {"\"\xE5\x90\x8D\"=\"\xE2\x82\xAC\xE2\x98\xBA\"", u"\u540D", REG_SZ_TYPE, Utf16Le(std::u16string(u"\u20AC\u263A\0", 3))},
-      {"\"D\"=dword:0000001f", u"D", REG_DWORD_TYPE, {0x1F, 0, 0, 0}},
-      {"\"D\"=dword:1F", u"D", REG_DWORD_TYPE, {0x1F, 0, 0, 0}},
-      {"\"D\"=DWORD:fffffffe", u"D", REG_DWORD_TYPE, {0xFE, 0xFF, 0xFF, 0xFF}},
-      {"\"B\"=hex:01,ab,FF", u"B", REG_BINARY_TYPE, {0x01, 0xAB, 0xFF}},
-      {"\"B\"=hex:", u"B", REG_BINARY_TYPE, {}},
-      {"\"B\"=hex: 1, 2 ,3,", u"B", REG_BINARY_TYPE, {1, 2, 3}},
-      {"\"N\"=hex(0):01,02", u"N", REG_NONE_TYPE, {1, 2}},
-      {"\"E\"=hex(2):25,00,41,00,25,00,00,00", u"E", REG_EXPAND_SZ_TYPE, Utf16Le(std::u16string(u"%A%\0", 4))},
-      {"\"M\"=hex(7):61,00,00,00,62,00,00,00,00,00", u"M", REG_MULTI_SZ_TYPE,
-       Utf16Le(std::u16string(u"a\0b\0\0", 5))},
-      {"\"S\"=hex(1):78,00", u"S", REG_SZ_TYPE, {0x78, 0}},
-      {"\"Q\"=hex(b):01,00,00,00,00,00,00,80", u"Q", REG_QWORD_TYPE, {1, 0, 0, 0, 0, 0, 0, 0x80}},
-      {"\"O\"=hex(4):01,02,03", u"O", REG_DWORD_TYPE, {1, 2, 3}},
-      {"\"X\"=hex(ffffffff):aa", u"X", 0xFFFFFFFFu, {0xAA}},
-      {"\"X\"=hex(100):", u"X", 0x100u, {}},
-      {"\"Continued\"=hex:01,02,\\\n  03,04,\\\n\t05", u"Continued", REG_BINARY_TYPE, {1, 2, 3, 4, 5}},
-      {"\"C2\"=hex(2):41,00,\\\n  00,00", u"C2", REG_EXPAND_SZ_TYPE, {0x41, 0, 0, 0}},
-  });
+  ExpectValues(
+      kHeader5, RegFileUtf16,
+      {
+          {"\"Name\"=\"text\"", u"Name", REG_SZ_TYPE, Utf16Le(std::u16string(u"text\0", 5))},
+          {"\"Empty\"=\"\"", u"Empty", REG_SZ_TYPE, {0, 0}},
+          {"@=\"default\"", u"", REG_SZ_TYPE, Utf16Le(std::u16string(u"default\0", 8))},
+          {"\"\\\"q\\\\b\\\"\"=\"x\\\"y\\\\z\"", u"\"q\\b\"", REG_SZ_TYPE, Utf16Le(std::u16string(u"x\"y\\z\0", 6))},
+          {"\"Path\"=\"C:\\\\Program Files\\\\App\\\\\"", u"Path", REG_SZ_TYPE,
+           Utf16Le(std::u16string(u"C:\\Program Files\\App\\\0", 22))},
+          {"\"\xE5\x90\x8D\"=\"\xE2\x82\xAC\xE2\x98\xBA\"", u"\u540D", REG_SZ_TYPE,
+           Utf16Le(std::u16string(u"\u20AC\u263A\0", 3))},
+          {"\"D\"=dword:0000001f", u"D", REG_DWORD_TYPE, {0x1F, 0, 0, 0}},
+          {"\"D\"=dword:1F", u"D", REG_DWORD_TYPE, {0x1F, 0, 0, 0}},
+          {"\"D\"=DWORD:fffffffe", u"D", REG_DWORD_TYPE, {0xFE, 0xFF, 0xFF, 0xFF}},
+          {"\"B\"=hex:01,ab,FF", u"B", REG_BINARY_TYPE, {0x01, 0xAB, 0xFF}},
+          {"\"B\"=hex:", u"B", REG_BINARY_TYPE, {}},
+          {"\"B\"=hex: 1, 2 ,3,", u"B", REG_BINARY_TYPE, {1, 2, 3}},
+          {"\"N\"=hex(0):01,02", u"N", REG_NONE_TYPE, {1, 2}},
+          {"\"E\"=hex(2):25,00,41,00,25,00,00,00", u"E", REG_EXPAND_SZ_TYPE, Utf16Le(std::u16string(u"%A%\0", 4))},
+          {"\"M\"=hex(7):61,00,00,00,62,00,00,00,00,00", u"M", REG_MULTI_SZ_TYPE,
+           Utf16Le(std::u16string(u"a\0b\0\0", 5))},
+          {"\"S\"=hex(1):78,00", u"S", REG_SZ_TYPE, {0x78, 0}},
+          {"\"Q\"=hex(b):01,00,00,00,00,00,00,80", u"Q", REG_QWORD_TYPE, {1, 0, 0, 0, 0, 0, 0, 0x80}},
+          {"\"O\"=hex(4):01,02,03", u"O", REG_DWORD_TYPE, {1, 2, 3}},
+          {"\"X\"=hex(ffffffff):aa", u"X", 0xFFFFFFFFu, {0xAA}},
+          {"\"X\"=hex(100):", u"X", 0x100u, {}},
+          {"\"Continued\"=hex:01,02,\\\n  03,04,\\\n\t05", u"Continued", REG_BINARY_TYPE, {1, 2, 3, 4, 5}},
+          {"\"C2\"=hex(2):41,00,\\\n  00,00", u"C2", REG_EXPAND_SZ_TYPE, {0x41, 0, 0, 0}},
+      });
 }
 
 TEST(MemoryRegFile, Regedit4StringBytesAreConvertedToUtf16) {
-  ExpectValues(kHeader4, RegFileAnsi, {
-      {"\"Name\"=\"caf\xC3\xA9\"", u"Name", REG_SZ_TYPE, Utf16Le(std::u16string(u"caf\u00E9\0", 5))},
-      {"\"E\"=hex(2):25,41,25,00", u"E", REG_EXPAND_SZ_TYPE, Utf16Le(std::u16string(u"%A%\0", 4))},
-      {"\"M\"=hex(7):61,00,62,00,00", u"M", REG_MULTI_SZ_TYPE, Utf16Le(std::u16string(u"a\0b\0\0", 5))},
-      {"\"S\"=hex(1):80,9f,00", u"S", REG_SZ_TYPE, Utf16Le(std::u16string(u"\u20AC\u0178\0", 3))},
-      {"\"B\"=hex:80,00", u"B", REG_BINARY_TYPE, {0x80, 0}},
-      {"\"N\"=hex(0):80", u"N", REG_NONE_TYPE, {0x80}},
-      {"\"D\"=dword:00000100", u"D", REG_DWORD_TYPE, {0, 1, 0, 0}},
-  });
+  ExpectValues(kHeader4, RegFileAnsi,
+               {
+                   {"\"Name\"=\"caf\xC3\xA9\"", u"Name", REG_SZ_TYPE, Utf16Le(std::u16string(u"caf\u00E9\0", 5))},
+                   {"\"E\"=hex(2):25,41,25,00", u"E", REG_EXPAND_SZ_TYPE, Utf16Le(std::u16string(u"%A%\0", 4))},
+                   {"\"M\"=hex(7):61,00,62,00,00", u"M", REG_MULTI_SZ_TYPE, Utf16Le(std::u16string(u"a\0b\0\0", 5))},
+                   {"\"S\"=hex(1):80,9f,00", u"S", REG_SZ_TYPE, Utf16Le(std::u16string(u"\u20AC\u0178\0", 3))},
+                   {"\"B\"=hex:80,00", u"B", REG_BINARY_TYPE, {0x80, 0}},
+                   {"\"N\"=hex(0):80", u"N", REG_NONE_TYPE, {0x80}},
+                   {"\"D\"=dword:00000100", u"D", REG_DWORD_TYPE, {0, 1, 0, 0}},
+               });
 }
 
 TEST(MemoryRegFile, EveryEncodingAndLineEndingIsRead) {
@@ -195,15 +200,15 @@ TEST(MemoryRegFile, DeletionsRemoveKeyTreesAndValues) {
   RegKey deep = kNoKey;
   ASSERT_EQ(kErrorSuccess, registry.OpenKey(HKEY_CURRENT_USER_CODE, "Gone\\Deep", kKeyRead, &deep));
   std::string error;
-  ASSERT_TRUE(LoadRegFile(registry, RegFileUtf16(std::string(kHeader5) +
-                                                "[-HKEY_CURRENT_USER\\gone]\n"
-                                                "\n"
-                                                "[-HKEY_CURRENT_USER\\NeverWas]\n"
-                                                "[HKEY_CURRENT_USER\\Keep]\n"
-                                                "\"GO\"=-\n"
-                                                "\"missing\"=-\n"
-                                                "@=-\n"),
-                                   &error))
+  ASSERT_TRUE(LoadRegFile(registry,
+                          RegFileUtf16(std::string(kHeader5) + "[-HKEY_CURRENT_USER\\gone]\n"
+                                                               "\n"
+                                                               "[-HKEY_CURRENT_USER\\NeverWas]\n"
+                                                               "[HKEY_CURRENT_USER\\Keep]\n"
+                                                               "\"GO\"=-\n"
+                                                               "\"missing\"=-\n"
+                                                               "@=-\n"),
+                          &error))
       << error;
   EXPECT_FALSE(registry.KeyExists("HKCU\\Gone"));
   EXPECT_FALSE(registry.KeyExists("HKCU\\NeverWas"));
@@ -218,16 +223,17 @@ TEST(MemoryRegFile, CommentsBlankLinesAndLaterSectionsAddUp) {
   MemoryRegistry registry;
   registry.SetDword("HKCU\\A", "old", 1);
   std::string error;
-  ASSERT_TRUE(LoadRegFile(registry, RegFileAnsi("REGEDIT4\n"
-                                               "; a comment\n"
-                                               "   \n"
-                                               "[HKEY_CURRENT_USER\\A]\n"
-                                               "  \"new\"=dword:2\n"
-                                               "\t; an indented comment\n"
-                                               "[HKEY_CURRENT_USER\\A\\Empty]\n"
-                                               "[HKEY_CURRENT_USER\\A]\n"
-                                               "\"old\"=\"replaced\"\n"),
-                                   &error))
+  ASSERT_TRUE(LoadRegFile(registry,
+                          RegFileAnsi("REGEDIT4\n"
+                                      "; a comment\n"
+                                      "   \n"
+                                      "[HKEY_CURRENT_USER\\A]\n"
+                                      "  \"new\"=dword:2\n"
+                                      "\t; an indented comment\n"
+                                      "[HKEY_CURRENT_USER\\A\\Empty]\n"
+                                      "[HKEY_CURRENT_USER\\A]\n"
+                                      "\"old\"=\"replaced\"\n"),
+                          &error))
       << error;
   EXPECT_TRUE(registry.KeyExists("HKCU\\A\\Empty"));
   Read old = ReadValue(registry, HKEY_CURRENT_USER_CODE, "A", u"old");
@@ -298,7 +304,8 @@ TEST(MemoryRegFile, AMalformedFileNamesItsLineAndChangesNothing) {
       {"type without its colon", "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"a\"=hex(7)\n", 3},
       {"garbage line", "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"a\"=dword:1\nfoo=bar\n", 4},
       {"key name too long", "REGEDIT4\n[HKEY_CURRENT_USER\\" + std::string(256, 'k') + "]\n", 2},
-      {"fault after good lines", "REGEDIT4\n[HKEY_CURRENT_USER\\New]\n\"a\"=\"b\"\n[-HKEY_CURRENT_USER\\Keep]\n\n\n\n\n\n!\n", 10},
+      {"fault after good lines",
+       "REGEDIT4\n[HKEY_CURRENT_USER\\New]\n\"a\"=\"b\"\n[-HKEY_CURRENT_USER\\Keep]\n\n\n\n\n\n!\n", 10},
   };
   for (const auto& c : kCases) {
     for (bool utf16 : {false, true}) {

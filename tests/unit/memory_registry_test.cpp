@@ -55,8 +55,8 @@ class MemoryRegistryTest : public ::testing::Test {
     char buffer[512];
     for (std::uint32_t index = 0;; ++index) {
       std::uint32_t length = sizeof buffer;
-      long status = values ? registry_.EnumValue(key, index, buffer, &length)
-                           : registry_.EnumKey(key, index, buffer, &length);
+      long status =
+          values ? registry_.EnumValue(key, index, buffer, &length) : registry_.EnumKey(key, index, buffer, &length);
       if (status != kErrorSuccess) {
         EXPECT_EQ(kErrorNoMoreItems, status);
         return names;
@@ -196,8 +196,8 @@ TEST_F(MemoryRegistryTest, PredefinedRootsAreParentsAndCloseWithoutError) {
   const struct {
     std::uint32_t root;
     const char* fixture;
-  } kRoots[] = {{HKEY_CLASSES_ROOT_CODE, "HKEY_CLASSES_ROOT"}, {HKEY_CURRENT_USER_CODE, "HKEY_CURRENT_USER"},
-                {HKEY_LOCAL_MACHINE_CODE, "HKEY_LOCAL_MACHINE"}, {HKEY_USERS_CODE, "HKEY_USERS"},
+  } kRoots[] = {{HKEY_CLASSES_ROOT_CODE, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER_CODE, "HKEY_CURRENT_USER"},
+                {HKEY_LOCAL_MACHINE_CODE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS_CODE, "HKEY_USERS"},
                 {HKEY_CURRENT_CONFIG_CODE, "HKEY_CURRENT_CONFIG"}, {HKEY_DYN_DATA_CODE, "HKEY_DYN_DATA"}};
   for (const auto& r : kRoots) {
     SCOPED_TRACE(r.fixture);
@@ -270,13 +270,20 @@ TEST_F(MemoryRegistryTest, EachCallNeedsItsRightOnTheHandle) {
     Call call;
     long status;
   } kCases[] = {
-      {kKeyQueryValue, kQueryA, kErrorSuccess},         {kKeyEnumerateSubKeys, kQueryA, kErrorAccessDenied},
-      {kKeyQueryValue, kQueryW, kErrorSuccess},         {kKeyEnumerateSubKeys, kQueryW, kErrorAccessDenied},
-      {kKeyQueryValue, kEnumValue, kErrorSuccess},      {kKeyEnumerateSubKeys, kEnumValue, kErrorAccessDenied},
-      {kKeyEnumerateSubKeys, kEnumKey, kErrorSuccess},  {kKeyQueryValue, kEnumKey, kErrorAccessDenied},
-      {kReadControl, kEnumKey, kErrorAccessDenied},     {kKeyRead, kEnumKey, kErrorSuccess},
-      {0, kInfo, kErrorSuccess},                        {kKeyNotify, kInfo, kErrorSuccess},
-      {0, kFlush, kErrorSuccess},                       {kGenericRead, kQueryA, kErrorSuccess},
+      {kKeyQueryValue, kQueryA, kErrorSuccess},
+      {kKeyEnumerateSubKeys, kQueryA, kErrorAccessDenied},
+      {kKeyQueryValue, kQueryW, kErrorSuccess},
+      {kKeyEnumerateSubKeys, kQueryW, kErrorAccessDenied},
+      {kKeyQueryValue, kEnumValue, kErrorSuccess},
+      {kKeyEnumerateSubKeys, kEnumValue, kErrorAccessDenied},
+      {kKeyEnumerateSubKeys, kEnumKey, kErrorSuccess},
+      {kKeyQueryValue, kEnumKey, kErrorAccessDenied},
+      {kReadControl, kEnumKey, kErrorAccessDenied},
+      {kKeyRead, kEnumKey, kErrorSuccess},
+      {0, kInfo, kErrorSuccess},
+      {kKeyNotify, kInfo, kErrorSuccess},
+      {0, kFlush, kErrorSuccess},
+      {kGenericRead, kQueryA, kErrorSuccess},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(testing::Message() << kCallNames[c.call] << " with rights 0x" << std::hex << c.granted);
@@ -478,10 +485,10 @@ TEST_F(MemoryRegistryTest, EnumerationBuffersFollowTheAnsiCalls) {
 TEST_F(MemoryRegistryTest, NamesReachTheCallsAsUtf8) {
   const char* const kNames[] = {
       "plain",
-      "\xE2\x82\xAC\x75ro",          // the euro sign ("\x75" is "u")
-      "\xC3\x84rger",                // Latin-1
-      "\xC5\xA0koda",                // S caron
-      "\xE2\x98\xBAv",              // a smiley
+      "\xE2\x82\xAC\x75ro",        // the euro sign ("\x75" is "u")
+      "\xC3\x84rger",              // Latin-1
+      "\xC5\xA0koda",              // S caron
+      "\xE2\x98\xBAv",             // a smiley
       "\xF0\x9F\x98\x80",          // beyond the Basic Multilingual Plane (a surrogate pair)
       "\xCE\xB1\xCE\xB2",          // Greek
       "\xE5\xBC\xA0\xE4\xBC\x9F",  // Han
@@ -510,11 +517,14 @@ TEST_F(MemoryRegistryTest, NamesMatchWithoutRegardToCase) {
     const char* asked;   // UTF-8
   } kCases[] = {
       {"MixedCase", "mIXEDcASE"},
-      {"\xC3\x84rger", "\xC3\xA4RGER"},                            // Latin-1: Ä / ä
-      {"\xC3\xBF", "\xC5\xB8"},                                    // ÿ / Ÿ
-      {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "\xC5\x82\xC3\x93" "D\xC5\xB9"},  // Łódź / łÓDŹ
-      {"\xD0\x9F\xD1\x80\xD0\xB8", "\xD0\xBF\xD0\xA0\xD0\x98"},   // Cyrillic
-      {"\xCE\xA3\xCE\xB1", "\xCF\x83\xCE\x91"},                   // Greek
+      {"\xC3\x84rger", "\xC3\xA4RGER"},  // Latin-1: Ä / ä
+      {"\xC3\xBF", "\xC5\xB8"},          // ÿ / Ÿ
+      {"\xC5\x81\xC3\xB3"
+       "d\xC5\xBA",
+       "\xC5\x82\xC3\x93"
+       "D\xC5\xB9"},                                             // Łódź / łÓDŹ
+      {"\xD0\x9F\xD1\x80\xD0\xB8", "\xD0\xBF\xD0\xA0\xD0\x98"},  // Cyrillic
+      {"\xCE\xA3\xCE\xB1", "\xCF\x83\xCE\x91"},                  // Greek
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.stored);
@@ -554,7 +564,12 @@ std::vector<std::uint8_t> With(std::vector<std::uint8_t> bytes, std::initializer
 TEST_F(MemoryRegistryTest, QueryConvertsStringDataToUtf8AndAppendsANulWhenThereIsRoom) {
   const std::vector<std::uint8_t> xy = Utf16Le(u"xy");
   const ValueCase kCases[] = {
-      {"string with its NUL", REG_SZ_TYPE, Utf16Le(std::u16string(u"hi\0", 3)), 16, kErrorSuccess, 3,
+      {"string with its NUL",
+       REG_SZ_TYPE,
+       Utf16Le(std::u16string(u"hi\0", 3)),
+       16,
+       kErrorSuccess,
+       3,
        {'h', 'i', 0, kUntouched}},
       {"string without NUL, room left", REG_SZ_TYPE, xy, 16, kErrorSuccess, 2, {'x', 'y', 0, kUntouched}},
       {"string without NUL, exact buffer", REG_SZ_TYPE, xy, 2, kErrorSuccess, 2, {'x', 'y', kUntouched}},
@@ -562,17 +577,42 @@ TEST_F(MemoryRegistryTest, QueryConvertsStringDataToUtf8AndAppendsANulWhenThereI
       {"odd last byte dropped", REG_SZ_TYPE, {'a', 0, 'b'}, 16, kErrorSuccess, 1, {'a', 0, kUntouched}},
       {"a single byte", REG_SZ_TYPE, {'a'}, 16, kErrorSuccess, 0, {kUntouched}},
       {"empty string", REG_SZ_TYPE, {}, 16, kErrorSuccess, 0, {kUntouched}},
-      {"inner NUL kept", REG_SZ_TYPE, Utf16Le(std::u16string(u"a\0b\0", 4)), 16, kErrorSuccess, 4,
+      {"inner NUL kept",
+       REG_SZ_TYPE,
+       Utf16Le(std::u16string(u"a\0b\0", 4)),
+       16,
+       kErrorSuccess,
+       4,
        {'a', 0, 'b', 0, kUntouched}},
       {"expandable string", REG_EXPAND_SZ_TYPE, Utf16Le(u"%x%"), 16, kErrorSuccess, 3, {'%', 'x', '%', 0, kUntouched}},
-      {"multi-string", REG_MULTI_SZ_TYPE, Utf16Le(std::u16string(u"a\0bc\0\0", 6)), 16, kErrorSuccess, 6,
+      {"multi-string",
+       REG_MULTI_SZ_TYPE,
+       Utf16Le(std::u16string(u"a\0bc\0\0", 6)),
+       16,
+       kErrorSuccess,
+       6,
        {'a', 0, 'b', 'c', 0, 0, kUntouched}},
-      {"characters beyond ASCII, as UTF-8", REG_SZ_TYPE, Utf16Le(std::u16string(u"a\u20AC\u263A\u00E9\0", 5)), 16,
-       kErrorSuccess, 10, {'a', 0xE2, 0x82, 0xAC, 0xE2, 0x98, 0xBA, 0xC3, 0xA9, 0, kUntouched}},
-      {"a surrogate pair is one character", REG_SZ_TYPE, Utf16Le(u"\U0001F600"), 16, kErrorSuccess, 4,
+      {"characters beyond ASCII, as UTF-8",
+       REG_SZ_TYPE,
+       Utf16Le(std::u16string(u"a\u20AC\u263A\u00E9\0", 5)),
+       16,
+       kErrorSuccess,
+       10,
+       {'a', 0xE2, 0x82, 0xAC, 0xE2, 0x98, 0xBA, 0xC3, 0xA9, 0, kUntouched}},
+      {"a surrogate pair is one character",
+       REG_SZ_TYPE,
+       Utf16Le(u"\U0001F600"),
+       16,
+       kErrorSuccess,
+       4,
        {0xF0, 0x9F, 0x98, 0x80, 0, kUntouched}},
-      {"UTF-8 sized: a buffer of the UTF-16 size is too small", REG_SZ_TYPE, Utf16Le(u"\u5F20\u4F1F"), 4,
-       kErrorMoreData, 6, {kUntouched}},
+      {"UTF-8 sized: a buffer of the UTF-16 size is too small",
+       REG_SZ_TYPE,
+       Utf16Le(u"\u5F20\u4F1F"),
+       4,
+       kErrorMoreData,
+       6,
+       {kUntouched}},
       {"binary is not terminated", REG_BINARY_TYPE, {'a', 'b'}, 16, kErrorSuccess, 2, {'a', 'b', kUntouched}},
       {"dword", REG_DWORD_TYPE, {1, 2, 3, 4}, 4, kErrorSuccess, 4, {1, 2, 3, 4, kUntouched}},
       {"dword, buffer too small", REG_DWORD_TYPE, {1, 2, 3, 4}, 3, kErrorMoreData, 4, {kUntouched}},
@@ -587,7 +627,8 @@ TEST_F(MemoryRegistryTest, QueryConvertsStringDataToUtf8AndAppendsANulWhenThereI
     EXPECT_EQ(c.status, q.status);
     EXPECT_EQ(c.type, q.type);
     EXPECT_EQ(c.size, q.size);
-    EXPECT_EQ(Printable(c.start), Printable(std::vector<std::uint8_t>(q.buffer.begin(), q.buffer.begin() + c.start.size())));
+    EXPECT_EQ(Printable(c.start),
+              Printable(std::vector<std::uint8_t>(q.buffer.begin(), q.buffer.begin() + c.start.size())));
     std::uint32_t type = 0;
     std::uint32_t size = 12345;
     EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, "v", &type, nullptr, &size)) << "size query";
@@ -600,14 +641,23 @@ TEST_F(MemoryRegistryTest, QueryConvertsStringDataToUtf8AndAppendsANulWhenThereI
 TEST_F(MemoryRegistryTest, WideQueryReturnsTheStoredBytes) {
   const std::vector<std::uint8_t> xy = Utf16Le(u"xy");
   const ValueCase kCases[] = {
-      {"string without NUL, room for a wide NUL", REG_SZ_TYPE, xy, 16, kErrorSuccess, 4,
-       With(xy, {0, 0, kUntouched})},
+      {"string without NUL, room for a wide NUL", REG_SZ_TYPE, xy, 16, kErrorSuccess, 4, With(xy, {0, 0, kUntouched})},
       {"string without NUL, room for one byte only", REG_SZ_TYPE, xy, 5, kErrorSuccess, 4, With(xy, {kUntouched})},
       {"string without NUL, buffer too small", REG_SZ_TYPE, xy, 3, kErrorMoreData, 4, {kUntouched}},
-      {"string with its NUL", REG_SZ_TYPE, Utf16Le(std::u16string(u"hi\0", 3)), 16, kErrorSuccess, 6,
+      {"string with its NUL",
+       REG_SZ_TYPE,
+       Utf16Le(std::u16string(u"hi\0", 3)),
+       16,
+       kErrorSuccess,
+       6,
        {'h', 0, 'i', 0, 0, 0, kUntouched}},
       {"odd length kept", REG_EXPAND_SZ_TYPE, {'a', 0, 'b'}, 16, kErrorSuccess, 3, {'a', 0, 'b', 0, 0, kUntouched}},
-      {"characters outside the code page", REG_SZ_TYPE, Utf16Le(u"\u263A"), 16, kErrorSuccess, 2,
+      {"characters outside the code page",
+       REG_SZ_TYPE,
+       Utf16Le(u"\u263A"),
+       16,
+       kErrorSuccess,
+       2,
        {0x3A, 0x26, 0, 0, kUntouched}},
       {"binary", REG_BINARY_TYPE, {'a', 'b'}, 16, kErrorSuccess, 2, {'a', 'b', kUntouched}},
       {"empty string", REG_SZ_TYPE, {}, 16, kErrorSuccess, 0, {kUntouched}},
@@ -620,7 +670,8 @@ TEST_F(MemoryRegistryTest, WideQueryReturnsTheStoredBytes) {
     EXPECT_EQ(c.status, q.status);
     EXPECT_EQ(c.type, q.type);
     EXPECT_EQ(c.size, q.size);
-    EXPECT_EQ(Printable(c.start), Printable(std::vector<std::uint8_t>(q.buffer.begin(), q.buffer.begin() + c.start.size())));
+    EXPECT_EQ(Printable(c.start),
+              Printable(std::vector<std::uint8_t>(q.buffer.begin(), q.buffer.begin() + c.start.size())));
     registry_.CloseKey(key);
   }
 }

@@ -21,9 +21,7 @@ class MruTest : public SectionTest {
     memory_.files.AddFile("C:\\Tools\\tool.exe");
   }
 
-  void SetEntry(const std::string& name, const std::string& data) {
-    memory_.registry.SetString(kRunMru, name, data);
-  }
+  void SetEntry(const std::string& name, const std::string& data) { memory_.registry.SetString(kRunMru, name, data); }
 
   ScanOutcome Scan() {
     section_ = std::make_unique<TMRUList>(Load());

@@ -34,7 +34,9 @@ TEST(NetworkName, EverySpelling) {
       // The object manager's names, which the file calls pass on as they stand.
       {"\\??\\UNC\\host\\share\\x.exe", true, 0},
       {"\\??\\unc\\host\\share\\x.exe", true, 0},
-      {"/?" "?/UNC/host/share/x.exe", true, 0},
+      {"/?"
+       "?/UNC/host/share/x.exe",
+       true, 0},
       {"\\??\\UNC", true, 0},
       {"\\DosDevices\\UNC\\host\\share", true, 0},
       {"\\GLOBAL??\\UNC\\host\\share", true, 0},

@@ -22,11 +22,18 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-const Strings kFolders = {"C:\\Program Files", "C:\\Program Files\\App", "C:\\Program Files\\My App", "C:\\Program",
-                          "C:\\Tools",         "C:\\WINDOWS",           "C:\\WINDOWS\\system32",     "C:\\x y",
-                          "C:\\Data",          "D:\\Games"};
-const Strings kNames = {"app.exe", "app",     "tool.com",    "My App.exe", "run.bat", "lib.dll", "Files.exe",
-                        "y.exe",   "App.exe", "readme.txt",  "x.com",      "Files",   "My",      "notepad.exe"};
+const Strings kFolders = {"C:\\Program Files",
+                          "C:\\Program Files\\App",
+                          "C:\\Program Files\\My App",
+                          "C:\\Program",
+                          "C:\\Tools",
+                          "C:\\WINDOWS",
+                          "C:\\WINDOWS\\system32",
+                          "C:\\x y",
+                          "C:\\Data",
+                          "D:\\Games"};
+const Strings kNames = {"app.exe", "app",     "tool.com",   "My App.exe", "run.bat", "lib.dll", "Files.exe",
+                        "y.exe",   "App.exe", "readme.txt", "x.com",      "Files",   "My",      "notepad.exe"};
 const Strings kArguments = {"", " %1", " /s", " -x y", " \"%1\"", "  two  blanks", " /p \"%1\"", ",Entry"};
 const Strings kExtensions = {".COM", ".EXE", ".BAT", ".CMD"};
 
@@ -48,12 +55,15 @@ void RandomFiles(Random& random, MemoryPlatform& machine) {
   for (const std::string& folder : kFolders) {
     for (const std::string& name : kNames) {
       if (machine.files.Exists(folder + "\\" + name)) continue;  // one of the folders ("...\\App")
-      if (random.Chance(0.25)) machine.files.AddFile(folder + "\\" + name);
-      else if (random.Chance(0.04)) machine.files.AddDirectory(folder + "\\" + name);
+      if (random.Chance(0.25))
+        machine.files.AddFile(folder + "\\" + name);
+      else if (random.Chance(0.04))
+        machine.files.AddDirectory(folder + "\\" + name);
     }
   }
   std::string path;
-  for (std::size_t i = 0, n = random.Below(5); i < n; ++i) path += random.Pick(kFolders) + (random.Chance(0.5) ? "\\;" : ";");
+  for (std::size_t i = 0, n = random.Below(5); i < n; ++i)
+    path += random.Pick(kFolders) + (random.Chance(0.5) ? "\\;" : ";");
   if (random.Chance(0.3)) path += random.Pick(kFolders);
   machine.system.SetEnvironment("Path", path);
   std::string extensions;
@@ -91,7 +101,7 @@ std::string Respell(Random& random, std::string path) {
 }
 
 std::string RandomCommand(Random& random) {
-  std::string target = random.Below(3) == 0 ? random.Pick(kNames)
+  std::string target = random.Below(3) == 0   ? random.Pick(kNames)
                        : random.Below(4) == 0 ? "App\\" + random.Pick(kNames)
                                               : Respell(random, random.Pick(kFolders) + "\\" + random.Pick(kNames));
   if (random.Chance(0.4)) target = "\"" + target + "\"";
@@ -169,18 +179,22 @@ TEST(ProbeMemo, ResolverAnswersAreTheSamePlainAndOptimised) {
 void RandomRegistry(Random& random, MemoryRegistry& registry) {
   const std::string cv = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
   auto some = [&](int most) { return static_cast<int>(random.Below(static_cast<std::size_t>(most) + 1)); };
-  for (int i = 0, n = some(3); i < n; ++i) registry.SetString(cv + "\\Run", "r" + std::to_string(i), RandomCommand(random));
   for (int i = 0, n = some(3); i < n; ++i)
-    registry.SetString("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "u" + std::to_string(i), RandomCommand(random));
+    registry.SetString(cv + "\\Run", "r" + std::to_string(i), RandomCommand(random));
+  for (int i = 0, n = some(3); i < n; ++i)
+    registry.SetString("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "u" + std::to_string(i),
+                       RandomCommand(random));
   for (int i = 0, n = some(3); i < n; ++i) registry.SetDword(cv + "\\SharedDLLs", RandomName(random), 1);
   for (int i = 0, n = some(3); i < n; ++i)
-    registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "f" + std::to_string(i), RandomName(random));
+    registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "f" + std::to_string(i),
+                       RandomName(random));
   for (int i = 0, n = some(3); i < n; ++i) {
     const std::string key = cv + "\\Uninstall\\p" + std::to_string(i);
     registry.SetString(key, "DisplayName", "Product");
     registry.SetString(key, "UninstallString", RandomCommand(random));
   }
-  for (int i = 0, n = some(3); i < n; ++i) registry.SetString(cv + "\\App Paths\\a" + std::to_string(i) + ".exe", "", RandomCommand(random));
+  for (int i = 0, n = some(3); i < n; ++i)
+    registry.SetString(cv + "\\App Paths\\a" + std::to_string(i) + ".exe", "", RandomCommand(random));
   for (int i = 0, n = some(2); i < n; ++i)
     registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\Help", random.Pick(kNames), random.Pick(kFolders));
   const std::string mru = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
@@ -188,10 +202,23 @@ void RandomRegistry(Random& random, MemoryRegistry& registry) {
   for (const char* letter : {"a", "b"}) registry.SetString(mru, letter, RandomCommand(random) + "\\1");
   // Classes in both views, their subkeys spelt in any case, some near-misses of the well-known names (a
   // trailing blank, a letter beyond ASCII) and other subkeys; defaults empty, naming a class or a file.
-  static const Strings kSubkeys = {"DefaultIcon",   "defaulticon",     "INPROCSERVER32", "InProcServer32",
-                                   "InprocHandler", "InprocHandler32", "LocalServer",    "LocalServer32",
-                                   "InProcServer",  "PersistentHandler", "DefaultIcon ", "D\xC3\xA9" "faultIcon",
-                                   "TypeLib",       "ProgID",           "localserver32",  "Implemented Categories"};
+  static const Strings kSubkeys = {"DefaultIcon",
+                                   "defaulticon",
+                                   "INPROCSERVER32",
+                                   "InProcServer32",
+                                   "InprocHandler",
+                                   "InprocHandler32",
+                                   "LocalServer",
+                                   "LocalServer32",
+                                   "InProcServer",
+                                   "PersistentHandler",
+                                   "DefaultIcon ",
+                                   "D\xC3\xA9"
+                                   "faultIcon",
+                                   "TypeLib",
+                                   "ProgID",
+                                   "localserver32",
+                                   "Implemented Categories"};
   for (const char* view : {"HKCR\\CLSID\\", "HKCR\\Wow6432Node\\CLSID\\"}) {
     for (int i = 0, n = some(4); i < n; ++i) {
       const std::string id = view + std::string("{00000000-0000-0000-0000-00000000000") + std::to_string(i) + "}";
@@ -214,8 +241,10 @@ void RandomRegistry(Random& random, MemoryRegistry& registry) {
   auto soundMostly = [&] { return random.Chance(0.6) ? std::string("\"%1\"") : RandomCommand(random); };
   for (int i = 0; i < 3; ++i) {
     const std::string type = "HKCR\\type" + std::to_string(i);
-    if (random.Chance(0.4)) registry.CreateKey(type + "\\shell");
-    else registry.SetString(type + "\\shell\\open\\command", "", soundMostly());
+    if (random.Chance(0.4))
+      registry.CreateKey(type + "\\shell");
+    else
+      registry.SetString(type + "\\shell\\open\\command", "", soundMostly());
     if (random.Chance(0.3)) registry.SetString(type + "\\shell\\edit\\command", "", soundMostly());
     if (random.Chance(0.6)) registry.SetString(type + "\\DefaultIcon", "", RandomName(random) + ",0");
   }
@@ -293,7 +322,8 @@ TEST(ProbeMemo, DriveTypesAreAskedOncePerProbe) {
   {
     ProbeMemo::Scope probe(engine.Memo);
     machine.memory.files.ClearCalls();
-    for (const char* name : {"Z:\\a.dll", "Z:\\b.dll", "z:\\c.dll"}) EXPECT_TRUE(SafeFileExists(engine, name) == (name[3] == 'a'));
+    for (const char* name : {"Z:\\a.dll", "Z:\\b.dll", "z:\\c.dll"})
+      EXPECT_TRUE(SafeFileExists(engine, name) == (name[3] == 'a'));
     std::string fileName;
     EXPECT_FALSE(ExtractFileFromCommand(engine, "Z:\\d.exe", fileName));
     int asked = 0;

@@ -334,7 +334,8 @@ TEST_F(ResolveTest, CommandsOfManyWords) {
       EXPECT_TRUE(SameText(fileName, c.fileName)) << Printable(c.command) << " gives " << Printable(fileName);
     } else {
       const bool endsWithCommand =
-          fileName.size() >= c.command.size() && fileName.compare(fileName.size() - c.command.size(), std::string::npos, c.command) == 0;
+          fileName.size() >= c.command.size() &&
+          fileName.compare(fileName.size() - c.command.size(), std::string::npos, c.command) == 0;
       EXPECT_TRUE(endsWithCommand) << Printable(c.command) << " gives " << Printable(fileName);
     }
     // Past 255 characters of one name nothing is asked: some 400 candidates per folder at most, each with
@@ -362,9 +363,9 @@ TEST(NamesNothingAnywhere, LongComponentsAndPaths) {
       {"C:\\" + at, false},
       {"C:\\" + over, true},
       {"C:\\" + over + "\\x.exe", true},
-      {"C:\\" + at + "   ...", false},          // dropped as the system drops them
+      {"C:\\" + at + "   ...", false},              // dropped as the system drops them
       {"C:\\" + at + std::string(40, '*'), false},  // wildcards match any length
-      {"C:\\" + at + "?x", true},               // but the other characters one to one
+      {"C:\\" + at + "?x", true},                   // but the other characters one to one
       {"C:/" + over, true},
       {"C:\\" + std::string(700, 'a') + "\\" + std::string(700, 'b'), false},
       {std::string(98301, '\\'), false},
@@ -478,8 +479,9 @@ TEST_F(ResolveTest, SafeFileExists) {
 
 TEST_F(ResolveTest, DirectoryExists) {
   const std::vector<std::pair<std::string, bool>> cases = {
-      {"C:\\WINDOWS", true}, {"c:\\windows\\", true}, {"C:\\Apps\\My", true}, {"C:\\WINDOWS\\notepad.exe", false},
-      {"C:\\Gone", false},   {"", false},
+      {"C:\\WINDOWS", true},  {"c:\\windows\\", true},
+      {"C:\\Apps\\My", true}, {"C:\\WINDOWS\\notepad.exe", false},
+      {"C:\\Gone", false},    {"", false},
   };
   for (const auto& [path, exists] : cases) EXPECT_EQ(DirectoryExists(*engine_, path), exists) << path;
   EXPECT_EQ(CountOf(files().Calls(), "SetErrorMode"), 0);
@@ -520,8 +522,8 @@ TEST(ResolverCost, CallsPerCommand) {
       // Direct test, 11 folders x (1 + 5), then the last folder's name and its five extensions.
       {"bare name found in the last of 12 folders, 5 extensions", "late", true, 1 + 11 * 6 + 6},
       // Direct test, then in the first folder: four candidates without extension (1 + 5 each) and the file.
-      {"quoted path of 6 blank-separated words, found", "\"C:\\Program Files\\Acme Corp\\Tool Suite\\Main App.exe\" -run",
-       true, 1 + 4 * 6 + 1},
+      {"quoted path of 6 blank-separated words, found",
+       "\"C:\\Program Files\\Acme Corp\\Tool Suite\\Main App.exe\" -run", true, 1 + 4 * 6 + 1},
       // The same with the file gone: every folder walks the same six candidates (the last two have an
       // extension).
       {"quoted path of 6 blank-separated words, missing",

@@ -68,14 +68,10 @@ TEST(SearchLists, ExeExtensionsFromPathExt) {
 
 TEST(Shell, IsGUIDString) {
   const std::vector<std::pair<std::string, bool>> cases = {
-      {"{00021401-0000-0000-C000-000000000046}", true},
-      {"{adb880a6-d8ff-11cf-9377-00aa003b7a11}", true},
-      {"00021401-0000-0000-C000-000000000046", false},
-      {"{00021401-0000-0000-C000-00000000004}", false},
-      {"{00021401-0000-0000-C000-0000000000G6}", false},
-      {"{00021401-0000-0000-C000+000000000046}", false},
-      {"{00021401-0000-0000-C000-000000000046} ", false},
-      {"", false},
+      {"{00021401-0000-0000-C000-000000000046}", true},   {"{adb880a6-d8ff-11cf-9377-00aa003b7a11}", true},
+      {"00021401-0000-0000-C000-000000000046", false},    {"{00021401-0000-0000-C000-00000000004}", false},
+      {"{00021401-0000-0000-C000-0000000000G6}", false},  {"{00021401-0000-0000-C000+000000000046}", false},
+      {"{00021401-0000-0000-C000-000000000046} ", false}, {"", false},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(IsGUIDString(text), expected) << text;
 }

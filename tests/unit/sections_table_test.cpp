@@ -21,12 +21,18 @@ TEST(SectionsTable, ThirteenSectionsInScanOrder) {
   for (const auto& slot : cleaner.Sections())
     table.emplace_back(slot.bit, slot.section->ClassName(), slot.progressAfter);
   // Only the uninstall section is followed by no progress event.
-  EXPECT_EQ(table, (Slots{{1, "TStartUpSectionHKLM", true}, {1, "TStartUpSectionHKCU", true},
-                          {1, "TStartUpSectionSL", true},   {2, "TSharedDLL", true},
-                          {4, "TRegFonts", true},           {8, "TUninstallInfo", false},
-                          {8, "TAppPath", true},            {16, "TSharedFolders", true},
-                          {16, "TWinHelp", true},           {16, "THTMLHelp", true},
-                          {16, "TMRUList", true},           {32, "TClsIdTYPES", true},
+  EXPECT_EQ(table, (Slots{{1, "TStartUpSectionHKLM", true},
+                          {1, "TStartUpSectionHKCU", true},
+                          {1, "TStartUpSectionSL", true},
+                          {2, "TSharedDLL", true},
+                          {4, "TRegFonts", true},
+                          {8, "TUninstallInfo", false},
+                          {8, "TAppPath", true},
+                          {16, "TSharedFolders", true},
+                          {16, "TWinHelp", true},
+                          {16, "THTMLHelp", true},
+                          {16, "TMRUList", true},
+                          {32, "TClsIdTYPES", true},
                           {64, "TFileExtCommands", true}}));
 }
 
@@ -55,8 +61,8 @@ TEST(SectionsTable, TheDriverReportsTheFirstFaultySectionOfTheMask) {
     std::string section;
   };
   const std::vector<Case> cases = {
-      {16, 2, "THTMLHelp"}, {32, 1, "TClsIdTYPES"}, {64, 1, "TFileExtCommands"}, {96, 1, "TClsIdTYPES"},
-      {127, 2, "THTMLHelp"},
+      {16, 2, "THTMLHelp"},   {32, 1, "TClsIdTYPES"}, {64, 1, "TFileExtCommands"},
+      {96, 1, "TClsIdTYPES"}, {127, 2, "THTMLHelp"},
   };
   for (const Case& c : cases) {
     TRegistryCleaner cleaner(machine.Load());

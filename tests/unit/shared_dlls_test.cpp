@@ -40,8 +40,8 @@ TEST_F(SharedDllTest, NamesAreTestedExactlyAsWritten) {
       {"C:\\WINDOWS\\system32\\shared.dll", true},
       {"c:\\windows\\SYSTEM32\\SHARED.DLL", true},
       {"C:\\WINDOWS\\system32\\gone.dll", false},
-      {"here.dll", true},    // bare: found in the current folder
-      {"shared.dll", false},  // bare: not searched for in the system folder
+      {"here.dll", true},                // bare: found in the current folder
+      {"shared.dll", false},             // bare: not searched for in the system folder
       {"C:\\WINDOWS\\system32", false},  // a folder
       {"C:\\WINDOWS\\system32\\sh*.dll", true},
       {"C:\\WINDOWS\\system32\\zz*.dll", false},

@@ -110,12 +110,25 @@ TEST_F(SharedFoldersTest, NtShareValues) {
   };
   const std::vector<Case> cases = {
       {"other order",
-       [](Registry& r) { r.SetMultiString(kNtShares, "Share", {"Type=0", "Path=C:\\Data", "CSCFlags=0", "Remark="}); },
+       [](Registry& r) {
+         r.SetMultiString(kNtShares, "Share", {"Type=0", "Path=C:\\Data", "CSCFlags=0", "Remark="});
+       },
        true},
       {"Permissions first",
-       [](Registry& r) { r.SetMultiString(kNtShares, "Share", {"Permissions=0", "Path=C:\\Data"}); }, true},
-      {"no Path line", [](Registry& r) { r.SetMultiString(kNtShares, "Share", {"Permissions=0", "Type=0"}); }, false},
-      {"empty folder", [](Registry& r) { r.SetMultiString(kNtShares, "Share", {"Path=", "Permissions=0"}); }, false},
+       [](Registry& r) {
+         r.SetMultiString(kNtShares, "Share", {"Permissions=0", "Path=C:\\Data"});
+       },
+       true},
+      {"no Path line",
+       [](Registry& r) {
+         r.SetMultiString(kNtShares, "Share", {"Permissions=0", "Type=0"});
+       },
+       false},
+      {"empty folder",
+       [](Registry& r) {
+         r.SetMultiString(kNtShares, "Share", {"Path=", "Permissions=0"});
+       },
+       false},
       {"a string, not a multi-string", [](Registry& r) { r.SetString(kNtShares, "Share", "Path=C:\\Data"); }, false},
       {"DWORD", [](Registry& r) { r.SetDword(kNtShares, "Share", 0); }, false},
   };
@@ -148,7 +161,10 @@ TEST_F(SharedFoldersTest, Windows9xShareValues) {
   const std::string key = k9xShares + "\\SHARE";
   const std::vector<Case> cases = {
       {"DWORD Path", [&](Registry& r) { r.SetDword(key, "Path", 0); }, false},
-      {"big-endian DWORD Path", [&](Registry& r) { r.SetValue(key, "Path", REG_DWORD_BIG_ENDIAN_TYPE, {0, 0, 0, 1}); },
+      {"big-endian DWORD Path",
+       [&](Registry& r) {
+         r.SetValue(key, "Path", REG_DWORD_BIG_ENDIAN_TYPE, {0, 0, 0, 1});
+       },
        false},
       {"no Path", [&](Registry& r) { r.SetString(key, "Remark", "C:\\Gone"); }, true},
       {"empty Path", [&](Registry& r) { r.SetString(key, "Path", ""); }, true},

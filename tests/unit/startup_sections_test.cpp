@@ -50,8 +50,10 @@ TEST_F(StartupTest, RunValues) {
       {"a missing full path", REG_SZ_TYPE, text("C:\\Program Files\\App\\gone.exe"), true},
       {"%ProgramFiles% expanded", REG_EXPAND_SZ_TYPE, text("%PROGRAMFILES%\\App\\app.exe"), false},
       {"%windir% searched as written", REG_EXPAND_SZ_TYPE, text("%windir%\\notepad.exe"), true},
-      {"a REG_BINARY path with its NUL", REG_BINARY_TYPE,
-       {'C', ':', '\\', 'W', 'I', 'N', 'D', 'O', 'W', 'S', '\\', 'n', 'o', 't', 'e', 'p', 'a', 'd', '.', 'e', 'x', 'e', 0},
+      {"a REG_BINARY path with its NUL",
+       REG_BINARY_TYPE,
+       {'C', ':', '\\', 'W', 'I', 'N', 'D', 'O', 'W', 'S', '\\', 'n',
+        'o', 't', 'e',  'p', 'a', 'd', '.', 'e', 'x', 'e', 0},
        false},
   };
   for (const Case& c : cases) {
@@ -140,8 +142,7 @@ class StartupFolderTest : public StartupTest {
     memory_.files.AddDirectory("C:\\Start\\Folder");
     memory_.files.AddDirectory("C:\\Common");
   }
-  void AddShortcut(const std::string& link, const std::string& target,
-                   std::uint32_t attributes = kAttrArchive) {
+  void AddShortcut(const std::string& link, const std::string& target, std::uint32_t attributes = kAttrArchive) {
     memory_.files.AddFile(link, attributes);
     memory_.system.SetShortcut(link, target);
   }

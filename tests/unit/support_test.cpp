@@ -11,10 +11,14 @@ namespace {
 
 TEST(RootKeyToString, NamesThePredefinedKeys) {
   const std::vector<std::pair<std::uint32_t, std::string>> cases = {
-      {0x80000000u, "HKEY_CLASSES_ROOT"},  {0x80000001u, "HKEY_CURRENT_USER"},
-      {0x80000002u, "HKEY_LOCAL_MACHINE"}, {0x80000003u, "HKEY_USERS"},
-      {0x80000004u, "HKEY_PERFORMANCE_DATA"}, {0x80000005u, "HKEY_CURRENT_CONFIG"},
-      {0x80000006u, "HKEY_DYN_DATA"},     {0x80000007u, "unchanged"},
+      {0x80000000u, "HKEY_CLASSES_ROOT"},
+      {0x80000001u, "HKEY_CURRENT_USER"},
+      {0x80000002u, "HKEY_LOCAL_MACHINE"},
+      {0x80000003u, "HKEY_USERS"},
+      {0x80000004u, "HKEY_PERFORMANCE_DATA"},
+      {0x80000005u, "HKEY_CURRENT_CONFIG"},
+      {0x80000006u, "HKEY_DYN_DATA"},
+      {0x80000007u, "unchanged"},
       {0u, "unchanged"},
   };
   for (const auto& [root, expected] : cases) {
@@ -25,9 +29,13 @@ TEST(RootKeyToString, NamesThePredefinedKeys) {
 }
 
 TEST(WinInfo, DriveOfAPath) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"C:\\WINDOWS", "C:"}, {"d:", "d:"}, {"\\\\server\\share\\windows", "\\\\server\\share"},
-      {"\\\\server\\share", "\\\\server\\share"}, {"\\\\server", "\\\\server"}, {"WINDOWS", ""}, {"", ""}};
+  const std::vector<std::pair<std::string, std::string>> cases = {{"C:\\WINDOWS", "C:"},
+                                                                  {"d:", "d:"},
+                                                                  {"\\\\server\\share\\windows", "\\\\server\\share"},
+                                                                  {"\\\\server\\share", "\\\\server\\share"},
+                                                                  {"\\\\server", "\\\\server"},
+                                                                  {"WINDOWS", ""},
+                                                                  {"", ""}};
   for (const auto& [path, drive] : cases) EXPECT_EQ(ExtractFileDrive(path), drive) << path;
 }
 
@@ -54,7 +62,6 @@ TEST(WinInfo, MissingFoldersStayEmpty) {
   ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\T"));
   EXPECT_EQ(info.ReadExpandedValue("v", reg), "\\x;") << "unset USERPROFILE and folder give empty text";
 }
-
 
 // A short value naming a long folder many times grows no further than kLongestExpandedText; a longer value
 // read as it stands is never cut, and the replacements before the limit are whole.

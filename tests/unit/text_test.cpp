@@ -29,11 +29,11 @@ TEST(TextCase, DecodesUtf8AndTakesOneByteOfAMalformedSequence) {
       {"a\xC3\xA9", {U'a', 0xE9}},
       {"\xE5\xBC\xA0", {0x5F20}},
       {"\xF0\xA0\xAE\xB7", {0x20BB7}},
-      {"\x80x", {0xFFFD, U'x'}},                     // a stray continuation byte
-      {"\xC0\xAF", {0xFFFD, 0xFFFD}},                // an overlong '/'
-      {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},    // an encoded surrogate
+      {"\x80x", {0xFFFD, U'x'}},                               // a stray continuation byte
+      {"\xC0\xAF", {0xFFFD, 0xFFFD}},                          // an overlong '/'
+      {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},              // an encoded surrogate
       {"\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},  // beyond U+10FFFF
-      {"\xE5\xBC", {0xFFFD, 0xFFFD}},                // cut short
+      {"\xE5\xBC", {0xFFFD, 0xFFFD}},                          // cut short
   };
   for (const auto& c : kCases) {
     std::vector<char32_t> codes;
@@ -51,8 +51,8 @@ TEST(TextCase, FoldsAsTheSystemFoldsNames) {
     char32_t code;
     char32_t upper;
   } kCases[] = {
-      {U'a', U'A'},     {U'Z', U'Z'},     {0xE9, 0xC9},     {0xFF, 0x178},   {0x142, 0x141},  // ł
-      {0x3AE, 0x389},   {0x3C3, 0x3A3},   {0x43E, 0x41E},   {0x451, 0x401},  {0xFF41, 0xFF21},
+      {U'a', U'A'},     {U'Z', U'Z'},       {0xE9, 0xC9},       {0xFF, 0x178},  {0x142, 0x141},  // ł
+      {0x3AE, 0x389},   {0x3C3, 0x3A3},     {0x43E, 0x41E},     {0x451, 0x401}, {0xFF41, 0xFF21},
       {0x1F80, 0x1F88},  // a Greek letter with iota subscript takes its titlecase form
       {0xDF, 0xDF},      // sharp s has no single upper case
       {0x131, 0x131},    // dotless i is not folded to ASCII I
@@ -60,11 +60,12 @@ TEST(TextCase, FoldsAsTheSystemFoldsNames) {
       {0xB5, 0xB5},      // micro sign: only a variant of mu
       {0x3C2, 0x3C2},    // final sigma: only a variant of sigma
       {0x1C5, 0x1C5},    // a titlecase digraph
-      {0x5F20, 0x5F20},  {0x20BB7, 0x20BB7}, {0x1F600, 0x1F600},
+      {0x5F20, 0x5F20}, {0x20BB7, 0x20BB7}, {0x1F600, 0x1F600},
   };
   for (const auto& c : kCases)
     EXPECT_EQ(UpcaseCodePoint(c.code), c.upper) << std::hex << "U+" << static_cast<unsigned>(c.code);
-  EXPECT_EQ(UpperText("\xC5\x82ukasz \xCE\xB5\xCF\x86\xCE\xB1\xCF\x81"), "\xC5\x81UKASZ \xCE\x95\xCE\xA6\xCE\x91\xCE\xA1");
+  EXPECT_EQ(UpperText("\xC5\x82ukasz \xCE\xB5\xCF\x86\xCE\xB1\xCF\x81"),
+            "\xC5\x81UKASZ \xCE\x95\xCE\xA6\xCE\x91\xCE\xA1");
 }
 
 TEST(TextCase, ComparesWithoutRegardToCaseInTheOrderOfUtf16Units) {
@@ -77,11 +78,13 @@ TEST(TextCase, ComparesWithoutRegardToCaseInTheOrderOfUtf16Units) {
       {"\xD0\x9E\xD0\xBB\xD1\x8C\xD0\xB3\xD0\xB0", "\xD0\xBE\xD0\x9B\xD0\xAC\xD0\x93\xD0\x90", 0},  // Ольга / оЛЬГА
       {"a", "b", -1},
       {"ab", "a", 1},
-      {"_", "z", 1},                     // '_' (0x5F) after 'Z' (0x5A)
-      {"\xC3\xA9", "z", 1},              // É after ASCII
+      {"_", "z", 1},                             // '_' (0x5F) after 'Z' (0x5A)
+      {"\xC3\xA9", "z", 1},                      // É after ASCII
       {"\xF0\x9F\x98\x80", "\xEF\xBC\xA1", -1},  // U+1F600 (surrogates 0xD83D...) before U+FF21
       {"\xED\x9F\xBF", "\xF0\x9F\x98\x80", -1},  // U+D7FF before the surrogates
-      {"stra\xC3\x9F" "e", "STRASSE", 1},        // ß is no "SS"
+      {"stra\xC3\x9F"
+       "e",
+       "STRASSE", 1},  // ß is no "SS"
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(CompareNoCase(c.a, c.b), c.order) << c.a << " / " << c.b;
@@ -142,7 +145,10 @@ TEST(Win32Utf, ConvertsBothWaysAndReplacesWhatCannotBeRead) {
     EXPECT_EQ(Narrow(c.utf16), c.utf8) << c.utf8;
   }
   EXPECT_EQ(Widen("\xC3"), L"\uFFFD") << "a sequence cut short";
-  EXPECT_EQ(Widen("\xED\xA0\x80" "x"), L"\uFFFD\uFFFD\uFFFDx") << "an encoded surrogate";
+  EXPECT_EQ(Widen("\xED\xA0\x80"
+                  "x"),
+            L"\uFFFD\uFFFD\uFFFDx")
+      << "an encoded surrogate";
   EXPECT_EQ(Narrow(std::wstring{wchar_t(0xD800), L'x'}), "\xEF\xBF\xBDx") << "an unpaired high surrogate";
   EXPECT_EQ(Narrow(std::wstring{wchar_t(0xDC00)}), "\xEF\xBF\xBD") << "an unpaired low surrogate";
   const wchar_t terminated[] = L"ab\0cd";

@@ -22,22 +22,7 @@ source "$ROOT/tools/wine-machine.sh"
 
 make_sound_prefix
 
-profile=$(wine cmd /c 'echo %USERPROFILE%' </dev/null | tr -d '\r')
-echo "the example's C:\\Users\\Ольга is this prefix's $profile"
-python3 - "$EXAMPLE" "$RUN_DIR" "$profile" <<'PY'
-import sys
-source, target, profile = sys.argv[1:4]
-def moved(text, doubled):
-    old, new = "C:\\Users\\Ольга", profile
-    if doubled:
-        old, new = old.replace("\\", "\\\\"), new.replace("\\", "\\\\")
-    text = text.replace(old, new)
-    return text.replace(old[2:], new[2:])  # HOMEPATH, without the drive
-reg = open(source + "/machine.reg", "rb").read().decode("utf-16")
-open(target + "/machine.reg", "wb").write(b"\xff\xfe" + moved(reg, True).encode("utf-16-le"))
-files = open(source + "/files.txt", encoding="utf-8").read()
-open(target + "/files.txt", "w", encoding="utf-8").write(moved(files, False))
-PY
+move_modern_user "$EXAMPLE/machine.reg" "$EXAMPLE/files.txt"
 put_machine "$RUN_DIR/machine.reg" "$RUN_DIR/files.txt"
 
 failed=0

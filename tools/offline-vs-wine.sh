@@ -49,23 +49,7 @@ compare_machine() (
   source "$ROOT/tools/wine-machine.sh"
   make_sound_prefix
   if [ -n "$move" ]; then
-    local profile
-    profile=$(wine cmd /c 'echo %USERPROFILE%' </dev/null | tr -d '\r')
-    echo "the example's C:\\Users\\Ольга is this prefix's $profile, on both sides"
-    python3 - "$reg" "$files" "$RUN_DIR" "$profile" <<'PY'
-import sys
-reg, files, target, profile = sys.argv[1:5]
-def moved(text, doubled):
-    old, new = "C:\\Users\\Ольга", profile
-    if doubled:
-        old, new = old.replace("\\", "\\\\"), new.replace("\\", "\\\\")
-    text = text.replace(old, new)
-    return text.replace(old[2:], new[2:])  # HOMEPATH, without the drive
-text = open(reg, "rb").read().decode("utf-16")
-open(target + "/machine.reg", "wb").write(b"\xff\xfe" + moved(text, True).encode("utf-16-le"))
-listing = open(files, encoding="utf-8").read()
-open(target + "/files.txt", "w", encoding="utf-8").write(moved(listing, False))
-PY
+    move_modern_user "$reg" "$files"
     reg=$RUN_DIR/machine.reg
     files=$RUN_DIR/files.txt
   fi

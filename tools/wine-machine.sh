@@ -76,3 +76,26 @@ put_machine() {
   done <"$list"
   echo "$created files created (files Wine already has are left as they are)"
 }
+
+# The modern example's user, C:\Users\Ольга, is this prefix's own user (Wine derives the profile from the
+# Linux user's name): writes the export REG and the listing FILES with the profile moved to
+# $RUN_DIR/machine.reg and $RUN_DIR/files.txt.
+move_modern_user() {
+  local reg=$1 files=$2 profile
+  profile=$(wine cmd /c 'echo %USERPROFILE%' </dev/null | tr -d '\r')
+  echo "the example's C:\\Users\\Ольга is this prefix's $profile"
+  python3 - "$reg" "$files" "$RUN_DIR" "$profile" <<'PY'
+import sys
+reg, files, target, profile = sys.argv[1:5]
+def moved(text, doubled):
+    old, new = "C:\\Users\\Ольга", profile
+    if doubled:
+        old, new = old.replace("\\", "\\\\"), new.replace("\\", "\\\\")
+    text = text.replace(old, new)
+    return text.replace(old[2:], new[2:])  # HOMEPATH, without the drive
+text = open(reg, "rb").read().decode("utf-16")
+open(target + "/machine.reg", "wb").write(b"\xff\xfe" + moved(text, True).encode("utf-16-le"))
+listing = open(files, encoding="utf-8").read()
+open(target + "/files.txt", "w", encoding="utf-8").write(moved(listing, False))
+PY
+}

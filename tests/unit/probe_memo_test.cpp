@@ -16,6 +16,7 @@
 #include "scan/search_lists.h"
 #include "support/text.h"
 #include "tests/testing/memory_machine.h"
+#include "tests/testing/plain_probe.h"
 
 namespace kv::testing {
 namespace {
@@ -268,18 +269,8 @@ TEST(ProbeMemo, ProbeVerdictsAreTheSamePlainAndOptimised) {
     TRegistryCleaner cleaner(engine);
     for (std::int32_t mask : {127, 1, 2, 4, 8, 16, 32, 64}) {
       cleaner.Mask = mask;
-      engine.Memo.SetEnabled(false);
-      engine.Plain = true;
-      const std::int32_t plain = cleaner.ScanSections();
-      std::vector<Strings> plainLists;
-      for (const auto& slot : cleaner.Sections()) plainLists.push_back(slot.section->Strings());
-
-      engine.Memo.SetEnabled(true);
-      engine.Plain = false;
-      EXPECT_EQ(cleaner.ScanSections(), plain) << "seed " << seed << " mask " << mask;
-      for (std::size_t i = 0; i < cleaner.Sections().size(); ++i)
-        EXPECT_EQ(cleaner.Sections()[i].section->Strings(), plainLists[i])
-            << "seed " << seed << " mask " << mask << " " << cleaner.Sections()[i].section->ClassName();
+      const std::int32_t plain = ExpectPlainAndOptimisedAgree(
+          engine, cleaner, "seed " + std::to_string(seed) + " mask " + std::to_string(mask));
       faults += plain != 0;
     }
   }

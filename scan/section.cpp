@@ -41,19 +41,14 @@ void TNamedRegStringList::ScanPlaces(const std::vector<RegPlace>& places, const 
   }
 }
 
-bool TNamedRegStringList::ListValueNames() {
+bool TNamedRegStringList::ListNames(bool values) {
   Clear();
   Registry.CloseKey();
   if (!Registry.OpenKeyReadOnly(KeyPath)) return false;
-  Registry.GetValueNames(List());
-  return true;
-}
-
-bool TNamedRegStringList::ListKeyNames() {
-  Clear();
-  Registry.CloseKey();
-  if (!Registry.OpenKeyReadOnly(KeyPath)) return false;
-  Registry.GetKeyNames(List());
+  if (values)
+    Registry.GetValueNames(List());
+  else
+    Registry.GetKeyNames(List());
   return true;
 }
 

@@ -72,8 +72,8 @@ class TNamedRegStringList : public EngineObject {
 
   // Empties the list, closes the accessor's key, opens KeyPath read-only and fills the list with the
   // key's value names (or its subkey names). False, with the list empty, when the key cannot be opened.
-  bool ListValueNames();
-  bool ListKeyNames();
+  bool ListValueNames() { return ListNames(true); }
+  bool ListKeyNames() { return ListNames(false); }
 
   // What a walk over the list does with the accessor's key when every name was sound.
   enum class KeyAfterWalk { kClosed, kLeftOpen };
@@ -103,6 +103,8 @@ class TNamedRegStringList : public EngineObject {
   Engine& engine_;
 
  private:
+  bool ListNames(bool values);
+
   std::vector<std::string> strings_;
 };
 

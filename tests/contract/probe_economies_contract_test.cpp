@@ -7,13 +7,13 @@
 
 #include <cstdint>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "scan/cleaner.h"
 #include "scan/engine.h"
 #include "tests/testing/plain_probe.h"
+#include "tests/testing/random.h"
 #include "tests/testing/world.h"
 
 namespace kv::testing {
@@ -24,17 +24,6 @@ using Strings = std::vector<std::string>;
 constexpr std::uint32_t HKCR = HKEY_CLASSES_ROOT_CODE;
 constexpr std::uint32_t HKLM = HKEY_LOCAL_MACHINE_CODE;
 const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-class Random {
- public:
-  explicit Random(unsigned seed) : engine_(seed) {}
-  std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(engine_); }
-  bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(engine_) < p; }
-  const std::string& Pick(const Strings& from) { return from[Below(from.size())]; }
-
- private:
-  std::mt19937 engine_;
-};
 
 // Folders below the world's scratch folder, and the names that may be files in them.
 const Strings kFolders = {"Program Files", "Program Files\\My App", "Tools", "x y"};

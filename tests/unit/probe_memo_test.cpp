@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <future>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "support/text.h"
 #include "tests/testing/memory_machine.h"
 #include "tests/testing/plain_probe.h"
+#include "tests/testing/random.h"
 
 namespace kv::testing {
 namespace {
@@ -37,17 +37,6 @@ const Strings kNames = {"app.exe", "app",     "tool.com",   "My App.exe", "run.b
                         "y.exe",   "App.exe", "readme.txt", "x.com",      "Files",   "My",      "notepad.exe"};
 const Strings kArguments = {"", " %1", " /s", " -x y", " \"%1\"", "  two  blanks", " /p \"%1\"", ",Entry"};
 const Strings kExtensions = {".COM", ".EXE", ".BAT", ".CMD"};
-
-class Random {
- public:
-  explicit Random(unsigned seed) : engine_(seed) {}
-  std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(engine_); }
-  bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(engine_) < p; }
-  const std::string& Pick(const Strings& from) { return from[Below(from.size())]; }
-
- private:
-  std::mt19937 engine_;
-};
 
 // A machine of random files and folders (some names are folders where a file would be expected), a random
 // search path and executable extensions, and a random current folder.

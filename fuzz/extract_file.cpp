@@ -36,10 +36,12 @@ struct Machine {
   }
 };
 
-bool TakenAsSoundUnseen(const std::string& command, const std::string& fileName) {
-  const std::string start = LowerAscii(command.substr(0, 8));
-  return fileName.empty() || fileName == command || StartsWith(fileName, "%1") || start == "explorer" ||
-         start == "rundll32" || start == "regsvr32";
+// Whether the resolver may call the command resolvable without naming a file that exists: nothing to run,
+// a name out of reach taken as it stands, an unfilled template, or a command whose program is explorer,
+// rundll32 or regsvr32 (by its exact name, after any leading blanks), which finds its argument its own way.
+bool TakenAsSoundUnseen(Engine& engine, const std::string& command, const std::string& fileName) {
+  return fileName.empty() || fileName == command || StartsWith(fileName, "%1") ||
+         !SelfSearchingProgram(engine, command).empty();
 }
 
 }  // namespace
@@ -56,8 +58,8 @@ int FuzzExtractFile(const std::uint8_t* data, std::size_t size) {
   Require(ExtractFileFromCommand(engine, command, again) == resolvable && again == fileName,
           "the same command gets the same answer");
   if (resolvable)
-    Require(TakenAsSoundUnseen(command, fileName) || SafeFileExists(engine, fileName),
-            "a resolvable command names a file that exists");
+    Require(TakenAsSoundUnseen(engine, command, fileName) || SafeFileExists(engine, fileName),
+            "a resolvable command names a file that exists (it named \"" + fileName + "\")");
   SafeFileExists(engine, command);
   DirectoryExists(engine, command);
   Require(machine.audit->OpenFinds() == 0, "every directory search is closed");

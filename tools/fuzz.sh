@@ -14,6 +14,9 @@
 #   KV_FUZZ_SECONDS=10 bash tools/fuzz.sh  a shorter second step
 #   KV_FUZZ_SECONDS=0 bash tools/fuzz.sh   the replay only
 #   KV_FUZZ_TARGETS="probe guid" ...       some targets only
+#   KV_FUZZ_SEED=1 bash tools/fuzz.sh      the second step's mutations drawn from this seed (the test command
+#                                          fixes one, so that a gate that fails on one machine fails the same
+#                                          way on the next; a campaign without it explores afresh each time)
 #
 # A finding, once fixed, keeps its input: copy it to fuzz/regressions/<target>/ so that the replay here and
 # the ordinary test builds (kv_fuzz_replay_tests) run it from then on.
@@ -23,6 +26,8 @@ SECONDS_EACH=${KV_FUZZ_SECONDS:-60}
 ALL_TARGETS="$(sed -n 's/^set(KV_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.txt) $(sed -n 's/^set(KV_NATIVE_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.txt)"
 TARGETS=${KV_FUZZ_TARGETS:-$ALL_TARGETS}
 JOBS=${KV_JOBS:-$(nproc)}
+SEED_OPTION=()
+if [ -n "${KV_FUZZ_SEED:-}" ]; then SEED_OPTION=(-seed="$KV_FUZZ_SEED"); fi
 
 CMAKE_BUILD_PARALLEL_LEVEL=$JOBS cmake --workflow --preset fuzz
 
@@ -83,8 +88,8 @@ for target in $TARGETS; do
   while read -r input; do cp "$input" "$WORK/$target.seeds/"; done < <(kept_inputs "$target")
   log=$WORK/$target.log
   printf 'fuzzing %-14s for %s s ... ' "$target" "$SECONDS_EACH"
-  if "$binary" "$WORK/$target" "$WORK/$target.seeds" -max_total_time="$SECONDS_EACH" -timeout=10 \
-       -rss_limit_mb=2048 -artifact_prefix="$FINDINGS/$target-" -print_final_stats=1 >"$log" 2>&1; then
+  if "$binary" "$WORK/$target" "$WORK/$target.seeds" -max_total_time="$SECONDS_EACH" "${SEED_OPTION[@]}" \
+       -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$FINDINGS/$target-" -print_final_stats=1 >"$log" 2>&1; then
     result=ok
     echo ok
   else

@@ -7,6 +7,7 @@
 #   bash tools/test.sh            everything
 #   KV_SKIP_INSTALL=1 bash ...    skip the package installation (already done)
 #   KV_FUZZ_SECONDS=60            seconds of fuzzing per target (tools/fuzz.sh)
+#   KV_FUZZ_SEED=1                the fuzzers' seed (fixed, so that every run explores the same inputs first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -52,7 +53,7 @@ KV_STRESS_ROUNDS=1000 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 CTEST
   cmake --workflow --preset tsan
 
 step "fuzzing: libFuzzer + AddressSanitizer + UndefinedBehaviorSanitizer, ${KV_FUZZ_SECONDS:-60} s per target"
-KV_JOBS="$JOBS" bash tools/fuzz.sh
+KV_JOBS="$JOBS" KV_FUZZ_SEED="${KV_FUZZ_SEED:-1}" bash tools/fuzz.sh
 
 step "Windows build (mingw-w64) and tests under Wine"
 # The prefix first, so that the tests find it made; the tests run one at a time (the windows test preset).

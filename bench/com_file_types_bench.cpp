@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/counting_platform.h"
 #include "platform/memory/memory_platform.h"
 #include "scan/engine.h"
 #include "scan/sections/com_classes.h"
@@ -163,17 +164,14 @@ long MaxResidentKiB() {
 }
 
 template <typename Section>
-bool Measure(kv::Engine& engine, MemoryPlatform& machine, const char* name) {
+bool Measure(kv::Engine& engine, kv::CountingPlatform& counting, const char* name) {
   Section section(engine);
   long events = 0;
   section.OnItemChecked = [&](kv::EngineObject&) { ++events; };
-  // A first scan grows the file system's call log to its size for this section; the log keeps its array
-  // when cleared, so that the measured scan below does not count the log's reallocations.
+  // A first scan warms up; the second is measured.
   section.Scan();
-  machine.files.ClearCalls();
+  counting.Reset();
   events = 0;
-  // The cleared log keeps its array: what it grows by during the scan is the log's, not the section's.
-  const std::size_t logArrayBefore = machine.files.Calls().capacity() * sizeof(std::string);
   const std::size_t before = gInUse.load();
   gPeak = before;
   const auto start = std::chrono::steady_clock::now();
@@ -181,15 +179,10 @@ bool Measure(kv::Engine& engine, MemoryPlatform& machine, const char* name) {
   section.Scan();
   const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  // The memory file system logs every call; the log's share of the peak is not the section's.
-  const std::vector<std::string>& calls = machine.files.Calls();
-  std::size_t logBytes = calls.capacity() * sizeof(std::string) - logArrayBefore;
-  for (const std::string& call : calls) logBytes += call.capacity() > 15 ? call.capacity() + 1 : 0;
   std::printf(
-      "%-16s %7.0f ms (%5.0f ms CPU) %6ld events %7zu file calls  peak heap %6.2f MiB above the machine, of it "
-      "%6.2f MiB the call log  list %zu\n",
-      name, ms, cpuMs, events, calls.size(), (gPeak.load() - before) / 1048576.0, logBytes / 1048576.0,
-      section.Strings().size());
+      "%-16s %7.0f ms (%5.0f ms CPU) %6ld events %7llu file calls  peak heap %6.2f MiB above the machine  list %zu\n",
+      name, ms, cpuMs, events, static_cast<unsigned long long>(counting.FileSystemCalls()),
+      (gPeak.load() - before) / 1048576.0, section.Strings().size());
   for (const std::string& s : section.Strings()) std::printf("    %s\n", s.c_str());
   return section.Strings().empty();
 }
@@ -203,15 +196,16 @@ int main(int argc, char** argv) {
   const auto built = std::chrono::steady_clock::now();
   BuildMachine(*machine, classes, extensions);
   const double buildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - built).count();
-  kv::Engine engine(machine->platform());
+  kv::CountingPlatform counting(machine->platform());
+  kv::Engine engine(counting.platform());
   std::printf("machine: %u class identifiers, %u extensions; built in %.0f ms, %.1f MiB of heap\n", classes, extensions,
               buildMs, gInUse.load() / 1048576.0);
   const long residentBefore = MaxResidentKiB();
   const auto start = std::chrono::steady_clock::now();
-  bool clean = Measure<kv::TWinHelp>(engine, *machine, "TWinHelp");
-  clean = Measure<kv::THTMLHelp>(engine, *machine, "THTMLHelp") && clean;
-  clean = Measure<kv::TClsIdTYPES>(engine, *machine, "TClsIdTYPES") && clean;
-  clean = Measure<kv::TFileExtCommands>(engine, *machine, "TFileExtCommands") && clean;
+  bool clean = Measure<kv::TWinHelp>(engine, counting, "TWinHelp");
+  clean = Measure<kv::THTMLHelp>(engine, counting, "THTMLHelp") && clean;
+  clean = Measure<kv::TClsIdTYPES>(engine, counting, "TClsIdTYPES") && clean;
+  clean = Measure<kv::TFileExtCommands>(engine, counting, "TFileExtCommands") && clean;
   const double totalMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("all four, each scanned twice: %.1f ms; peak resident set %.1f MiB (%.1f MiB before the probe)%s\n",
               totalMs, MaxResidentKiB() / 1024.0, residentBefore / 1024.0, clean ? "" : "; NOT CLEAN");

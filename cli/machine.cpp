@@ -158,7 +158,6 @@ void LoadEnvironment(MemoryPlatform& machine) {
 bool LoadMachine(MemoryPlatform& machine, const std::string& regPath, const std::string& filesPath,
                  std::string* error) {
   SetUpWineLikeSystem(machine);
-  machine.files.SetCallLog(false);  // nobody reads it here
   std::string regError;
   if (!LoadRegFileFromPath(machine.registry, regPath, &regError)) {
     if (error != nullptr) *error = regPath + ": " + regError;

@@ -4,12 +4,15 @@
 
 #include "fuzz/fuzz_targets.h"
 #include "platform/offline/hive_loader.h"
+#include "tests/testing/handle_audit.h"
 
 namespace kv::fuzz {
 
 int FuzzHive(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  MemoryRegistry registry;
+  MemoryPlatform machine;
+  MemoryRegistry& registry = machine.registry;
+  testing::HandleAudit audit(machine.platform());
   offline::HiveInfo info;
   std::string error;
   const bool loaded = offline::LoadHive(bytes, "", registry, "HKLM\\SOFTWARE", &info, &error);
@@ -19,7 +22,7 @@ int FuzzHive(const std::uint8_t* data, std::size_t size) {
   } else {
     Require(!error.empty(), "a refused hive says why");
   }
-  Require(registry.OpenHandleCount() == 0, "every key opened is closed again");
+  Require(audit.OpenKeys() == 0, "every key opened is closed again");
   return 0;
 }
 

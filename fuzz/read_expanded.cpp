@@ -10,6 +10,7 @@
 #include "platform/memory/memory_platform.h"
 #include "support/registry.h"
 #include "support/win_info.h"
+#include "tests/testing/handle_audit.h"
 
 namespace kv::fuzz {
 namespace {
@@ -53,11 +54,12 @@ int FuzzReadExpanded(const std::uint8_t* data, std::size_t size) {
   machine.registry.SetString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
                              (settings & 4) ? "%SystemDrive%\\Program Files" : "%ProgramFiles%");
   machine.registry.SetValue("HKLM\\Fuzz", name, type, bytes);
-  TWinInfo info(machine.platform());
+  testing::HandleAudit audit(machine.platform());
+  TWinInfo info(audit.platform());
 
   std::string text;
   {
-    TRegistry registry(machine.platform());
+    TRegistry registry(audit.platform());
     registry.SetRootKey(HKEY_LOCAL_MACHINE_CODE);
     Require(registry.OpenKeyReadOnly("Fuzz"), "the value's key opens");
     Require(registry.ValueExists(name), "the value exists");
@@ -71,7 +73,7 @@ int FuzzReadExpanded(const std::uint8_t* data, std::size_t size) {
     if (kind == rdString || kind == rdExpandString)
       Require(text.find('\0') == std::string::npos, "a string value reads up to its first NUL");
   }
-  Require(machine.registry.OpenHandleCount() == 0, "every key opened is closed again");
+  Require(audit.OpenKeys() == 0, "every key opened is closed again");
   return 0;
 }
 

@@ -4,8 +4,7 @@
 // its main thread, the thread tests). Each one's rule:
 // - Memory (platform/memory): every registry and file-system call, the seam's and the fixture builders'
 //   alike, holds the part's one lock for its whole length. The system part has no lock: it is set up
-//   before any thread calls it, and its calls only read. The file system's log of calls (Calls()) hands
-//   back the log itself: read it only while no other thread calls in.
+//   before any thread calls it, and its calls only read.
 // - Win32 (platform/win32): each call is the native call, which the system makes safe between threads;
 //   the parts hold no state of their own but the network test that was given up, which all callers share
 //   under a lock (FindNetworkFile runs each search on a thread of its own). SetErrorMode sets the mode of

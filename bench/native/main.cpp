@@ -36,7 +36,6 @@ int MeasureLoaded(const std::string& regPath, const std::string& filesPath, bool
 int Measure(const std::string& kind, int size, bool calls, bool memo, bool plain) {
   auto machine = std::make_unique<kv::MemoryPlatform>();
   kv::cli::SetUpWineLikeSystem(*machine);
-  machine->files.SetCallLog(false);  // the seam's counts are the decorator's; nobody reads the log here
   MemorySink sink(*machine);
   const MachineSummary summary = GenerateMachine(size, sink);
   const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size, memo, plain)

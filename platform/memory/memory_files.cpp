@@ -100,11 +100,6 @@ struct MemoryFileSystem::Impl {
   std::map<char, std::unique_ptr<FsNode>> drives;
   NormalPath current = memfs::DriveRoot('C');
   std::uint32_t errorMode = 0;
-  std::vector<std::string> calls;
-  bool logCalls = true;
-  void Log(std::string call) {
-    if (logCalls) calls.push_back(std::move(call));
-  }
   std::map<FindHandle, std::deque<FindEntry>> finds;
   FindHandle nextFind = kFirstFind;
   std::map<char, std::uint32_t> driveTypes;
@@ -309,25 +304,11 @@ void MemoryFileSystem::SetNetworkUnreachable(const std::string& prefix) {
   impl_->unreachable.push_back(prefix);
 }
 
-const std::vector<std::string>& MemoryFileSystem::Calls() const { return impl_->calls; }
-
-void MemoryFileSystem::SetCallLog(bool on) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->logCalls = on;
-  if (!on) impl_->calls = std::vector<std::string>();
-}
-
-void MemoryFileSystem::ClearCalls() {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->calls.clear();
-}
-
 // ---------------------------------------------------------------------------------------------------
 // The seam.
 
 FindHandle MemoryFileSystem::FindFirst(const std::string& pattern, FindEntry* entry) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("FindFirst " + pattern);
   std::deque<FindEntry> entries = impl_->Search(pattern);
   if (entries.empty()) return kNoFind;
   if (entry) *entry = entries.front();
@@ -339,7 +320,6 @@ FindHandle MemoryFileSystem::FindFirst(const std::string& pattern, FindEntry* en
 
 bool MemoryFileSystem::FindNext(FindHandle find, FindEntry* entry) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("FindNext");
   auto it = impl_->finds.find(find);
   if (it == impl_->finds.end() || it->second.empty()) return false;
   if (entry) *entry = it->second.front();
@@ -349,13 +329,11 @@ bool MemoryFileSystem::FindNext(FindHandle find, FindEntry* entry) {
 
 void MemoryFileSystem::FindClose(FindHandle find) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("FindClose");
   impl_->finds.erase(find);
 }
 
 std::uint32_t MemoryFileSystem::GetAttributes(const std::string& path) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("GetAttributes " + path);
   if (path.empty() || memfs::HasWildcards(path)) return kInvalidFileAttributes;
   const NormalPath full = impl_->Normalize(path);
   if (full.kind == NormalPath::kDevice)
@@ -366,20 +344,17 @@ std::uint32_t MemoryFileSystem::GetAttributes(const std::string& path) {
 
 std::uint32_t MemoryFileSystem::FullPathName(const std::string& path, std::uint32_t length, char* buffer) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("FullPathName " + path);
   return DeliverPath(impl_->Normalize(path).Text(), length, buffer);
 }
 
 std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint32_t length, char* buffer) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("ShortPathName " + path);
   if (!impl_->Exists(path)) return 0;
   return DeliverPath(impl_->ShortForm(path), length, buffer);
 }
 
 std::uint32_t MemoryFileSystem::SetErrorMode(std::uint32_t mode) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("SetErrorMode " + std::to_string(mode));
   const std::uint32_t previous = impl_->errorMode;
   impl_->errorMode = mode;
   return previous;
@@ -387,7 +362,6 @@ std::uint32_t MemoryFileSystem::SetErrorMode(std::uint32_t mode) {
 
 std::uint32_t MemoryFileSystem::DriveType(const std::string& root) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("DriveType " + root);
   if (root.size() < 2 || root[1] != ':' || !std::isalpha(static_cast<unsigned char>(root[0]))) return kDriveNoRootDir;
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
   auto set = impl_->driveTypes.find(letter);
@@ -395,9 +369,8 @@ std::uint32_t MemoryFileSystem::DriveType(const std::string& root) {
   return impl_->drives.count(letter) != 0 ? kDriveFixed : kDriveNoRootDir;
 }
 
-NetworkFileAnswer MemoryFileSystem::FindNetworkFile(const std::string& name, std::uint32_t waitMs) {
+NetworkFileAnswer MemoryFileSystem::FindNetworkFile(const std::string& name, std::uint32_t /*waitMs*/) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->Log("FindNetworkFile " + name + " " + std::to_string(waitMs));
   auto sameText = [](const std::string& a, const std::string& b, std::size_t length) {
     if (a.size() < length || b.size() < length) return false;
     for (std::size_t i = 0; i < length; ++i)

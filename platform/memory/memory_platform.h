@@ -47,8 +47,6 @@ class MemoryRegistry : public RegistryApi {
   // Only opens that ask for rights inside `allowed` succeed on this key (others fail with access denied).
   void SetKeyAccess(const std::string& keyPath, std::uint32_t allowed);
   bool KeyExists(const std::string& path) const;
-  // Number of key handles currently open (for tests of handle discipline).
-  std::size_t OpenHandleCount() const;
 
   // Runs `edit` on the whole tree under the registry's lock: the way in of the loader of registry files
   // (reg_file.h), which applies a checked file as one change.
@@ -74,7 +72,7 @@ class MemoryRegistry : public RegistryApi {
 
 // ---------------------------------------------------------------------------------------------------
 // File system. Paths are UTF-8, "C:\dir\file" or "\\server\share\..."; names compare without regard to
-// case, by the system's folding (support/text.h). Every call through the seam is logged. Fixture paths must lie on a
+// case, by the system's folding (support/text.h). Fixture paths must lie on a
 // drive (relative ones resolve against the current directory); a path through a file throws std::invalid_argument.
 // Names that are not valid 8.3 names get an alias ("PROGRA~1") when they are added, which lookups and searches accept
 // too.
@@ -99,13 +97,6 @@ class MemoryFileSystem : public FileSystemApi {
   // case), and prefixes of names whose share does not answer (kNoAnswer). Any other name is absent.
   void AddNetworkFile(const std::string& name);
   void SetNetworkUnreachable(const std::string& prefix);
-
-  // The log: one line per seam call, "FindFirst <pattern>", "GetAttributes <path>", ... It is kept from the
-  // start, for the tests that read it; a machine that only answers (kvscan's, a benchmark's) switches it off,
-  // so that a probe of many calls does not pile up their names.
-  const std::vector<std::string>& Calls() const;
-  void ClearCalls();
-  void SetCallLog(bool on);
 
   // FileSystemApi.
   FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override;

@@ -228,11 +228,6 @@ bool MemoryRegistry::KeyExists(const std::string& path) const {
   return impl_->tree.Find(FixturePath(path)) != nullptr;
 }
 
-std::size_t MemoryRegistry::OpenHandleCount() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->handles.size();
-}
-
 void MemoryRegistry::EditTree(const std::function<void(memreg::RegistryTree&)>& edit) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   edit(impl_->tree);

@@ -234,7 +234,7 @@ TEST_F(MonitorFormTest, SettingsGiveTheMaskOr127) {
     EXPECT_EQ(Form().MonitorMask(), c.mask) << c.name;
     EXPECT_EQ(exit_.closes, 0) << c.name;
   }
-  EXPECT_EQ(machine_.memory.registry.OpenHandleCount(), 0u);
+  EXPECT_EQ(machine_.audit.OpenKeys(), 0u);
 }
 
 TEST_F(MonitorFormTest, EachScanGetsTheMaskReadJustBeforeIt) {

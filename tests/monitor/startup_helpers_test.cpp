@@ -12,6 +12,7 @@
 #include "app/logic/tray_tip.h"
 #include "app/logic/version_check.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/testing/memory_machine.h"
 
 namespace kv::testing {
 namespace {
@@ -102,13 +103,12 @@ TEST(HtmlHelpEngine, TheSystemEngineWhateverTheRegistrationNames) {
        ""},
   };
   for (const Case& c : cases) {
-    MemoryPlatform machine;
-    c.setUp(machine);
-    machine.files.ClearCalls();
+    MemoryMachine machine;
+    c.setUp(machine.memory);
     EXPECT_EQ(HtmlHelpEnginePath(machine.platform()), c.expected) << c.name;
     // The only file looked at is the system's engine: nothing the registration names is queried.
-    for (const std::string& call : machine.files.Calls()) EXPECT_EQ(call, "GetAttributes " + engine) << c.name;
-    EXPECT_EQ(machine.registry.OpenHandleCount(), 0u) << c.name;
+    for (const std::string& call : machine.trace.Calls()) EXPECT_EQ(call, "GetAttributes " + engine) << c.name;
+    EXPECT_EQ(machine.audit.OpenKeys(), 0u) << c.name;
   }
 }
 

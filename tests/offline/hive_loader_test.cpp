@@ -5,12 +5,12 @@
 
 #include "platform/handles.h"
 #include "tests/offline/offline_fixture.h"
+#include "tests/testing/handle_audit.h"
 
 namespace kv::offline {
 namespace {
 
-std::string StringValue(MemoryRegistry& registry, std::uint32_t root, const std::string& path,
-                        const std::string& name) {
+std::string StringValue(RegistryApi& registry, std::uint32_t root, const std::string& path, const std::string& name) {
   RegKey raw = kNoKey;
   if (registry.OpenKey(root, path, kKeyQueryValue, &raw) != kErrorSuccess) return "(no key)";
   UniqueRegKey key(registry, raw);
@@ -45,10 +45,10 @@ TEST(HiveLoader, RealHives) {
   for (const RealCase& c : kReal) {
     const std::string bytes = test::RealHive(c.file);
     ASSERT_FALSE(bytes.empty()) << c.file;
-    MemoryRegistry registry;
+    MemoryPlatform machine;
     HiveInfo info;
     std::string error;
-    const bool loaded = LoadHive(bytes, "", registry, "HKLM\\TEST", &info, &error);
+    const bool loaded = LoadHive(bytes, "", machine.registry, "HKLM\\TEST", &info, &error);
     EXPECT_EQ(loaded, c.loads) << c.file << ": " << error;
     if (!loaded) {
       EXPECT_EQ(error, "the hive is damaged or not a registry hive") << c.file;
@@ -56,9 +56,11 @@ TEST(HiveLoader, RealHives) {
     }
     EXPECT_EQ(info.dirty(), c.dirty) << c.file << ": sequence numbers " << info.sequence1 << ", " << info.sequence2;
     EXPECT_GT(info.keys, 100u) << c.file;
-    EXPECT_EQ(StringValue(registry, HKEY_LOCAL_MACHINE_CODE, std::string("TEST\\") + c.key, c.value), c.expected)
+    testing::HandleAudit audit(machine.platform());
+    EXPECT_EQ(StringValue(audit.platform().registry, HKEY_LOCAL_MACHINE_CODE, std::string("TEST\\") + c.key, c.value),
+              c.expected)
         << c.file;
-    EXPECT_EQ(registry.OpenHandleCount(), 0u) << c.file;
+    EXPECT_EQ(audit.OpenKeys(), 0u) << c.file;
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/handles.h"
 #include "tests/offline/offline_fixture.h"
+#include "tests/testing/handle_audit.h"
 
 namespace kv::offline {
 namespace {
@@ -107,9 +108,10 @@ TEST_F(OfflinePlatformTest, TheRegistryAsARunningSystemShowsIt) {
       {HKEY_CLASSES_ROOT_CODE, ".txt", "", "txtfile"},
       {HKEY_CLASSES_ROOT_CODE, "user.doc\\shell\\open\\command", "", "C:\\editor.exe"},
   };
+  testing::HandleAudit audit(machine.platform());
   for (const Case& c : cases)
-    EXPECT_EQ(Text(machine.registry, c.root, c.path, c.name), c.value) << c.path << " " << c.name;
-  EXPECT_EQ(machine.registry.OpenHandleCount(), 0u);
+    EXPECT_EQ(Text(audit.platform().registry, c.root, c.path, c.name), c.value) << c.path << " " << c.name;
+  EXPECT_EQ(audit.OpenKeys(), 0u);
 }
 
 TEST_F(OfflinePlatformTest, TheSystemAsLogonBuildsIt) {

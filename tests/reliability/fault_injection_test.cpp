@@ -38,7 +38,6 @@ struct ProbeRun {
 // reads (system information, search lists) are among the calls that may fail.
 ProbeRun Probe(MemoryPlatform& machine, std::uint64_t failing, InjectedFault fault) {
   ProbeRun run;
-  machine.files.ClearCalls();
   HandleAudit audit(machine.platform());
   FaultyPlatform faulty(audit.platform());
   faulty.Arm(failing, fault);

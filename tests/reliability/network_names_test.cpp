@@ -14,6 +14,7 @@
 #include "platform/memory/memory_platform.h"
 #include "scan/cleaner.h"
 #include "scan/engine.h"
+#include "scan/resolve.h"
 #include "tests/testing/file_trace.h"
 #include "tests/testing/memory_machine.h"
 #include "tests/testing/world.h"
@@ -115,7 +116,9 @@ TEST_P(NetworkNames, SharedDllsReachOnlyTheBoundedTest) {
     const Outcome outcome = Probe(*world, 2);
     if (plain == -2) plain = outcome.verdict;
     EXPECT_EQ(outcome.verdict, plain) << name;
-    EXPECT_EQ(outcome.hostCalls, std::vector<std::string>{"FindNetworkFile " + name}) << name;
+    EXPECT_EQ(outcome.hostCalls,
+              std::vector<std::string>{"FindNetworkFile " + name + " " + std::to_string(kNetworkWaitMs)})
+        << name;
   }
   EXPECT_GT(plain, 0) << "a file on a host that does not exist is not present";
 }
@@ -174,7 +177,7 @@ TEST(NetworkNamesUnanswered, AShareThatDoesNotAnswerIsNoFault) {
         const bool faulty = answers && c.faultyWhenMissing;
         EXPECT_EQ(verdict > 0, faulty) << c.section << ", " << name << (answers ? ", missing" : ", no answer")
                                        << ": verdict " << verdict;
-        for (const std::string& call : machine.memory.files.Calls()) {
+        for (const std::string& call : machine.trace.Calls()) {
           if (!NamesHost(call) && call.find(" Z:") == std::string::npos && call.find("stale") == std::string::npos)
             continue;
           // The drive's type may be asked; of the name itself, only the bounded test.

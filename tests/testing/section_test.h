@@ -1,6 +1,6 @@
-// The fixture of the section tests: a memory machine seen through a handle audit (the keys and searches
-// open now, the most keys open at once, handles misused, a hook after each open), the engine loaded over
-// it, and a scan that keeps the section's list and counts its progress events.
+// The fixture of the section tests: a memory machine seen through a trace of its file calls and a handle
+// audit (the keys and searches open now, the most keys open at once, handles misused, a hook after each
+// open), the engine loaded over them, and a scan that keeps the section's list and counts its progress events.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,9 @@
 #include "platform/memory/memory_platform.h"
 #include "scan/engine.h"
 #include "scan/section.h"
+#include "tests/testing/file_trace.h"
 #include "tests/testing/handle_audit.h"
+#include "tests/testing/memory_machine.h"
 #include "tests/testing/section_scan.h"
 
 namespace kv::testing {
@@ -25,11 +27,7 @@ class SectionTestOn : public TestBase {
   MemoryFileSystem& files() { return memory_.files; }
 
   // The engine loaded anew over the machine as it stands now: its lists, its system information.
-  Engine& Load() {
-    engine_.reset();
-    engine_ = std::make_unique<Engine>(audit_.platform());
-    return *engine_;
-  }
+  Engine& Load() { return machine_.Load(); }
 
   // Scans `section` once and returns its list and the progress events of this scan. Each event also
   // counts in events_ (over the whole test) and runs onEvent_; the most keys open at once is counted
@@ -47,17 +45,19 @@ class SectionTestOn : public TestBase {
     return ScanOutcome{section.Strings(), scanEvents_};
   }
 
-  // Whether a file-system call since the log was last cleared named `text`.
+  // Whether a file-system call since the trace was last cleared named `text`.
   bool FileSystemAsked(const std::string& text) const {
-    for (const std::string& call : memory_.files.Calls()) {
+    for (const std::string& call : trace_.Calls()) {
       if (call.find(text) != std::string::npos) return true;
     }
     return false;
   }
 
-  MemoryPlatform memory_;
-  HandleAudit audit_{memory_.platform()};
-  std::unique_ptr<Engine> engine_;
+  MemoryMachine machine_;
+  MemoryPlatform& memory_ = machine_.memory;
+  FileTrace& trace_ = machine_.trace;
+  HandleAudit& audit_ = machine_.audit;
+  std::unique_ptr<Engine>& engine_ = machine_.engine;
   int events_ = 0;
   std::function<void()> onEvent_;
 

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -118,10 +119,16 @@ class HiveBackedRegistry : public RegistryApi {
   }
 
   long OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) override {
-    if (stale_ && live_->OpenHandleCount() == 0) Reload();
-    return live_->OpenKey(parent, path, access, result);
+    if (stale_ && openKeys_ == 0) Reload();
+    const long status = live_->OpenKey(parent, path, access, result);
+    if (status == kErrorSuccess && !IsPredefinedKey(*result)) ++openKeys_;
+    return status;
   }
-  long CloseKey(RegKey key) override { return live_->CloseKey(key); }
+  long CloseKey(RegKey key) override {
+    const long status = live_->CloseKey(key);
+    if (status == kErrorSuccess && !IsPredefinedKey(key)) --openKeys_;
+    return status;
+  }
   long FlushKey(RegKey key) override { return live_->FlushKey(key); }
   long QueryInfoKey(RegKey key, RegKeyCounts* counts) override { return live_->QueryInfoKey(key, counts); }
   long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) override {
@@ -167,6 +174,7 @@ class HiveBackedRegistry : public RegistryApi {
   std::unique_ptr<MemoryRegistry> live_;
   std::vector<std::string> restricted_;
   bool stale_ = false;
+  std::atomic<std::size_t> openKeys_{0};  // handles the live registry has handed out and not taken back
 };
 
 class OfflineWorld : public World {

@@ -161,11 +161,11 @@ TEST(DriveReach, NamesOnADriveThatCannotBeExaminedAreNeitherSearchedNorFaulty) {
     EXPECT_EQ(static_cast<int>(ReachOf(engine, c.name)), static_cast<int>(c.reach)) << c.name;
     EXPECT_EQ(IsOnNetwork(engine, c.name), c.reach == NameReach::kNetwork) << c.name;
     if (c.reach != NameReach::kNotExaminable) continue;
-    machine.memory.files.ClearCalls();
+    machine.trace.Clear();
     std::string file;
     EXPECT_TRUE(SafeFileExists(engine, c.name)) << c.name;
     EXPECT_TRUE(ExtractFileFromCommand(engine, c.name + " /q", file)) << c.name;
-    for (const std::string& call : machine.memory.files.Calls()) {
+    for (const std::string& call : machine.trace.Calls()) {
       const std::string kind = call.substr(0, call.find(' '));
       EXPECT_TRUE(kind == "DriveType" || kind == "SetErrorMode") << c.name << ": " << call;
     }

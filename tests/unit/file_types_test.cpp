@@ -183,7 +183,7 @@ TEST_F(FileTypes, IconFaultOfATypeWithoutVerbsDoesNotEndTheScan) {
 TEST_F(FileTypes, ATypeWithoutShellKeyIsNotExamined) {
   Extension(".txt", "txtfile");
   Icon("txtfile", "C:\\Icons\\gone.ico,0");
-  memory_.files.ClearCalls();
+  trace_.Clear();
   EXPECT_EQ(Scan(), Strings{});
   EXPECT_FALSE(FileSystemAsked("gone.ico")) << "its icon included";
 }
@@ -315,7 +315,7 @@ TEST_F(FileTypes, StopsBeforeEachVerb) {
   audit_.SetAfterOpen([this](RegKey, const std::string& path) {
     if (path.find("\\edit\\command") != std::string::npos) section_->Cancelled = true;
   });
-  memory_.files.ClearCalls();
+  trace_.Clear();
   EXPECT_EQ(Scan(), Strings{kClasses + "twofile\\shell\\edit\\command"})
       << "the verb under way is judged; the next verb, the icon and the next extension are not";
   EXPECT_FALSE(FileSystemAsked("gone-viewer"));
@@ -333,11 +333,11 @@ TEST_F(FileTypes, ReleasesEveryKeyOnEveryWayOut) {
   UserChoice(".log", "viewer.exe");
   EXPECT_EQ(Scan(), Strings{});
   EXPECT_EQ(events_, 3);
-  EXPECT_EQ(memory_.registry.OpenHandleCount(), 0u) << "a clean scan";
+  EXPECT_EQ(audit_.OpenKeys(), 0u) << "a clean scan";
 
   UserChoice(".log", "ghost.exe");
   EXPECT_EQ(Scan(), Strings{kRootFault});
-  EXPECT_EQ(memory_.registry.OpenHandleCount(), 0u) << "a scan ended by a fault";
+  EXPECT_EQ(audit_.OpenKeys(), 0u) << "a scan ended by a fault";
 
   UserChoice(".log", "viewer.exe");
   for (int raiseAt : {1, 2}) {
@@ -346,7 +346,7 @@ TEST_F(FileTypes, ReleasesEveryKeyOnEveryWayOut) {
       if (events_ == raiseAt) throw std::runtime_error("progress handler failed");
     };
     EXPECT_THROW(Scan(), std::runtime_error);
-    EXPECT_EQ(memory_.registry.OpenHandleCount(), 0u) << "a scan left by an exception in phase " << raiseAt;
+    EXPECT_EQ(audit_.OpenKeys(), 0u) << "a scan left by an exception in phase " << raiseAt;
   }
 }
 

@@ -92,10 +92,10 @@ TEST_P(HelpFiles, JudgesEachValue) {
 
 TEST_P(HelpFiles, DefaultValueIsNeverLookedUp) {
   registry().SetString(key(), "", "C:\\Help\\app.hlp");
-  memory_.files.ClearCalls();
+  trace_.Clear();
   EXPECT_EQ(Scan(), Strings{});
   EXPECT_EQ(events_, 1);
-  for (const std::string& call : memory_.files.Calls()) ADD_FAILURE() << "file system asked: " << call;
+  for (const std::string& call : trace_.Calls()) ADD_FAILURE() << "file system asked: " << call;
 }
 
 TEST_P(HelpFiles, AnEmptyFolderLeavesALoneBackslash) {
@@ -129,7 +129,7 @@ TEST_P(HelpFiles, StopsBeforeTheNextValue) {
   onEvent_ = [this] { section_->Cancelled = true; };
   EXPECT_EQ(Scan(), (Strings{"gone.hlp", "more.hlp"})) << "the names not yet examined stay";
   EXPECT_EQ(events_, 1);
-  EXPECT_EQ(registry().OpenHandleCount(), 0u) << "a stopped scan closes its key";
+  EXPECT_EQ(audit_.OpenKeys(), 0u) << "a stopped scan closes its key";
 
   onEvent_ = [this] { engine_->ShuttingDown = true; };
   EXPECT_EQ(Scan(), (Strings{"gone.hlp", "more.hlp"}));

@@ -1,5 +1,6 @@
 // MemoryFileSystem through the seam: searches with wildcards, attributes, full and short path names,
-// the error mode and the call log. Expected results follow what Windows (as Wine runs it) answers.
+// the error mode; and the trace of calls the tests read. Expected results follow what Windows (as Wine runs it)
+// answers.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
+#include "tests/testing/file_trace.h"
 
 namespace kv {
 namespace {
@@ -425,29 +427,33 @@ TEST_F(MemoryFilesTest, SetErrorModeReturnsThePreviousMode) {
   EXPECT_EQ(0x8003u, files_.SetErrorMode(0));
 }
 
-TEST_F(MemoryFilesTest, EverySeamCallIsLoggedAndNothingElse) {
-  files_.ClearCalls();
-  files_.AddFile("C:\\logged.txt");
-  files_.Exists("C:\\logged.txt");
-  EXPECT_TRUE(files_.Calls().empty()) << "fixture calls are not logged";
+// The trace the tests read to see what the engine asked: every seam call, with what it was given, and
+// nothing that builds the machine.
+TEST_F(MemoryFilesTest, EverySeamCallIsTracedAndNothingElse) {
+  testing::FileTrace trace(files_);
+  files_.AddFile("C:\\traced.txt");
+  files_.Exists("C:\\traced.txt");
+  EXPECT_TRUE(trace.Calls().empty()) << "fixture calls are not traced";
 
   FindEntry entry;
   char buffer[64];
-  files_.SetErrorMode(1);
-  FindHandle find = files_.FindFirst("C:\\kvp\\a*", &entry);
-  files_.FindNext(find, &entry);
-  files_.FindClose(find);
-  files_.FindFirst("C:\\nothing*", &entry);
-  files_.GetAttributes("C:\\kvp\\x");
-  files_.FullPathName("kvp", sizeof buffer, buffer);
-  files_.ShortPathName("C:\\kvp\\Program Files", sizeof buffer, buffer);
-  files_.SetErrorMode(0);
+  trace.SetErrorMode(1);
+  FindHandle find = trace.FindFirst("C:\\kvp\\a*", &entry);
+  trace.FindNext(find, &entry);
+  trace.FindClose(find);
+  trace.FindFirst("C:\\nothing*", &entry);
+  trace.GetAttributes("C:\\kvp\\x");
+  trace.FullPathName("kvp", sizeof buffer, buffer);
+  trace.ShortPathName("C:\\kvp\\Program Files", sizeof buffer, buffer);
+  trace.DriveType("C:\\");
+  trace.FindNetworkFile("\\\\host\\share\\x.dll", 250);
+  trace.SetErrorMode(0);
   EXPECT_EQ(Joined({"SetErrorMode 1", "FindFirst C:\\kvp\\a*", "FindNext", "FindClose", "FindFirst C:\\nothing*",
                     "GetAttributes C:\\kvp\\x", "FullPathName kvp", "ShortPathName C:\\kvp\\Program Files",
-                    "SetErrorMode 0"}),
-            Joined(files_.Calls()));
-  files_.ClearCalls();
-  EXPECT_TRUE(files_.Calls().empty());
+                    "DriveType C:\\", "FindNetworkFile \\\\host\\share\\x.dll 250", "SetErrorMode 0"}),
+            Joined(trace.Calls()));
+  trace.Clear();
+  EXPECT_TRUE(trace.Calls().empty());
 }
 
 }  // namespace

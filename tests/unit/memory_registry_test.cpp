@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/memory/memory_platform.h"
+#include "tests/testing/handle_audit.h"
 
 namespace kv {
 namespace {
@@ -46,7 +47,7 @@ class MemoryRegistryTest : public ::testing::Test {
  protected:
   RegKey Open(RegKey parent, const std::string& path, std::uint32_t access = kKeyRead) {
     RegKey key = kNoKey;
-    EXPECT_EQ(kErrorSuccess, registry_.OpenKey(parent, path, access, &key)) << "opening " << path;
+    EXPECT_EQ(kErrorSuccess, seam_.OpenKey(parent, path, access, &key)) << "opening " << path;
     return key;
   }
 
@@ -55,8 +56,7 @@ class MemoryRegistryTest : public ::testing::Test {
     char buffer[512];
     for (std::uint32_t index = 0;; ++index) {
       std::uint32_t length = sizeof buffer;
-      long status =
-          values ? registry_.EnumValue(key, index, buffer, &length) : registry_.EnumKey(key, index, buffer, &length);
+      long status = values ? seam_.EnumValue(key, index, buffer, &length) : seam_.EnumKey(key, index, buffer, &length);
       if (status != kErrorSuccess) {
         EXPECT_EQ(kErrorNoMoreItems, status);
         return names;
@@ -69,7 +69,7 @@ class MemoryRegistryTest : public ::testing::Test {
     Query q;
     q.buffer.assign(bufferSize + 8, kUntouched);
     q.size = bufferSize;
-    q.status = registry_.QueryValue(key, name, &q.type, q.buffer.data(), &q.size);
+    q.status = seam_.QueryValue(key, name, &q.type, q.buffer.data(), &q.size);
     return q;
   }
 
@@ -77,11 +77,15 @@ class MemoryRegistryTest : public ::testing::Test {
     Query q;
     q.buffer.assign(bufferSize + 8, kUntouched);
     q.size = bufferSize;
-    q.status = registry_.QueryValueW(key, Utf16ToUtf8(name), &q.type, q.buffer.data(), &q.size);
+    q.status = seam_.QueryValueW(key, Utf16ToUtf8(name), &q.type, q.buffer.data(), &q.size);
     return q;
   }
 
-  MemoryRegistry registry_;
+  MemoryPlatform machine_;
+  MemoryRegistry& registry_ = machine_.registry;  // the fixture's side
+  // The seam's side, through an audit that keeps the books on the key handles.
+  testing::HandleAudit audit_{machine_.platform()};
+  RegistryApi& seam_ = audit_.platform().registry;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -109,27 +113,27 @@ TEST_F(MemoryRegistryTest, OpenKeyFollowsThePathRulesOfWine) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.path);
     RegKey key = 0x1234;
-    EXPECT_EQ(c.status, registry_.OpenKey(HKEY_CURRENT_USER_CODE, c.path, kKeyRead, &key));
+    EXPECT_EQ(c.status, seam_.OpenKey(HKEY_CURRENT_USER_CODE, c.path, kKeyRead, &key));
     if (c.status != kErrorSuccess) {
       EXPECT_EQ(kNoKey, key);
       continue;
     }
     char id[16] = {};
     std::uint32_t size = sizeof id;
-    EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, "id", nullptr, reinterpret_cast<std::uint8_t*>(id), &size));
+    EXPECT_EQ(kErrorSuccess, seam_.QueryValue(key, "id", nullptr, reinterpret_cast<std::uint8_t*>(id), &size));
     EXPECT_STREQ(c.id, id);
-    EXPECT_EQ(kErrorSuccess, registry_.CloseKey(key));
+    EXPECT_EQ(kErrorSuccess, seam_.CloseKey(key));
   }
-  EXPECT_EQ(0u, registry_.OpenHandleCount());
+  EXPECT_EQ(0u, audit_.OpenKeys());
 }
 
 TEST_F(MemoryRegistryTest, OnlyClassesRootToleratesALeadingBackslash) {
   registry_.CreateKey("HKCR\\.txt");
   registry_.CreateKey("HKLM\\Software\\Vendor");
   RegKey key = kNoKey;
-  EXPECT_EQ(kErrorSuccess, registry_.OpenKey(HKEY_CLASSES_ROOT_CODE, "\\.txt", kKeyRead, &key));
-  registry_.CloseKey(key);
-  EXPECT_EQ(kErrorBadPathname, registry_.OpenKey(HKEY_LOCAL_MACHINE_CODE, "\\Software\\Vendor", kKeyRead, &key));
+  EXPECT_EQ(kErrorSuccess, seam_.OpenKey(HKEY_CLASSES_ROOT_CODE, "\\.txt", kKeyRead, &key));
+  seam_.CloseKey(key);
+  EXPECT_EQ(kErrorBadPathname, seam_.OpenKey(HKEY_LOCAL_MACHINE_CODE, "\\Software\\Vendor", kKeyRead, &key));
 }
 
 TEST_F(MemoryRegistryTest, EmptyPathGivesANewHandleToTheSameKeyAndARootItself) {
@@ -138,16 +142,16 @@ TEST_F(MemoryRegistryTest, EmptyPathGivesANewHandleToTheSameKeyAndARootItself) {
   RegKey again = Open(vendor, "");
   EXPECT_NE(kNoKey, again);
   EXPECT_NE(vendor, again);
-  EXPECT_EQ(2u, registry_.OpenHandleCount());
-  EXPECT_EQ(kErrorSuccess, registry_.CloseKey(vendor));
+  EXPECT_EQ(2u, audit_.OpenKeys());
+  EXPECT_EQ(kErrorSuccess, seam_.CloseKey(vendor));
   EXPECT_EQ(kErrorSuccess, QueryA(again, "v", 4).status) << "the second handle outlives the first";
-  EXPECT_EQ(kErrorSuccess, registry_.CloseKey(again));
+  EXPECT_EQ(kErrorSuccess, seam_.CloseKey(again));
 
   // Below a predefined root the empty path hands back the root's own code, as Wine does.
   RegKey root = kNoKey;
-  EXPECT_EQ(kErrorSuccess, registry_.OpenKey(HKEY_CURRENT_USER_CODE, "", kKeyRead, &root));
+  EXPECT_EQ(kErrorSuccess, seam_.OpenKey(HKEY_CURRENT_USER_CODE, "", kKeyRead, &root));
   EXPECT_EQ(RegKey{HKEY_CURRENT_USER_CODE}, root);
-  EXPECT_EQ(0u, registry_.OpenHandleCount());
+  EXPECT_EQ(0u, audit_.OpenKeys());
 }
 
 TEST_F(MemoryRegistryTest, HandlesAreUniqueAndClosedOnce) {
@@ -159,22 +163,22 @@ TEST_F(MemoryRegistryTest, HandlesAreUniqueAndClosedOnce) {
     EXPECT_FALSE(IsPredefinedKey(keys[i]));
     for (std::size_t j = 0; j < i; ++j) EXPECT_NE(keys[i], keys[j]);
   }
-  EXPECT_EQ(5u, registry_.OpenHandleCount());
-  for (RegKey key : keys) EXPECT_EQ(kErrorSuccess, registry_.CloseKey(key));
-  EXPECT_EQ(kErrorInvalidHandle, registry_.CloseKey(keys[0]));
-  EXPECT_EQ(kErrorInvalidHandle, registry_.CloseKey(0x7777));
-  EXPECT_EQ(kErrorInvalidHandle, registry_.CloseKey(kNoKey));
-  EXPECT_EQ(0u, registry_.OpenHandleCount());
+  EXPECT_EQ(5u, audit_.OpenKeys());
+  for (RegKey key : keys) EXPECT_EQ(kErrorSuccess, seam_.CloseKey(key));
+  EXPECT_EQ(kErrorInvalidHandle, seam_.CloseKey(keys[0]));
+  EXPECT_EQ(kErrorInvalidHandle, seam_.CloseKey(0x7777));
+  EXPECT_EQ(kErrorInvalidHandle, seam_.CloseKey(kNoKey));
+  EXPECT_EQ(0u, audit_.OpenKeys());
   // A reopened key never gets a handle number used before.
   RegKey fresh = Open(HKEY_CURRENT_USER_CODE, "A");
   for (RegKey key : keys) EXPECT_NE(key, fresh);
-  registry_.CloseKey(fresh);
+  seam_.CloseKey(fresh);
 }
 
 TEST_F(MemoryRegistryTest, ClosedOrUnknownHandlesAreInvalidForEveryCall) {
   registry_.SetDword("HKCU\\A", "v", 1);
   RegKey closed = Open(HKEY_CURRENT_USER_CODE, "A");
-  registry_.CloseKey(closed);
+  seam_.CloseKey(closed);
   for (RegKey key : {closed, RegKey{0x4242}}) {
     SCOPED_TRACE(key);
     RegKey child;
@@ -182,13 +186,13 @@ TEST_F(MemoryRegistryTest, ClosedOrUnknownHandlesAreInvalidForEveryCall) {
     char name[16];
     std::uint32_t length = sizeof name;
     std::uint32_t size = 0;
-    EXPECT_EQ(kErrorInvalidHandle, registry_.OpenKey(key, "", kKeyRead, &child));
-    EXPECT_EQ(kErrorInvalidHandle, registry_.FlushKey(key));
-    EXPECT_EQ(kErrorInvalidHandle, registry_.QueryInfoKey(key, &counts));
-    EXPECT_EQ(kErrorInvalidHandle, registry_.EnumKey(key, 0, name, &length));
-    EXPECT_EQ(kErrorInvalidHandle, registry_.EnumValue(key, 0, name, &length));
-    EXPECT_EQ(kErrorInvalidHandle, registry_.QueryValue(key, "v", nullptr, nullptr, &size));
-    EXPECT_EQ(kErrorInvalidHandle, registry_.QueryValueW(key, "v", nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorInvalidHandle, seam_.OpenKey(key, "", kKeyRead, &child));
+    EXPECT_EQ(kErrorInvalidHandle, seam_.FlushKey(key));
+    EXPECT_EQ(kErrorInvalidHandle, seam_.QueryInfoKey(key, &counts));
+    EXPECT_EQ(kErrorInvalidHandle, seam_.EnumKey(key, 0, name, &length));
+    EXPECT_EQ(kErrorInvalidHandle, seam_.EnumValue(key, 0, name, &length));
+    EXPECT_EQ(kErrorInvalidHandle, seam_.QueryValue(key, "v", nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorInvalidHandle, seam_.QueryValueW(key, "v", nullptr, nullptr, &size));
   }
 }
 
@@ -203,14 +207,14 @@ TEST_F(MemoryRegistryTest, PredefinedRootsAreParentsAndCloseWithoutError) {
     SCOPED_TRACE(r.fixture);
     registry_.CreateKey(std::string(r.fixture) + "\\Probe");
     RegKey key = Open(r.root, "probe");
-    EXPECT_EQ(kErrorSuccess, registry_.CloseKey(key));
-    EXPECT_EQ(kErrorSuccess, registry_.FlushKey(r.root));
-    EXPECT_EQ(kErrorSuccess, registry_.CloseKey(r.root));
+    EXPECT_EQ(kErrorSuccess, seam_.CloseKey(key));
+    EXPECT_EQ(kErrorSuccess, seam_.FlushKey(r.root));
+    EXPECT_EQ(kErrorSuccess, seam_.CloseKey(r.root));
   }
   RegKey key;
-  EXPECT_EQ(kErrorInvalidHandle, registry_.OpenKey(HKEY_PERFORMANCE_DATA_CODE, "x", kKeyRead, &key));
-  EXPECT_EQ(kErrorSuccess, registry_.CloseKey(HKEY_PERFORMANCE_DATA_CODE));
-  EXPECT_EQ(kErrorInvalidParameter, registry_.OpenKey(HKEY_CURRENT_USER_CODE, "x", kKeyRead, nullptr));
+  EXPECT_EQ(kErrorInvalidHandle, seam_.OpenKey(HKEY_PERFORMANCE_DATA_CODE, "x", kKeyRead, &key));
+  EXPECT_EQ(kErrorSuccess, seam_.CloseKey(HKEY_PERFORMANCE_DATA_CODE));
+  EXPECT_EQ(kErrorInvalidParameter, seam_.OpenKey(HKEY_CURRENT_USER_CODE, "x", kKeyRead, nullptr));
 }
 
 TEST_F(MemoryRegistryTest, ClassesRootIsTheClassesKeyOfTheMachine) {
@@ -224,8 +228,8 @@ TEST_F(MemoryRegistryTest, ClassesRootIsTheClassesKeyOfTheMachine) {
   EXPECT_EQ(kErrorSuccess, QueryA(viaClasses, "", 64).status);
   EXPECT_EQ(kErrorSuccess, QueryA(viaMachine, "", 64).status);
   EXPECT_EQ((std::vector<std::string>{".txt", "txtfile"}), EnumNames(HKEY_CLASSES_ROOT_CODE, false));
-  registry_.CloseKey(viaClasses);
-  registry_.CloseKey(viaMachine);
+  seam_.CloseKey(viaClasses);
+  seam_.CloseKey(viaMachine);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -247,17 +251,17 @@ TEST_F(MemoryRegistryTest, AnOpenAskingForRightsBeyondTheKeysMaskIsDenied) {
       {kMaximumAllowed, kErrorSuccess},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::Message() << "access 0x" << std::hex << c.access);
+    SCOPED_TRACE(::testing::Message() << "access 0x" << std::hex << c.access);
     RegKey key = kNoKey;
-    EXPECT_EQ(c.status, registry_.OpenKey(HKEY_LOCAL_MACHINE_CODE, "Software\\Locked", c.access, &key));
-    if (key != kNoKey) registry_.CloseKey(key);
+    EXPECT_EQ(c.status, seam_.OpenKey(HKEY_LOCAL_MACHINE_CODE, "Software\\Locked", c.access, &key));
+    if (key != kNoKey) seam_.CloseKey(key);
   }
   // The mask belongs to the key alone: its parent and its subkeys open with any rights.
   registry_.CreateKey("HKLM\\Software\\Locked\\Inner");
   RegKey key = Open(HKEY_LOCAL_MACHINE_CODE, "Software\\Locked\\Inner", kKeyAllAccess);
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
   key = Open(HKEY_LOCAL_MACHINE_CODE, "Software", kKeyAllAccess);
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, EachCallNeedsItsRightOnTheHandle) {
@@ -286,7 +290,7 @@ TEST_F(MemoryRegistryTest, EachCallNeedsItsRightOnTheHandle) {
       {kGenericRead, kQueryA, kErrorSuccess},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::Message() << kCallNames[c.call] << " with rights 0x" << std::hex << c.granted);
+    SCOPED_TRACE(::testing::Message() << kCallNames[c.call] << " with rights 0x" << std::hex << c.granted);
     RegKey key = Open(HKEY_CURRENT_USER_CODE, "K", c.granted);
     char name[16];
     std::uint32_t length = sizeof name;
@@ -294,15 +298,15 @@ TEST_F(MemoryRegistryTest, EachCallNeedsItsRightOnTheHandle) {
     RegKeyCounts counts;
     long status = -1;
     switch (c.call) {
-      case kQueryA: status = registry_.QueryValue(key, "v", nullptr, nullptr, &size); break;
-      case kQueryW: status = registry_.QueryValueW(key, "v", nullptr, nullptr, &size); break;
-      case kEnumValue: status = registry_.EnumValue(key, 0, name, &length); break;
-      case kEnumKey: status = registry_.EnumKey(key, 0, name, &length); break;
-      case kInfo: status = registry_.QueryInfoKey(key, &counts); break;
-      case kFlush: status = registry_.FlushKey(key); break;
+      case kQueryA: status = seam_.QueryValue(key, "v", nullptr, nullptr, &size); break;
+      case kQueryW: status = seam_.QueryValueW(key, "v", nullptr, nullptr, &size); break;
+      case kEnumValue: status = seam_.EnumValue(key, 0, name, &length); break;
+      case kEnumKey: status = seam_.EnumKey(key, 0, name, &length); break;
+      case kInfo: status = seam_.QueryInfoKey(key, &counts); break;
+      case kFlush: status = seam_.FlushKey(key); break;
     }
     EXPECT_EQ(c.status, status);
-    registry_.CloseKey(key);
+    seam_.CloseKey(key);
   }
 }
 
@@ -314,9 +318,9 @@ TEST_F(MemoryRegistryTest, MaximumAllowedGrantsTheKeysMask) {
   char name[16];
   std::uint32_t length = sizeof name;
   std::uint32_t size = 0;
-  EXPECT_EQ(kErrorSuccess, registry_.EnumKey(key, 0, name, &length));
-  EXPECT_EQ(kErrorAccessDenied, registry_.QueryValue(key, "v", nullptr, nullptr, &size));
-  registry_.CloseKey(key);
+  EXPECT_EQ(kErrorSuccess, seam_.EnumKey(key, 0, name, &length));
+  EXPECT_EQ(kErrorAccessDenied, seam_.QueryValue(key, "v", nullptr, nullptr, &size));
+  seam_.CloseKey(key);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -340,19 +344,19 @@ TEST_F(MemoryRegistryTest, HandlesToADeletedKeyAndItsSubkeysReportTheKeyDeleted)
     char name[16];
     std::uint32_t length = sizeof name;
     std::uint32_t size = 0;
-    EXPECT_EQ(kErrorKeyDeleted, registry_.OpenKey(key, "", kKeyRead, &other));
-    EXPECT_EQ(kErrorKeyDeleted, registry_.OpenKey(key, "Child", kKeyRead, &other));
-    EXPECT_EQ(kErrorKeyDeleted, registry_.FlushKey(key));
-    EXPECT_EQ(kErrorKeyDeleted, registry_.QueryInfoKey(key, &counts));
-    EXPECT_EQ(kErrorKeyDeleted, registry_.EnumKey(key, 0, name, &length));
-    EXPECT_EQ(kErrorKeyDeleted, registry_.EnumValue(key, 0, name, &length));
-    EXPECT_EQ(kErrorKeyDeleted, registry_.QueryValue(key, "v", nullptr, nullptr, &size));
-    EXPECT_EQ(kErrorKeyDeleted, registry_.QueryValueW(key, "v", nullptr, nullptr, &size));
-    EXPECT_EQ(kErrorSuccess, registry_.CloseKey(key));
+    EXPECT_EQ(kErrorKeyDeleted, seam_.OpenKey(key, "", kKeyRead, &other));
+    EXPECT_EQ(kErrorKeyDeleted, seam_.OpenKey(key, "Child", kKeyRead, &other));
+    EXPECT_EQ(kErrorKeyDeleted, seam_.FlushKey(key));
+    EXPECT_EQ(kErrorKeyDeleted, seam_.QueryInfoKey(key, &counts));
+    EXPECT_EQ(kErrorKeyDeleted, seam_.EnumKey(key, 0, name, &length));
+    EXPECT_EQ(kErrorKeyDeleted, seam_.EnumValue(key, 0, name, &length));
+    EXPECT_EQ(kErrorKeyDeleted, seam_.QueryValue(key, "v", nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorKeyDeleted, seam_.QueryValueW(key, "v", nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, seam_.CloseKey(key));
   }
   RegKey fresh = Open(HKEY_CURRENT_USER_CODE, "Doomed\\Child");
   EXPECT_EQ(kErrorSuccess, QueryA(fresh, "v", 4).status);
-  registry_.CloseKey(fresh);
+  seam_.CloseKey(fresh);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -367,20 +371,20 @@ TEST_F(MemoryRegistryTest, QueryInfoKeyCountsInUtf16UnitsAndDataBytes) {
   registry_.SetString("HKCU\\K", "\xC3\xA9t\xC3\xA9", "x");
   RegKey key = Open(HKEY_CURRENT_USER_CODE, "K");
   RegKeyCounts counts;
-  ASSERT_EQ(kErrorSuccess, registry_.QueryInfoKey(key, &counts));
+  ASSERT_EQ(kErrorSuccess, seam_.QueryInfoKey(key, &counts));
   EXPECT_EQ(3u, counts.subKeys);
   EXPECT_EQ(5u, counts.maxSubKeyLen);
   EXPECT_EQ(3u, counts.values);
   EXPECT_EQ(7u, counts.maxValueNameLen);
   EXPECT_EQ(1000u, counts.maxValueLen);
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 
   registry_.CreateKey("HKCU\\Empty");
   key = Open(HKEY_CURRENT_USER_CODE, "Empty");
-  ASSERT_EQ(kErrorSuccess, registry_.QueryInfoKey(key, &counts));
+  ASSERT_EQ(kErrorSuccess, seam_.QueryInfoKey(key, &counts));
   EXPECT_EQ(0u, counts.subKeys + counts.maxSubKeyLen + counts.values + counts.maxValueNameLen + counts.maxValueLen);
-  EXPECT_EQ(kErrorInvalidParameter, registry_.QueryInfoKey(key, nullptr));
-  registry_.CloseKey(key);
+  EXPECT_EQ(kErrorInvalidParameter, seam_.QueryInfoKey(key, nullptr));
+  seam_.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, SubkeysEnumerateInUpperCaseOrderWithTheirOwnSpelling) {
@@ -392,7 +396,7 @@ TEST_F(MemoryRegistryTest, SubkeysEnumerateInUpperCaseOrderWithTheirOwnSpelling)
   RegKey key = Open(HKEY_CURRENT_USER_CODE, "K");
   EXPECT_EQ((std::vector<std::string>{"a-b", "A1", "aa", "alpha", "b", "Beta", "Zeta", "_x", "\xC3\xA9t\xC3\xA9"}),
             EnumNames(key, false));
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, ValuesEnumerateInCreationOrder) {
@@ -415,7 +419,7 @@ TEST_F(MemoryRegistryTest, ValuesEnumerateInCreationOrder) {
   EXPECT_EQ(6, QueryA(key, "ZZ", 4).buffer[0]);
   EXPECT_EQ(7, QueryA(key, "mm", 4).buffer[0]);
   EXPECT_EQ((std::vector<std::string>{"AA", "zz", "MM"}), EnumNames(key, true));
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, SubkeysAddedAndRemovedInAnyOrderEnumerateSorted) {
@@ -427,7 +431,7 @@ TEST_F(MemoryRegistryTest, SubkeysAddedAndRemovedInAnyOrderEnumerateSorted) {
             EnumNames(key, false));
   registry_.DeleteKey("HKCU\\K\\k0");
   EXPECT_EQ("k1", EnumNames(key, false).front());
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, EnumerationBuffersFollowTheAnsiCalls) {
@@ -453,11 +457,11 @@ TEST_F(MemoryRegistryTest, EnumerationBuffersFollowTheAnsiCalls) {
       {true, 10, kErrorSuccess, 9, "valuename"},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::Message() << (c.values ? "EnumValue" : "EnumKey") << " length " << c.length);
+    SCOPED_TRACE(::testing::Message() << (c.values ? "EnumValue" : "EnumKey") << " length " << c.length);
     char buffer[128];
     std::memset(buffer, '#', sizeof buffer);
     std::uint32_t length = c.length;
-    long status = c.values ? registry_.EnumValue(key, 0, buffer, &length) : registry_.EnumKey(key, 0, buffer, &length);
+    long status = c.values ? seam_.EnumValue(key, 0, buffer, &length) : seam_.EnumKey(key, 0, buffer, &length);
     EXPECT_EQ(c.status, status);
     EXPECT_EQ(c.lengthAfter, length);
     if (c.buffer) {
@@ -469,12 +473,12 @@ TEST_F(MemoryRegistryTest, EnumerationBuffersFollowTheAnsiCalls) {
   }
   char buffer[16];
   std::uint32_t length = sizeof buffer;
-  EXPECT_EQ(kErrorNoMoreItems, registry_.EnumKey(key, 1, buffer, &length));
-  EXPECT_EQ(kErrorNoMoreItems, registry_.EnumValue(key, 1, buffer, &length));
-  EXPECT_EQ(kErrorNoMoreItems, registry_.EnumValue(key, 0xFFFFFFFFu, buffer, &length));
-  EXPECT_EQ(kErrorInvalidParameter, registry_.EnumKey(key, 0, buffer, nullptr));
-  EXPECT_EQ(kErrorInvalidParameter, registry_.EnumValue(key, 0, nullptr, &length));
-  registry_.CloseKey(key);
+  EXPECT_EQ(kErrorNoMoreItems, seam_.EnumKey(key, 1, buffer, &length));
+  EXPECT_EQ(kErrorNoMoreItems, seam_.EnumValue(key, 1, buffer, &length));
+  EXPECT_EQ(kErrorNoMoreItems, seam_.EnumValue(key, 0xFFFFFFFFu, buffer, &length));
+  EXPECT_EQ(kErrorInvalidParameter, seam_.EnumKey(key, 0, buffer, nullptr));
+  EXPECT_EQ(kErrorInvalidParameter, seam_.EnumValue(key, 0, nullptr, &length));
+  seam_.CloseKey(key);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -502,12 +506,12 @@ TEST_F(MemoryRegistryTest, NamesReachTheCallsAsUtf8) {
     EXPECT_EQ(std::vector<std::string>{name}, EnumNames(key, true));
     EXPECT_EQ(std::vector<std::string>{name}, EnumNames(key, false));
     std::uint32_t size = 0;
-    EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, name, nullptr, nullptr, &size));
-    EXPECT_EQ(kErrorSuccess, registry_.QueryValueW(key, name, nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, seam_.QueryValue(key, name, nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, seam_.QueryValueW(key, name, nullptr, nullptr, &size));
     RegKey sub = kNoKey;
-    EXPECT_EQ(kErrorSuccess, registry_.OpenKey(key, name, kKeyRead, &sub));
-    if (sub != kNoKey) registry_.CloseKey(sub);
-    registry_.CloseKey(key);
+    EXPECT_EQ(kErrorSuccess, seam_.OpenKey(key, name, kKeyRead, &sub));
+    if (sub != kNoKey) seam_.CloseKey(sub);
+    seam_.CloseKey(key);
   }
 }
 
@@ -534,12 +538,12 @@ TEST_F(MemoryRegistryTest, NamesMatchWithoutRegardToCase) {
     EXPECT_TRUE(registry_.KeyExists("HKCU\\Case\\" + std::string(c.asked)));
     RegKey parent = Open(HKEY_CURRENT_USER_CODE, "Case");
     EXPECT_EQ(kErrorSuccess, QueryW(parent, Utf8ToUtf16(c.asked), 4).status);
-    registry_.CloseKey(Open(parent, c.asked));
+    seam_.CloseKey(Open(parent, c.asked));
     EXPECT_EQ(kErrorSuccess, QueryA(parent, c.asked, 4).status);
     // Enumeration reports the stored spelling.
     EXPECT_EQ(std::vector<std::string>{c.stored}, EnumNames(parent, true));
     EXPECT_EQ(std::vector<std::string>{c.stored}, EnumNames(parent, false));
-    registry_.CloseKey(parent);
+    seam_.CloseKey(parent);
   }
 }
 
@@ -631,10 +635,10 @@ TEST_F(MemoryRegistryTest, QueryConvertsStringDataToUtf8AndAppendsANulWhenThereI
               Printable(std::vector<std::uint8_t>(q.buffer.begin(), q.buffer.begin() + c.start.size())));
     std::uint32_t type = 0;
     std::uint32_t size = 12345;
-    EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, "v", &type, nullptr, &size)) << "size query";
+    EXPECT_EQ(kErrorSuccess, seam_.QueryValue(key, "v", &type, nullptr, &size)) << "size query";
     EXPECT_EQ(c.size, size);
     EXPECT_EQ(c.type, type);
-    registry_.CloseKey(key);
+    seam_.CloseKey(key);
   }
 }
 
@@ -672,7 +676,7 @@ TEST_F(MemoryRegistryTest, WideQueryReturnsTheStoredBytes) {
     EXPECT_EQ(c.size, q.size);
     EXPECT_EQ(Printable(c.start),
               Printable(std::vector<std::uint8_t>(q.buffer.begin(), q.buffer.begin() + c.start.size())));
-    registry_.CloseKey(key);
+    seam_.CloseKey(key);
   }
 }
 
@@ -682,30 +686,30 @@ TEST_F(MemoryRegistryTest, QueryOutputsMayBeLeftOutAsTheNativeCallAllows) {
   std::uint8_t data[16];
   std::uint32_t type = 0xDEAD;
   std::uint32_t size = sizeof data;
-  EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, "s", nullptr, nullptr, nullptr)) << "existence only";
-  EXPECT_EQ(kErrorFileNotFound, registry_.QueryValue(key, "missing", nullptr, nullptr, nullptr));
-  EXPECT_EQ(kErrorInvalidParameter, registry_.QueryValue(key, "s", &type, data, nullptr)) << "data without size";
-  EXPECT_EQ(kErrorInvalidParameter, registry_.QueryValueW(key, "s", &type, data, nullptr));
-  EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, "s", nullptr, data, &size));
+  EXPECT_EQ(kErrorSuccess, seam_.QueryValue(key, "s", nullptr, nullptr, nullptr)) << "existence only";
+  EXPECT_EQ(kErrorFileNotFound, seam_.QueryValue(key, "missing", nullptr, nullptr, nullptr));
+  EXPECT_EQ(kErrorInvalidParameter, seam_.QueryValue(key, "s", &type, data, nullptr)) << "data without size";
+  EXPECT_EQ(kErrorInvalidParameter, seam_.QueryValueW(key, "s", &type, data, nullptr));
+  EXPECT_EQ(kErrorSuccess, seam_.QueryValue(key, "s", nullptr, data, &size));
   EXPECT_EQ(5u, size);
   EXPECT_STREQ("text", reinterpret_cast<char*>(data));
-  EXPECT_EQ(kErrorSuccess, registry_.QueryValue(key, "s", &type, nullptr, nullptr));
+  EXPECT_EQ(kErrorSuccess, seam_.QueryValue(key, "s", &type, nullptr, nullptr));
   EXPECT_EQ(REG_SZ_TYPE, type);
 
   // A missing value: the 8-bit call resets the type; a size query resets the size (as Wine does).
   type = 0xDEAD;
   size = 77;
-  EXPECT_EQ(kErrorFileNotFound, registry_.QueryValue(key, "missing", &type, data, &size));
+  EXPECT_EQ(kErrorFileNotFound, seam_.QueryValue(key, "missing", &type, data, &size));
   EXPECT_EQ(REG_NONE_TYPE, type);
   EXPECT_EQ(77u, size);
-  EXPECT_EQ(kErrorFileNotFound, registry_.QueryValue(key, "missing", &type, nullptr, &size));
+  EXPECT_EQ(kErrorFileNotFound, seam_.QueryValue(key, "missing", &type, nullptr, &size));
   EXPECT_EQ(0u, size);
   type = 0xDEAD;
   size = 77;
-  EXPECT_EQ(kErrorFileNotFound, registry_.QueryValueW(key, "missing", &type, nullptr, &size));
+  EXPECT_EQ(kErrorFileNotFound, seam_.QueryValueW(key, "missing", &type, nullptr, &size));
   EXPECT_EQ(0xDEADu, type);
   EXPECT_EQ(0u, size);
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, TheDefaultValueExistsOnlyOnceSet) {
@@ -718,7 +722,7 @@ TEST_F(MemoryRegistryTest, TheDefaultValueExistsOnlyOnceSet) {
   EXPECT_EQ(kErrorSuccess, q.status);
   EXPECT_EQ(8u, q.size);
   EXPECT_EQ((std::vector<std::string>{"named", ""}), EnumNames(key, true));
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, ValueDataIsKeptByteForByte) {
@@ -732,11 +736,11 @@ TEST_F(MemoryRegistryTest, ValueDataIsKeptByteForByte) {
   std::vector<std::uint8_t> read(large.size());
   std::uint32_t size = static_cast<std::uint32_t>(read.size());
   std::uint32_t type = 0;
-  ASSERT_EQ(kErrorSuccess, registry_.QueryValue(key, "blob", &type, read.data(), &size));
+  ASSERT_EQ(kErrorSuccess, seam_.QueryValue(key, "blob", &type, read.data(), &size));
   EXPECT_EQ(large.size(), size);
   EXPECT_TRUE(read == large);
   RegKeyCounts counts;
-  registry_.QueryInfoKey(key, &counts);
+  seam_.QueryInfoKey(key, &counts);
   EXPECT_EQ(large.size(), counts.maxValueLen);
 
   Query odd = QueryW(key, u"odd", 3);
@@ -746,7 +750,7 @@ TEST_F(MemoryRegistryTest, ValueDataIsKeptByteForByte) {
   EXPECT_EQ(6u, unterminated.size);
   EXPECT_EQ(Printable(With(Utf16Le(u"abc"), {kUntouched})),
             Printable({unterminated.buffer.begin(), unterminated.buffer.begin() + 7}));
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, FixtureSettersStoreWhatTheirNamesSay) {
@@ -775,7 +779,7 @@ TEST_F(MemoryRegistryTest, FixtureSettersStoreWhatTheirNamesSay) {
   }
   registry_.DeleteValue("HKCU\\F", "S");
   EXPECT_EQ(kErrorFileNotFound, QueryW(key, u"s", 64).status);
-  registry_.CloseKey(key);
+  seam_.CloseKey(key);
 
   EXPECT_THROW(registry_.CreateKey("HKEY_NOWHERE\\x"), std::invalid_argument);
   EXPECT_THROW(registry_.SetDword("", "x", 1), std::invalid_argument);

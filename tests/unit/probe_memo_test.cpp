@@ -126,7 +126,7 @@ TEST(ProbeMemo, ResolverAnswersAreTheSamePlainAndOptimised) {
     for (int i = 0; i < 40; ++i) commands.push_back(RandomCommand(random));
     for (int i = 0; i < 20; ++i) names.push_back(RandomName(random));
 
-    machine.memory.files.ClearCalls();
+    machine.trace.Clear();
     engine.Plain = true;
     std::vector<Answer> plain;
     std::vector<bool> plainPresent, plainFolder;
@@ -139,9 +139,9 @@ TEST(ProbeMemo, ResolverAnswersAreTheSamePlainAndOptimised) {
       plainPresent.push_back(SafeFileExists(engine, name));
       plainFolder.push_back(DirectoryExists(engine, name));
     }
-    plainCalls += machine.memory.files.Calls().size();
+    plainCalls += machine.trace.Calls().size();
 
-    machine.memory.files.ClearCalls();
+    machine.trace.Clear();
     engine.Plain = false;
     ProbeMemo::Scope probe(engine.Memo);
     ASSERT_TRUE(engine.Memo.Active());
@@ -159,7 +159,7 @@ TEST(ProbeMemo, ResolverAnswersAreTheSamePlainAndOptimised) {
         EXPECT_EQ(DirectoryExists(engine, names[i]), plainFolder[i]) << "seed " << seed << ": [" << names[i] << "]";
       }
     }
-    memoCalls += machine.memory.files.Calls().size();
+    memoCalls += machine.trace.Calls().size();
   }
   // Not a vacuous comparison: the memo did answer.
   EXPECT_LT(memoCalls, plainCalls);
@@ -301,23 +301,23 @@ TEST(ProbeMemo, DriveTypesAreAskedOncePerProbe) {
   Engine& engine = machine.Load();
   {
     ProbeMemo::Scope probe(engine.Memo);
-    machine.memory.files.ClearCalls();
+    machine.trace.Clear();
     for (const char* name : {"Z:\\a.dll", "Z:\\b.dll", "z:\\c.dll"})
       EXPECT_TRUE(SafeFileExists(engine, name) == (name[3] == 'a'));
     std::string fileName;
     EXPECT_FALSE(ExtractFileFromCommand(engine, "Z:\\d.exe", fileName));
     int asked = 0;
-    for (const std::string& call : machine.memory.files.Calls()) asked += call.rfind("DriveType ", 0) == 0;
+    for (const std::string& call : machine.trace.Calls()) asked += call.rfind("DriveType ", 0) == 0;
     EXPECT_EQ(asked, 1);
     machine.memory.files.SetDriveType('Z', kDriveRemote);
     EXPECT_FALSE(SafeFileExists(engine, "Z:\\e.dll")) << "the probe keeps the type it learnt";
   }
   ProbeMemo::Scope next(engine.Memo);
-  machine.memory.files.ClearCalls();
+  machine.trace.Clear();
   EXPECT_FALSE(SafeFileExists(engine, "Z:\\e.dll")) << "on a network drive the bounded test answers: absent";
-  EXPECT_NE(std::find(machine.memory.files.Calls().begin(), machine.memory.files.Calls().end(),
-                      "FindNetworkFile Z:\\e.dll " + std::to_string(kNetworkWaitMs)),
-            machine.memory.files.Calls().end());
+  const Strings calls = machine.trace.Calls();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "FindNetworkFile Z:\\e.dll " + std::to_string(kNetworkWaitMs)),
+            calls.end());
 }
 
 TEST(ProbeMemo, SwitchedOffItNeverStarts) {

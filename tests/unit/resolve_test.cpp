@@ -65,10 +65,11 @@ class ResolveTest : public ::testing::Test {
     files.AddFile("C:\\Work\\local.exe");
     files.SetCurrentDirectory("C:\\Work");
     engine_ = &machine_.Load();
-    files.ClearCalls();
+    machine_.trace.Clear();
   }
 
   MemoryFileSystem& files() { return machine_.memory.files; }
+  FileTrace& trace() { return machine_.trace; }
 
   MemoryMachine machine_;
   Engine* engine_ = nullptr;
@@ -179,11 +180,11 @@ TEST_F(ResolveTest, NetworkPathsTouchNothing) {
       "file://host/share/x.exe",
   };
   for (const std::string& command : commands) {
-    files().ClearCalls();
+    trace().Clear();
     std::string fileName;
     EXPECT_TRUE(ExtractFileFromCommand(*engine_, command, fileName)) << command;
     EXPECT_EQ(fileName, command);
-    EXPECT_EQ(files().Calls(), Strings{}) << command;
+    EXPECT_EQ(trace().Calls(), Strings{}) << command;
   }
 }
 
@@ -207,10 +208,10 @@ TEST_F(ResolveTest, DrivesMappedToSharesAreNetworkNames) {
       {"tool", true},
   };
   for (const Case& c : cases) {
-    files().ClearCalls();
+    trace().Clear();
     std::string fileName;
     EXPECT_EQ(ExtractFileFromCommand(*engine_, c.command, fileName), c.resolvable) << c.command;
-    for (const std::string& call : files().Calls()) {
+    for (const std::string& call : trace().Calls()) {
       if (call.rfind("DriveType ", 0) == 0) continue;
       EXPECT_EQ(LowerAscii(call).find("z:"), std::string::npos) << c.command << ": " << call;
     }
@@ -237,23 +238,23 @@ TEST_F(ResolveTest, SafeFileExistsAsksTheNetworkForABoundedTime) {
   };
   for (const auto& [name, present] : cases) {
     files().SetErrorMode(0);
-    files().ClearCalls();
+    trace().Clear();
     EXPECT_EQ(SafeFileExists(*engine_, name), present) << name;
     EXPECT_EQ(files().ErrorMode(), 0u) << name;
-    for (const std::string& call : files().Calls()) {
+    for (const std::string& call : trace().Calls()) {
       const std::string kind = call.substr(0, call.find(' '));
       EXPECT_TRUE(kind == "SetErrorMode" || kind == "DriveType" || kind == "FindNetworkFile") << name << ": " << call;
       if (kind == "FindNetworkFile") {
         EXPECT_EQ(call, "FindNetworkFile " + name + " " + std::to_string(kNetworkWaitMs));
       }
     }
-    EXPECT_EQ(CountOf(files().Calls(), "FindNetworkFile"), 1) << name;
+    EXPECT_EQ(CountOf(trace().Calls(), "FindNetworkFile"), 1) << name;
   }
   // A local name is searched as ever.
-  files().ClearCalls();
+  trace().Clear();
   EXPECT_TRUE(SafeFileExists(*engine_, "C:\\WINDOWS\\notepad.exe"));
-  EXPECT_EQ(CountOf(files().Calls(), "FindNetworkFile"), 0);
-  EXPECT_EQ(CountOf(files().Calls(), "FindFirst"), 1);
+  EXPECT_EQ(CountOf(trace().Calls(), "FindNetworkFile"), 0);
+  EXPECT_EQ(CountOf(trace().Calls(), "FindFirst"), 1);
 }
 
 // A search folder that is a network share, and the folder "\" (an empty piece of "Path") before a name
@@ -266,10 +267,10 @@ TEST_F(ResolveTest, SearchNeverReachesTheNetwork) {
   const std::vector<std::pair<std::string, bool>> cases = {
       {"tool", true}, {"\\server2\\share\\gone", false}, {"netonly", false}, {"\\Tools\\tool -x", false}};
   for (const auto& [command, resolvable] : cases) {
-    files().ClearCalls();
+    trace().Clear();
     std::string fileName;
     EXPECT_EQ(ExtractFileFromCommand(*engine_, command, fileName), resolvable) << command;
-    EXPECT_EQ(NetworkCalls(files().Calls()), Strings{}) << command;
+    EXPECT_EQ(NetworkCalls(trace().Calls()), Strings{}) << command;
   }
 }
 
@@ -286,13 +287,13 @@ TEST_F(ResolveTest, ShuttingDownStopsTheExtensionSearch) {
   engine_->ShuttingDown = true;
   std::string fileName;
   EXPECT_FALSE(ExtractFileFromCommand(*engine_, "calc", fileName));
-  for (const std::string& call : files().Calls()) EXPECT_EQ(call.find("calc."), std::string::npos) << call;
+  for (const std::string& call : trace().Calls()) EXPECT_EQ(call.find("calc."), std::string::npos) << call;
   // What is decided before the search of the folders stands; the search itself stops before its first
   // candidate, so even a program that finds its argument its own way is not looked at further.
   EXPECT_TRUE(ExtractFileFromCommand(*engine_, "C:\\WINDOWS\\notepad.exe", fileName));
-  files().ClearCalls();
+  trace().Clear();
   EXPECT_FALSE(ExtractFileFromCommand(*engine_, "rundll32 gone.dll", fileName));
-  EXPECT_EQ(CountOf(files().Calls(), "FindFirst"), 1) << "only the text as it stands is looked for";
+  EXPECT_EQ(CountOf(trace().Calls(), "FindFirst"), 1) << "only the text as it stands is looked for";
 }
 
 // A command of thousands of words: every candidate past the point where a name can no longer exist on any
@@ -328,7 +329,7 @@ TEST_F(ResolveTest, CommandsOfManyWords) {
   files().AddFile("C:\\Deep\\" + words("w", 20) + "\\prog.exe");
   for (const Case& c : cases) {
     std::string fileName;
-    files().ClearCalls();
+    trace().Clear();
     EXPECT_EQ(ExtractFileFromCommand(*engine_, c.command, fileName), c.result) << Printable(c.command);
     if (!c.fileName.empty()) {
       EXPECT_TRUE(SameText(fileName, c.fileName)) << Printable(c.command) << " gives " << Printable(fileName);
@@ -340,16 +341,16 @@ TEST_F(ResolveTest, CommandsOfManyWords) {
     }
     // Past 255 characters of one name nothing is asked: some 400 candidates per folder at most, each with
     // three extensions, in the few folders of this machine.
-    EXPECT_LT(CountOf(files().Calls(), "FindFirst"), 10000) << Printable(c.command);
+    EXPECT_LT(CountOf(trace().Calls(), "FindFirst"), 10000) << Printable(c.command);
   }
   // Twice the words, the same tests.
-  files().ClearCalls();
+  trace().Clear();
   std::string fileName;
   ExtractFileFromCommand(*engine_, words("a", 2000), fileName);
-  const int tests2000 = CountOf(files().Calls(), "FindFirst");
-  files().ClearCalls();
+  const int tests2000 = CountOf(trace().Calls(), "FindFirst");
+  trace().Clear();
   ExtractFileFromCommand(*engine_, words("a", 4000), fileName);
-  EXPECT_EQ(CountOf(files().Calls(), "FindFirst"), tests2000);
+  EXPECT_EQ(CountOf(trace().Calls(), "FindFirst"), tests2000);
 }
 
 // Which names can exist on no volume at all, however the file system is laid out.
@@ -386,10 +387,10 @@ TEST_F(ResolveTest, LongPathsAreNotTruncated) {
   machine_.memory.system.SetEnvironment("Path", folder);
   engine_ = &machine_.Load();
   std::string fileName;
-  files().ClearCalls();
+  trace().Clear();
   EXPECT_TRUE(ExtractFileFromCommand(*engine_, "deep", fileName));
   EXPECT_TRUE(SameText(fileName, folder + "\\deep.exe")) << fileName;
-  EXPECT_EQ(CountOf(files().Calls(), "FullPathName"), 2) << "asked again with the size the platform named";
+  EXPECT_EQ(CountOf(trace().Calls(), "FullPathName"), 2) << "asked again with the size the platform named";
   EXPECT_TRUE(ExtractFileFromCommand(*engine_, "\"" + folder + "\\deep.exe\" -x", fileName));
   EXPECT_EQ(fileName, folder + "\\deep.exe");
 }
@@ -429,11 +430,11 @@ TEST_F(ResolveTest, BadInput) {
       {"\xff\xfe\x80 \x81", false},
   };
   for (const Case& c : cases) {
-    files().ClearCalls();
+    trace().Clear();
     files().SetErrorMode(0);
     std::string fileName;
     EXPECT_EQ(ExtractFileFromCommand(*engine_, c.command, fileName), c.resolvable) << Printable(c.command);
-    EXPECT_EQ(NetworkCalls(files().Calls()), Strings{}) << Printable(c.command);
+    EXPECT_EQ(NetworkCalls(trace().Calls()), Strings{}) << Printable(c.command);
     EXPECT_EQ(files().ErrorMode(), kSemFailCriticalErrors) << Printable(c.command);
   }
   // Device names: a verdict, whatever the platform makes of them.
@@ -472,9 +473,9 @@ TEST_F(ResolveTest, SafeFileExists) {
   files().SetErrorMode(0x8003);
   SafeFileExists(*engine_, "C:\\WINDOWS\\notepad.exe");
   EXPECT_EQ(files().ErrorMode(), 0x8003u) << "the error mode found is put back";
-  files().ClearCalls();
+  trace().Clear();
   SafeFileExists(*engine_, "C:\\WINDOWS\\gone.exe");
-  EXPECT_EQ(CountOf(files().Calls(), "SetErrorMode"), 2) << "set quiet for the search, then put back";
+  EXPECT_EQ(CountOf(trace().Calls(), "SetErrorMode"), 2) << "set quiet for the search, then put back";
 }
 
 TEST_F(ResolveTest, DirectoryExists) {
@@ -484,7 +485,7 @@ TEST_F(ResolveTest, DirectoryExists) {
       {"C:\\Gone", false},    {"", false},
   };
   for (const auto& [path, exists] : cases) EXPECT_EQ(DirectoryExists(*engine_, path), exists) << path;
-  EXPECT_EQ(CountOf(files().Calls(), "SetErrorMode"), 0);
+  EXPECT_EQ(CountOf(trace().Calls(), "SetErrorMode"), 0);
 }
 
 TEST(ExtractFileExt, FromTheLastDot) {
@@ -530,10 +531,10 @@ TEST(ResolverCost, CallsPerCommand) {
        "\"C:\\Program Files\\Acme Corp\\Tool Suite\\Main Gone.exe\" -run", false, 1 + 12 * (4 * 6 + 1 + 1)},
   };
   for (const Figure& figure : figures) {
-    machine.memory.files.ClearCalls();
+    machine.trace.Clear();
     std::string fileName;
     EXPECT_EQ(ExtractFileFromCommand(engine, figure.command, fileName), figure.resolvable) << figure.what;
-    const Strings calls = machine.memory.files.Calls();
+    const Strings calls = machine.trace.Calls();
     std::cout << "[ figure ] " << figure.what << ": " << calls.size() << " file-system calls (";
     bool first = true;
     for (const auto& [kind, count] : CallsByKind(calls)) {

@@ -252,11 +252,11 @@ TEST_F(SharedFoldersTest, FolderLookupRunsQuietlyAndRestoresTheErrorMode) {
   machine_.memory.registry.SetMultiString(kNtShares, "Share", UsualShare("C:\\Data"));
   section_ = std::make_unique<TSharedFolders>(machine_.Load());
   machine_.memory.files.SetErrorMode(0);
-  machine_.memory.files.ClearCalls();
+  machine_.trace.Clear();
   EXPECT_EQ(RunScan(*section_).list, Strings{});
   EXPECT_EQ(machine_.memory.files.ErrorMode(), 0u);
   // The mode is set before the folder's attributes are read.
-  const auto& calls = machine_.memory.files.Calls();
+  const auto& calls = machine_.trace.Calls();
   ASSERT_FALSE(calls.empty());
   std::size_t lookup = 0;
   while (lookup < calls.size() && calls[lookup].find("C:\\Data") == std::string::npos) ++lookup;

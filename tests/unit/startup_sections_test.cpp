@@ -214,7 +214,7 @@ TEST_F(StartupFolderTest, OnlyShortcutsDirectlyInsideAFolder) {
   TStartUpSectionSL section(LoadWith({"C:\\Start\\"}));
   Scan(section);
   EXPECT_EQ(section.Count(), 0);
-  for (const std::string& call : memory_.files.Calls())
+  for (const std::string& call : trace_.Calls())
     EXPECT_EQ(call.find("\\\\*.*"), std::string::npos) << "a folder given with its backslash: " << call;
 }
 
@@ -243,11 +243,11 @@ TEST_F(StartupFolderTest, FoldersInOrderAndStopRequests) {
   section.OnItemChecked = [&](EngineObject&) {
     if (++events == 3) section.Cancelled = true;
   };
-  memory_.files.ClearCalls();
+  trace_.Clear();
   section.Scan();
   EXPECT_EQ(section.Count(), 0);
   bool searchedFirst = false;
-  for (const std::string& call : memory_.files.Calls()) {
+  for (const std::string& call : trace_.Calls()) {
     if (call.find("C:\\Start\\*.*") != std::string::npos) searchedFirst = true;
     EXPECT_EQ(call.find("C:\\Common"), std::string::npos) << call;
   }

@@ -19,27 +19,8 @@ using memreg::RegValue;
 // A key path that starts with a backslash.
 constexpr long kErrorBadPathname = 161;
 
-constexpr std::uint32_t kGenericRead = 0x80000000u;
-constexpr std::uint32_t kGenericWrite = 0x40000000u;
-constexpr std::uint32_t kGenericExecute = 0x20000000u;
-constexpr std::uint32_t kGenericAll = 0x10000000u;
-constexpr std::uint32_t kMaximumAllowed = 0x02000000u;
-constexpr std::uint32_t kKeyWow64Flags = 0x0300u;
-constexpr std::uint32_t kKeyWrite = 0x00020006u;
-constexpr std::uint32_t kKeyExecute = 0x00020019u;
-
 constexpr RegKey kFirstHandle = 0x100;
 constexpr RegKey kHandleStep = 4;
-
-// Generic rights become the key rights they stand for; the registry-view flags are no rights at all.
-std::uint32_t MapGenericRights(std::uint32_t access) {
-  std::uint32_t mapped = access & ~(kGenericRead | kGenericWrite | kGenericExecute | kGenericAll | kKeyWow64Flags);
-  if (access & kGenericRead) mapped |= kKeyRead;
-  if (access & kGenericWrite) mapped |= kKeyWrite;
-  if (access & kGenericExecute) mapped |= kKeyExecute;
-  if (access & kGenericAll) mapped |= kKeyAllAccess;
-  return mapped;
-}
 
 bool IsStringType(std::uint32_t type) {
   return type == REG_SZ_TYPE || type == REG_EXPAND_SZ_TYPE || type == REG_MULTI_SZ_TYPE;
@@ -259,10 +240,8 @@ long MemoryRegistry::OpenKey(RegKey parent, const std::string& path, std::uint32
     node = node->FindSubkey(name);
     if (!node) return kErrorFileNotFound;
   }
-  std::uint32_t granted = MapGenericRights(access);
-  if (granted & kMaximumAllowed) granted = (granted & ~kMaximumAllowed) | node->allowedAccess();
-  if ((granted & ~node->allowedAccess()) != 0) return kErrorAccessDenied;
-  *result = impl_->NewHandle(std::move(node), granted);
+  if ((access & ~node->allowedAccess()) != 0) return kErrorAccessDenied;
+  *result = impl_->NewHandle(std::move(node), access);
   return kErrorSuccess;
 }
 

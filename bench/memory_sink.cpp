@@ -1,31 +1,25 @@
 #include "bench/memory_sink.h"
 
+#include "support/reg_utils.h"
+
 namespace kv::bench {
-namespace {
-
-std::string FixturePath(std::uint32_t root, const std::string& path) {
-  const char* name = root == HKEY_LOCAL_MACHINE_CODE ? "HKLM" : root == HKEY_CURRENT_USER_CODE ? "HKCU" : "HKCR";
-  return path.empty() ? std::string(name) : std::string(name) + "\\" + path;
-}
-
-}  // namespace
 
 void MemorySink::CreateKey(std::uint32_t root, const std::string& path) {
-  machine_.registry.CreateKey(FixturePath(root, path));
+  machine_.registry.CreateKey(RootKeyPath(root, path));
 }
 
 void MemorySink::SetString(std::uint32_t root, const std::string& path, const std::string& name,
                            const std::string& text, bool expandable) {
-  machine_.registry.SetString(FixturePath(root, path), name, text, expandable ? REG_EXPAND_SZ_TYPE : REG_SZ_TYPE);
+  machine_.registry.SetString(RootKeyPath(root, path), name, text, expandable ? REG_EXPAND_SZ_TYPE : REG_SZ_TYPE);
 }
 
 void MemorySink::SetDword(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t value) {
-  machine_.registry.SetDword(FixturePath(root, path), name, value);
+  machine_.registry.SetDword(RootKeyPath(root, path), name, value);
 }
 
 void MemorySink::SetMultiString(std::uint32_t root, const std::string& path, const std::string& name,
                                 const std::vector<std::string>& strings) {
-  machine_.registry.SetMultiString(FixturePath(root, path), name, strings);
+  machine_.registry.SetMultiString(RootKeyPath(root, path), name, strings);
 }
 
 void MemorySink::AddFile(const std::string& path) {

@@ -166,7 +166,7 @@ Explanation Explain(Engine& engine, const TNamedRegStringList& section) {
   if (StartsWith(first, "HKEY_")) naming = Naming::kKeyPath;
 
   const std::uint32_t root = section.Registry.RootKey();
-  const std::string sectionKey = section.KeyPath.empty() ? RootName(root) : RootName(root) + "\\" + section.KeyPath;
+  const std::string sectionKey = RootKeyPath(root, section.KeyPath);
   switch (naming) {
     case Naming::kValueName:
       explanation.where = sectionKey;

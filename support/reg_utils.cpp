@@ -9,4 +9,10 @@ void RootKeyToString(std::uint32_t rootKey, std::string& name) {
   if (rootKey >= 0x80000000u && rootKey <= 0x80000006u) name = kNames[rootKey - 0x80000000u];
 }
 
+std::string RootKeyPath(std::uint32_t rootKey, const std::string& path) {
+  std::string name;
+  RootKeyToString(rootKey, name);
+  return path.empty() ? name : name + "\\" + path;
+}
+
 }  // namespace kv

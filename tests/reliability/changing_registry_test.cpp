@@ -16,6 +16,7 @@
 #include "platform/memory/memory_platform.h"
 #include "scan/cleaner.h"
 #include "scan/engine.h"
+#include "support/reg_utils.h"
 #include "support/registry.h"
 #include "support/win_info.h"
 #include "tests/testing/handle_audit.h"
@@ -33,15 +34,9 @@ using Strings = std::vector<std::string>;
 constexpr std::uint32_t HKLM = HKEY_LOCAL_MACHINE_CODE;
 const std::string kKey = "SOFTWARE\\KvChanging";
 
-std::string RootName(std::uint32_t root) {
-  return root == HKLM                     ? "HKEY_LOCAL_MACHINE"
-         : root == HKEY_CURRENT_USER_CODE ? "HKEY_CURRENT_USER"
-                                          : "HKEY_CLASSES_ROOT";
-}
-
 void DeleteKey(World& world, std::uint32_t root, const std::string& path) {
   if (auto* memory = dynamic_cast<MemoryRegistry*>(&world.platform().registry)) {
-    memory->DeleteKey(RootName(root) + "\\" + path);
+    memory->DeleteKey(RootKeyPath(root, path));
     return;
   }
 #ifdef _WIN32

@@ -23,6 +23,7 @@
 #include "scan/cleaner.h"
 #include "scan/engine.h"
 #include "scan/search_lists.h"
+#include "support/reg_utils.h"
 #include "tests/reliability/watchdog.h"
 #include "tests/testing/handle_audit.h"
 #include "tests/testing/world.h"
@@ -125,7 +126,7 @@ class Machine {
 
   void DeleteKey(std::uint32_t root, const std::string& path) {
     if (auto* memory = dynamic_cast<MemoryRegistry*>(&world.platform().registry)) {
-      memory->DeleteKey(RootName(root) + "\\" + path);
+      memory->DeleteKey(RootKeyPath(root, path));
       return;
     }
 #ifdef _WIN32
@@ -191,7 +192,7 @@ class Machine {
   // The key can no longer be opened at all (its access list grants nothing).
   void DenyAll(std::uint32_t root, const std::string& path) {
     if (auto* memory = dynamic_cast<MemoryRegistry*>(&world.platform().registry)) {
-      memory->SetKeyAccess(RootName(root) + "\\" + path, 0);
+      memory->SetKeyAccess(RootKeyPath(root, path), 0);
       return;
     }
 #ifdef _WIN32
@@ -240,9 +241,6 @@ class Machine {
   World& world;
 
  private:
-  static std::string RootName(std::uint32_t root) {
-    return root == HKLM ? "HKEY_LOCAL_MACHINE" : root == HKCR ? "HKEY_CLASSES_ROOT" : "HKEY_CURRENT_USER";
-  }
   ChangingRegistry changing_;
   Platform platform_;
 #ifdef _WIN32

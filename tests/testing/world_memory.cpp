@@ -1,40 +1,27 @@
 #include "platform/memory/memory_platform.h"
+#include "support/reg_utils.h"
 #include "tests/testing/world.h"
 
 namespace kv::testing {
 namespace {
-
-std::string RootName(std::uint32_t root) {
-  switch (root) {
-    case HKEY_CLASSES_ROOT_CODE: return "HKEY_CLASSES_ROOT";
-    case HKEY_CURRENT_USER_CODE: return "HKEY_CURRENT_USER";
-    case HKEY_LOCAL_MACHINE_CODE: return "HKEY_LOCAL_MACHINE";
-    case HKEY_USERS_CODE: return "HKEY_USERS";
-    default: return "HKEY_CURRENT_CONFIG";
-  }
-}
-
-std::string KeyPath(std::uint32_t root, const std::string& path) {
-  return path.empty() ? RootName(root) : RootName(root) + "\\" + path;
-}
 
 class MemoryWorld : public World {
  public:
   MemoryWorld() { memory_.files.AddDirectory("C:\\kvtest"); }
   Platform& platform() override { return memory_.platform(); }
   void CreateKey(std::uint32_t root, const std::string& path) override {
-    memory_.registry.CreateKey(KeyPath(root, path));
+    memory_.registry.CreateKey(RootKeyPath(root, path));
   }
   void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
                 const std::vector<std::uint8_t>& data) override {
-    memory_.registry.SetValue(KeyPath(root, path), name, type, data);
+    memory_.registry.SetValue(RootKeyPath(root, path), name, type, data);
   }
   void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
                  const std::vector<std::uint8_t>& data) override {
-    memory_.registry.SetValue(KeyPath(root, path), Utf16ToUtf8(name), type, data);
+    memory_.registry.SetValue(RootKeyPath(root, path), Utf16ToUtf8(name), type, data);
   }
   void RestrictToQueryValue(std::uint32_t root, const std::string& path) override {
-    memory_.registry.SetKeyAccess(KeyPath(root, path), kKeyQueryValue);
+    memory_.registry.SetKeyAccess(RootKeyPath(root, path), kKeyQueryValue);
   }
   std::string Folder() override { return "C:\\kvtest\\"; }
   void AddFile(const std::string& path) override { memory_.files.AddFile(path); }

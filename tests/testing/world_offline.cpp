@@ -17,24 +17,11 @@
 #include "platform/offline/hive_loader.h"
 #include "platform/offline/hive_writer.h"
 #include "platform/offline/offline_platform.h"
+#include "support/reg_utils.h"
 #include "tests/testing/world.h"
 
 namespace kv::testing {
 namespace {
-
-std::string RootName(std::uint32_t root) {
-  switch (root) {
-    case HKEY_CLASSES_ROOT_CODE: return "HKEY_CLASSES_ROOT";
-    case HKEY_CURRENT_USER_CODE: return "HKEY_CURRENT_USER";
-    case HKEY_LOCAL_MACHINE_CODE: return "HKEY_LOCAL_MACHINE";
-    case HKEY_USERS_CODE: return "HKEY_USERS";
-    default: return "HKEY_CURRENT_CONFIG";
-  }
-}
-
-std::string KeyPath(std::uint32_t root, const std::string& path) {
-  return path.empty() ? RootName(root) : RootName(root) + "\\" + path;
-}
 
 void Put16(std::string& out, std::uint16_t v) {
   out += static_cast<char>(v & 0xFF);
@@ -196,14 +183,14 @@ class OfflineWorld : public World {
 
   Platform& platform() override { return *platform_; }
   void CreateKey(std::uint32_t root, const std::string& path) override {
-    registry_->fixtures().CreateKey(KeyPath(root, path));
-    registry_->live().CreateKey(KeyPath(root, path));
+    registry_->fixtures().CreateKey(RootKeyPath(root, path));
+    registry_->live().CreateKey(RootKeyPath(root, path));
     registry_->Changed();
   }
   void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
                 const std::vector<std::uint8_t>& data) override {
-    registry_->fixtures().SetValue(KeyPath(root, path), name, type, data);
-    registry_->live().SetValue(KeyPath(root, path), name, type, data);
+    registry_->fixtures().SetValue(RootKeyPath(root, path), name, type, data);
+    registry_->live().SetValue(RootKeyPath(root, path), name, type, data);
     registry_->Changed();
   }
   void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
@@ -211,7 +198,7 @@ class OfflineWorld : public World {
     SetValue(root, path, Utf16ToUtf8(name), type, data);
   }
   void RestrictToQueryValue(std::uint32_t root, const std::string& path) override {
-    registry_->Restrict(KeyPath(root, path));
+    registry_->Restrict(RootKeyPath(root, path));
   }
   std::string Folder() override { return "C:\\kvtest\\"; }
   void AddFile(const std::string& path) override { Make(path, true, std::string()); }

@@ -28,6 +28,29 @@ TEST(RootKeyToString, NamesThePredefinedKeys) {
   }
 }
 
+// The full name of a key, as the memory registry's fixtures and the tools' reports take it, parses back to
+// the key it names.
+TEST(RootKeyPath, TheRootAndThePathBelowIt) {
+  const struct {
+    std::uint32_t root;
+    const char* path;
+    const char* expected;
+  } cases[] = {
+      {HKEY_LOCAL_MACHINE_CODE, "SOFTWARE\\Classes", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes"},
+      {HKEY_CLASSES_ROOT_CODE, ".txt", "HKEY_CLASSES_ROOT\\.txt"},
+      {HKEY_CURRENT_USER_CODE, "", "HKEY_CURRENT_USER"},
+      {HKEY_USERS_CODE, "S-1-5-18", "HKEY_USERS\\S-1-5-18"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RootKeyPath(c.root, c.path), c.expected) << std::hex << c.root << " " << c.path;
+    MemoryRegistry registry;
+    registry.SetDword(RootKeyPath(c.root, c.path), "v", 1);
+    RegKey key = kNoKey;
+    EXPECT_EQ(registry.OpenKey(c.root, c.path, kKeyQueryValue, &key), kErrorSuccess) << c.expected;
+    registry.CloseKey(key);
+  }
+}
+
 TEST(WinInfo, DriveOfAPath) {
   const std::vector<std::pair<std::string, std::string>> cases = {{"C:\\WINDOWS", "C:"},
                                                                   {"d:", "d:"},

@@ -47,6 +47,7 @@ enum class NetworkFileAnswer {
 
 struct FindEntry {
   std::string name;
+  std::string alternateName;  // the 8.3 name (cAlternateFileName); empty when the name is one already
   std::uint32_t attributes = 0;
   std::uint64_t lastWriteTime = 0;  // FILETIME as one number
 };
@@ -95,6 +96,9 @@ class FileSystemApi {
   virtual FindHandle FindFirst(const std::string& pattern, FindEntry* entry) = 0;
   // FindNextFileW.
   virtual bool FindNext(FindHandle find, FindEntry* entry) = 0;
+  // Asked right after FindNext returned false for `find`, on the same thread: true when that was because
+  // no entries were left (ERROR_NO_MORE_FILES), false when the search failed before its end.
+  virtual bool FindExhausted(FindHandle find) = 0;
   // FindClose.
   virtual void FindClose(FindHandle find) = 0;
   // GetFileAttributesW: kInvalidFileAttributes when the path cannot be queried.

@@ -45,6 +45,7 @@ class ForwardingFileSystem : public FileSystemApi {
     return inner_.FindFirst(pattern, entry);
   }
   bool FindNext(FindHandle find, FindEntry* entry) override { return inner_.FindNext(find, entry); }
+  bool FindExhausted(FindHandle find) override { return inner_.FindExhausted(find); }
   void FindClose(FindHandle find) override { inner_.FindClose(find); }
   std::uint32_t GetAttributes(const std::string& path) override { return inner_.GetAttributes(path); }
   std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) override {

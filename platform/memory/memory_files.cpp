@@ -79,7 +79,7 @@ struct FsNode {
 };
 
 FindEntry EntryFor(const std::string& name, const FsNode& node) {
-  return FindEntry{name, node.ReportedAttributes(), node.lastWriteTime};
+  return FindEntry{name, name == node.name ? node.alias : std::string(), node.ReportedAttributes(), node.lastWriteTime};
 }
 
 // Copies `text` out by the rules of GetFullPathNameW, counted in UTF-8 bytes: the length without the NUL,
@@ -163,7 +163,7 @@ struct MemoryFileSystem::Impl {
     const NormalPath full = Normalize(pattern);
     if (full.kind == NormalPath::kDevice) {
       if (!memfs::HasWildcards(pattern) && DeviceReachable(pattern))
-        entries.push_back(FindEntry{full.device, kDeviceAttributes, 0});
+        entries.push_back(FindEntry{full.device, std::string(), kDeviceAttributes, 0});
       return entries;
     }
     if (full.kind != NormalPath::kDrive || full.trailingSeparator || full.segments.empty()) return entries;
@@ -326,6 +326,9 @@ bool MemoryFileSystem::FindNext(FindHandle find, FindEntry* entry) {
   it->second.pop_front();
   return true;
 }
+
+// A listing here ends only when its entries are used up.
+bool MemoryFileSystem::FindExhausted(FindHandle) { return true; }
 
 void MemoryFileSystem::FindClose(FindHandle find) {
   std::lock_guard<std::mutex> lock(impl_->mutex);

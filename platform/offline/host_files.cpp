@@ -349,7 +349,7 @@ struct HostFileSystem::Impl {
 
   FindEntry EntryFor(Drive& drive, const std::string& name, HostNode& node) {
     Follow(drive, &node);  // a link to a folder is listed as one
-    return FindEntry{name, node.attributes, node.lastWriteTime};
+    return FindEntry{name, name == node.name ? node.alias : std::string(), node.attributes, node.lastWriteTime};
   }
 
   // The entry a path names (a link itself, not what it leads to), through the links on its way.
@@ -397,7 +397,7 @@ struct HostFileSystem::Impl {
     const NormalPath full = Normalize(pattern);
     if (full.kind == NormalPath::kDevice) {
       if (!memfs::HasWildcards(pattern) && DeviceReachable(pattern))
-        entries.push_back(FindEntry{full.device, kAttrArchive, 0});
+        entries.push_back(FindEntry{full.device, std::string(), kAttrArchive, 0});
       return entries;
     }
     if (full.kind != NormalPath::kDrive || full.trailingSeparator || full.segments.empty()) return entries;
@@ -560,6 +560,9 @@ FindHandle HostFileSystem::FindFirst(const std::string& pattern, FindEntry* entr
   impl_->finds[handle] = std::move(entries);
   return handle;
 }
+
+// A listing here ends only when its entries are used up.
+bool HostFileSystem::FindExhausted(FindHandle) { return true; }
 
 bool HostFileSystem::FindNext(FindHandle find, FindEntry* entry) {
   std::lock_guard<std::mutex> lock(impl_->mutex);

@@ -17,6 +17,7 @@ namespace {
 
 void Fill(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->name = NarrowTerminated(data.cFileName, MAX_PATH);
+  entry->alternateName = NarrowTerminated(data.cAlternateFileName, 14);
   entry->attributes = data.dwFileAttributes;
   entry->lastWriteTime =
       (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
@@ -101,12 +102,20 @@ FindHandle Win32FileSystem::FindFirst(const std::string& pattern, FindEntry* ent
   return reinterpret_cast<FindHandle>(find);
 }
 
+// Why the last FindNextFileW of this thread that failed did so.
+static thread_local DWORD t_findNextError = ERROR_NO_MORE_FILES;
+
 bool Win32FileSystem::FindNext(FindHandle find, FindEntry* entry) {
   WIN32_FIND_DATAW data{};
-  if (!FindNextFileW(reinterpret_cast<HANDLE>(find), &data)) return false;
+  if (!FindNextFileW(reinterpret_cast<HANDLE>(find), &data)) {
+    t_findNextError = GetLastError();
+    return false;
+  }
   Fill(data, entry);
   return true;
 }
+
+bool Win32FileSystem::FindExhausted(FindHandle) { return t_findNextError == ERROR_NO_MORE_FILES; }
 
 void Win32FileSystem::FindClose(FindHandle find) { ::FindClose(reinterpret_cast<HANDLE>(find)); }
 

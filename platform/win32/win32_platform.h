@@ -24,6 +24,7 @@ class Win32FileSystem : public FileSystemApi {
  public:
   FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override;
   bool FindNext(FindHandle find, FindEntry* entry) override;
+  bool FindExhausted(FindHandle find) override;
   void FindClose(FindHandle find) override;
   std::uint32_t GetAttributes(const std::string& path) override;
   std::uint32_t FullPathName(const std::string& path, std::uint32_t length, char* buffer) override;

@@ -154,8 +154,11 @@ class FaultyPlatform {
       return plan_.Strikes("FindFirst") ? kNoFind : inner_.FindFirst(pattern, entry);
     }
     bool FindNext(FindHandle find, FindEntry* entry) override {
-      return plan_.Strikes("FindNext") ? false : inner_.FindNext(find, entry);
+      struck_ = plan_.Strikes("FindNext");
+      return struck_ ? false : inner_.FindNext(find, entry);
     }
+    // A search the plan broke off did not end: it failed.
+    bool FindExhausted(FindHandle find) override { return !struck_ && inner_.FindExhausted(find); }
     std::uint32_t GetAttributes(const std::string& path) override {
       return plan_.Strikes("GetAttributes") ? kInvalidFileAttributes : inner_.GetAttributes(path);
     }
@@ -171,6 +174,7 @@ class FaultyPlatform {
    private:
     static std::uint32_t TooSmall(std::uint32_t length, std::uint32_t needed) { return std::max(length, needed) + 16; }
     Plan& plan_;
+    bool struck_ = false;  // the last FindNext was one the plan failed
   };
 
   Plan plan_;

@@ -67,6 +67,7 @@ ProbeMemo::Scope::~Scope() {
   memo_.attributes_.clear();
   memo_.searchPaths_.clear();
   memo_.driveTypes_.clear();
+  memo_.listings_.Clear();
   memo_.bytes_ = 0;
 }
 

@@ -15,6 +15,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "scan/folder_listings.h"
+
 namespace kv {
 
 class ProbeMemo {
@@ -46,6 +48,11 @@ class ProbeMemo {
   std::optional<std::uint32_t> DriveType(char letter) const;
   void RememberDriveType(char letter, std::uint32_t type);
 
+  // Whether the memo lists folders to answer tests of names in them (it does unless switched off, to
+  // measure), and the folders listed in this probe: null where the memo does not answer or lists nothing.
+  void SetListingsEnabled(bool enabled) { listingsEnabled_ = enabled; }
+  FolderListings* Listings() { return Active() && listingsEnabled_.load() ? &listings_ : nullptr; }
+
   // Starts the memo for one probe on the calling thread, and forgets everything when the probe ends.
   class Scope {
    public:
@@ -64,13 +71,15 @@ class ProbeMemo {
   bool Admit(const std::string& name, std::size_t extra = 0);
 
   std::atomic<bool> enabled_{true};
+  std::atomic<bool> listingsEnabled_{true};
   // The probe's thread while a probe runs; no thread otherwise. Only that thread touches the maps.
   std::atomic<std::thread::id> owner_{};
   std::unordered_map<std::string, bool> present_;
   std::unordered_map<std::string, std::uint32_t> attributes_;
   std::unordered_map<std::string, std::string> searchPaths_;
   std::unordered_map<char, std::uint32_t> driveTypes_;
-  std::size_t bytes_ = 0;  // what the maps hold, roughly (names, texts and a fixed cost per entry)
+  FolderListings listings_;  // its own budget, beside the maps' one
+  std::size_t bytes_ = 0;    // what the maps hold, roughly (names, texts and a fixed cost per entry)
 };
 
 }  // namespace kv

@@ -66,10 +66,24 @@ bool QuietFileExists(FileSystemApi& files, const std::string& fileName, FindEntr
   return false;
 }
 
-// The existence test as a probe asks it: answered from the probe's memo when the name was tested before.
-// While the keys of 32-bit programs are read, a name is the one such a program would reach.
+// The attributes of a name as the listing of its folder made in this probe tells them; none when the
+// listing cannot tell (the name is not plain, lies on a drive other than a local disk, or its folder
+// could not be listed), and in the plain probe.
+std::optional<std::uint32_t> ListedAttributes(Engine& engine, const std::string& name) {
+  FolderListings* listings = engine.Memo.Listings();
+  if (listings == nullptr || engine.Plain.load() || !IsPlainLocalName(name)) return std::nullopt;
+  const std::uint32_t type = DriveTypeOf(engine, static_cast<char>(name[0] & ~0x20));
+  if (type != kDriveFixed && type != kDriveRamDisk) return std::nullopt;
+  return listings->Attributes(engine.platform.files, name);
+}
+
+// The existence test as a probe asks it: answered from the probe's memo when the name was tested before,
+// or from the listing of its folder. While the keys of 32-bit programs are read, a name is the one such a
+// program would reach.
 bool MemoFileExistsAsNamed(Engine& engine, const std::string& fileName, FindEntry& entry) {
   if (std::optional<bool> known = engine.Memo.Present(fileName)) return *known;
+  if (std::optional<std::uint32_t> listed = ListedAttributes(engine, fileName))
+    return *listed != kInvalidFileAttributes && (*listed & kAttrDirectory) == 0;
   const bool present = QuietFileExists(engine.platform.files, fileName, entry);
   engine.Memo.RememberPresent(fileName, present);
   return present;
@@ -292,7 +306,8 @@ std::size_t CommandResolver::MissingFolderEnd() {
 bool CommandResolver::MayExist(const std::string& path) {
   if (engine_.Plain.load() || path.find_first_of("*?<>\"") != std::string::npos) return true;
   // Not kept in the memo: the short path made of P is (and most placed paths are asked about once).
-  const std::optional<std::uint32_t> known = engine_.Memo.Attributes(path);
+  std::optional<std::uint32_t> known = engine_.Memo.Attributes(path);
+  if (!known) known = ListedAttributes(engine_, path);
   return (known ? *known : files_.GetAttributes(path)) != kInvalidFileAttributes;
 }
 
@@ -302,6 +317,7 @@ std::uint32_t CommandResolver::Attributes(const std::string& asked) {
   if (engine_.WinInfo.Wow32) redirected = Wow32FileName(engine_.WinInfo.SystemRoot, asked);
   const std::string& name = engine_.WinInfo.Wow32 ? redirected : asked;
   if (std::optional<std::uint32_t> known = engine_.Memo.Attributes(name)) return *known;
+  if (std::optional<std::uint32_t> listed = ListedAttributes(engine_, name)) return *listed;
   const std::uint32_t attributes = files_.GetAttributes(name);
   engine_.Memo.RememberAttributes(name, attributes);
   return attributes;

@@ -37,10 +37,12 @@ std::string Cell(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo, bool plain) {
+Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo, bool plain,
+                         bool listings) {
   CountingPlatform counting(platform);
   Engine engine(counting.platform());
   engine.Memo.SetEnabled(memo);
+  engine.Memo.SetListingsEnabled(listings);
   engine.Plain = plain;
   Measurement m;
   m.kind = "probe";

@@ -30,9 +30,10 @@ struct Measurement {
 std::string CallBreakdown(const Measurement& m);
 
 // A clean full probe (mask 127) over `platform`, counted and timed; `memo` false switches the probe's memo
-// of the file system off, and `plain` true the other economies, to show what they save.
+// of the file system off, `listings` false only its listings of folders, and `plain` true the other
+// economies, to show what they save.
 Measurement MeasureProbe(Platform& platform, const std::string& platformName, int size, bool memo = true,
-                         bool plain = false);
+                         bool plain = false, bool listings = true);
 // The floor over `platform` for the machine `summary` describes.
 Measurement MeasureFloor(Platform& platform, const std::string& platformName, const MachineSummary& summary);
 

@@ -20,25 +20,26 @@ using namespace kv::bench;
 
 // One probe of a machine loaded from a registry export and its list of files (as the native kvscan loads
 // it), counted and timed like the generated ones.
-int MeasureLoaded(const std::string& regPath, const std::string& filesPath, bool calls, bool memo, bool plain) {
+int MeasureLoaded(const std::string& regPath, const std::string& filesPath, bool calls, bool memo, bool plain,
+                  bool listings) {
   auto machine = std::make_unique<kv::MemoryPlatform>();
   std::string error;
   if (!kv::cli::LoadMachine(*machine, regPath, filesPath, &error)) {
     std::cerr << "kvbench: " << error << "\n";
     return 2;
   }
-  const Measurement m = MeasureProbe(machine->platform(), "memory", 0, memo, plain);
+  const Measurement m = MeasureProbe(machine->platform(), "memory", 0, memo, plain, listings);
   std::cout << ToLine(m) << std::endl;
   if (calls) std::cerr << m.kind << " calls: " << CallBreakdown(m) << std::endl;
   return 0;
 }
 
-int Measure(const std::string& kind, int size, bool calls, bool memo, bool plain) {
+int Measure(const std::string& kind, int size, bool calls, bool memo, bool plain, bool listings) {
   auto machine = std::make_unique<kv::MemoryPlatform>();
   kv::cli::SetUpWineLikeSystem(*machine);
   MemorySink sink(*machine);
   const MachineSummary summary = GenerateMachine(size, sink);
-  const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size, memo, plain)
+  const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size, memo, plain, listings)
                                         : MeasureFloor(machine->platform(), "memory", summary);
   std::cout << ToLine(m) << std::endl;
   if (calls) std::cerr << m.kind << " calls: " << CallBreakdown(m) << std::endl;
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
   bool calls = false;
   bool noMemo = false;
   bool plain = false;
+  bool noListings = false;
   std::string loadedReg, loadedFiles;
   for (const char* name : {"probe", "floor"}) {
     CLI::App* sub = app.add_subcommand(name, std::string("Measure the ") + name + " once and print one line");
@@ -102,6 +104,7 @@ int main(int argc, char** argv) {
     if (std::string(name) == "probe") {
       sub->add_flag("--no-memo", noMemo, "Probe without the memo of the file system");
       sub->add_flag("--plain", plain, "Probe the plain way: without the sections' and the resolver's economies");
+      sub->add_flag("--no-listings", noListings, "Probe without the memo's listings of folders");
     }
     sub->callback([&kind, name] { kind = name; });
   }
@@ -116,6 +119,6 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   if (*report) return PrintReport(files);
   if (*exporter) return Export(size, regPath, filesPath);
-  if (!loadedReg.empty()) return MeasureLoaded(loadedReg, loadedFiles, calls, !noMemo, plain);
-  return Measure(kind, size, calls, !noMemo, plain);
+  if (!loadedReg.empty()) return MeasureLoaded(loadedReg, loadedFiles, calls, !noMemo, plain, !noListings);
+  return Measure(kind, size, calls, !noMemo, plain, !noListings);
 }

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   bool calls = false;
   bool noMemo = false;
   bool plain = false;
+  bool noListings = false;
   for (const char* name : {"generate", "probe", "floor"}) {
     CLI::App* sub = app.add_subcommand(name, name);
     sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     if (std::string(name) == "probe") {
       sub->add_flag("--no-memo", noMemo, "Probe without the memo of the file system");
       sub->add_flag("--plain", plain, "Probe the plain way: without the sections' and the resolver's economies");
+      sub->add_flag("--no-listings", noListings, "Probe without the memo's listings of folders");
     }
     sub->callback([&command, name] { command = name; });
   }
@@ -51,7 +53,7 @@ int main(int argc, char** argv) {
     } else {
       Measurement m;
       if (command == "probe") {
-        m = MeasureProbe(kv::Win32Platform(), "wine", size, !noMemo, plain);
+        m = MeasureProbe(kv::Win32Platform(), "wine", size, !noMemo, plain, !noListings);
       } else {
         NullSink nowhere;
         m = MeasureFloor(kv::Win32Platform(), "wine", GenerateMachine(size, nowhere));

@@ -1,5 +1,6 @@
 #include "scan/folder_listings.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "platform/handles.h"
@@ -22,11 +23,14 @@ bool IsDeviceComponent(const std::string& path, std::size_t start, std::size_t e
   std::size_t baseEnd = start;
   while (baseEnd < end && path[baseEnd] != '.') ++baseEnd;
   while (baseEnd > start && path[baseEnd - 1] == ' ') --baseEnd;
-  const std::string base = LowerAscii(path.substr(start, baseEnd - start));
-  if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "conin$" || base == "conout$" ||
-      base == "clock$")
-    return true;
-  return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) && base[3] >= '0' &&
+  const std::size_t length = baseEnd - start;
+  if (length < 3 || length > 7) return false;  // no allocation for the names that are not devices
+  char base[8] = {};
+  for (std::size_t i = 0; i < length; ++i)
+    base[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(path[start + i])));
+  for (const char* device : {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"})
+    if (std::strcmp(base, device) == 0) return true;
+  return length == 4 && (std::strncmp(base, "com", 3) == 0 || std::strncmp(base, "lpt", 3) == 0) && base[3] >= '0' &&
          base[3] <= '9';
 }
 

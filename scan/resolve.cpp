@@ -82,9 +82,10 @@ std::optional<std::uint32_t> ListedAttributes(Engine& engine, const std::string&
 // program would reach.
 bool MemoFileExistsAsNamed(Engine& engine, const std::string& fileName, FindEntry& entry) {
   if (std::optional<bool> known = engine.Memo.Present(fileName)) return *known;
-  if (std::optional<std::uint32_t> listed = ListedAttributes(engine, fileName))
-    return *listed != kInvalidFileAttributes && (*listed & kAttrDirectory) == 0;
-  const bool present = QuietFileExists(engine.platform.files, fileName, entry);
+  // What a listing answers is remembered as a direct answer is: a name tested again costs one look-up.
+  const std::optional<std::uint32_t> listed = ListedAttributes(engine, fileName);
+  const bool present = listed ? *listed != kInvalidFileAttributes && (*listed & kAttrDirectory) == 0
+                              : QuietFileExists(engine.platform.files, fileName, entry);
   engine.Memo.RememberPresent(fileName, present);
   return present;
 }
@@ -317,8 +318,8 @@ std::uint32_t CommandResolver::Attributes(const std::string& asked) {
   if (engine_.WinInfo.Wow32) redirected = Wow32FileName(engine_.WinInfo.SystemRoot, asked);
   const std::string& name = engine_.WinInfo.Wow32 ? redirected : asked;
   if (std::optional<std::uint32_t> known = engine_.Memo.Attributes(name)) return *known;
-  if (std::optional<std::uint32_t> listed = ListedAttributes(engine_, name)) return *listed;
-  const std::uint32_t attributes = files_.GetAttributes(name);
+  const std::optional<std::uint32_t> listed = ListedAttributes(engine_, name);
+  const std::uint32_t attributes = listed ? *listed : files_.GetAttributes(name);
   engine_.Memo.RememberAttributes(name, attributes);
   return attributes;
 }

@@ -1,4 +1,5 @@
-// Move-only owners of the seam's handles: a registry key and a directory search.
+// Move-only owners of the seam's handles (a registry key, a directory search) and the guard of the
+// process error mode.
 #pragma once
 
 #include <utility>
@@ -65,6 +66,20 @@ class UniqueFind {
  private:
   FileSystemApi* api_ = nullptr;
   FindHandle find_ = kNoFind;
+};
+
+// Sets the error mode that fails critical errors quietly (a drive without a medium asks nobody) and, when
+// it ends, puts back the mode it found.
+class QuietErrorMode {
+ public:
+  explicit QuietErrorMode(FileSystemApi& files) : files_(files), saved_(files.SetErrorMode(kSemFailCriticalErrors)) {}
+  QuietErrorMode(const QuietErrorMode&) = delete;
+  QuietErrorMode& operator=(const QuietErrorMode&) = delete;
+  ~QuietErrorMode() { files_.SetErrorMode(saved_); }
+
+ private:
+  FileSystemApi& files_;
+  std::uint32_t saved_;
 };
 
 }  // namespace kv

@@ -40,19 +40,6 @@ bool IsPlainAsciiName(const std::string& name) {
   return true;
 }
 
-// Sets the error mode that fails critical errors quietly and puts back the mode it found.
-class QuietListing {
- public:
-  explicit QuietListing(FileSystemApi& files) : files_(files), saved_(files.SetErrorMode(kSemFailCriticalErrors)) {}
-  QuietListing(const QuietListing&) = delete;
-  QuietListing& operator=(const QuietListing&) = delete;
-  ~QuietListing() { files_.SetErrorMode(saved_); }
-
- private:
-  FileSystemApi& files_;
-  std::uint32_t saved_;
-};
-
 }  // namespace
 
 bool IsPlainLocalName(const std::string& path) {
@@ -112,7 +99,7 @@ void FolderListings::List(FileSystemApi& files, const std::string& folder, Folde
   ++listed_;
   listing.state = Folder::State::kUnanswered;
   const std::string pattern = folder.back() == '\\' ? folder + "*" : folder + "\\*";
-  QuietListing quiet(files);
+  QuietErrorMode quiet(files);
   FindEntry entry;
   UniqueFind find(files, files.FindFirst(pattern, &entry));
   if (!find) return;

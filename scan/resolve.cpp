@@ -36,19 +36,6 @@ bool HasExtension(const std::string& fileName) {
   return at != std::string::npos && fileName[at] == '.';
 }
 
-// Sets the error mode that fails critical errors quietly and, when it ends, puts back the mode it found.
-class QuietErrorMode {
- public:
-  explicit QuietErrorMode(FileSystemApi& files) : files_(files), saved_(files.SetErrorMode(kSemFailCriticalErrors)) {}
-  QuietErrorMode(const QuietErrorMode&) = delete;
-  QuietErrorMode& operator=(const QuietErrorMode&) = delete;
-  ~QuietErrorMode() { files_.SetErrorMode(saved_); }
-
- private:
-  FileSystemApi& files_;
-  std::uint32_t saved_;
-};
-
 // The existence test behind SafeFileExists: a directory search for the name finds an entry that is not a
 // folder. A file is present whatever its last-write time, and with wildcards any matching file will do,
 // even when a matching folder comes first: judging by the first entry alone would call a pattern that

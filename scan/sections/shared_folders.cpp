@@ -1,5 +1,6 @@
 #include "scan/sections/shared_folders.h"
 
+#include "platform/handles.h"
 #include "scan/resolve.h"
 #include "scan/search_lists.h"
 #include "scan/shell.h"
@@ -7,22 +8,6 @@
 #include "support/win_info.h"
 
 namespace kv {
-namespace {
-
-// Sets the process error mode for the life of one lookup and puts the previous mode back.
-class ErrorModeScope {
- public:
-  ErrorModeScope(FileSystemApi& files, std::uint32_t mode) : files_(files), previous_(files.SetErrorMode(mode)) {}
-  ErrorModeScope(const ErrorModeScope&) = delete;
-  ErrorModeScope& operator=(const ErrorModeScope&) = delete;
-  ~ErrorModeScope() { files_.SetErrorMode(previous_); }
-
- private:
-  FileSystemApi& files_;
-  std::uint32_t previous_;
-};
-
-}  // namespace
 
 // The strings of a share value are lines "name=value" (CSCFlags, MaxUses, Path, Permissions, Remark,
 // Type, ...) in whatever order the value holds them; only the line that begins with "Path=" counts.
@@ -67,7 +52,7 @@ bool TSharedFolders::FolderIsSound(const std::string& folder) {
   bool exists = false;
   {
     // No system dialog for a drive without a medium.
-    ErrorModeScope quiet(engine_.platform.files, kSemFailCriticalErrors);
+    QuietErrorMode quiet(engine_.platform.files);
     exists = DirectoryExists(engine_, folder);
   }
   if (exists) return true;

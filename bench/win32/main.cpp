@@ -1,5 +1,6 @@
 // kvbench.exe: the benchmark under Wine (or Windows): generates a machine into scratch registry keys and
-// the drive, and measures a clean full probe and the floor over the real registry and files.
+// the drive, and measures a clean full probe and the floor over the real registry and files; or measures
+// one probe of the machine it runs on, as it is (`live`).
 #include <windows.h>
 #include <objbase.h>
 
@@ -14,6 +15,16 @@
 #include "bench/win32/real_machine.h"
 #include "platform/win32/win32_platform.h"
 
+namespace {
+
+// The measurement's line on standard output and, when asked for, its calls by kind on standard error.
+void Report(const kv::bench::Measurement& m, bool calls) {
+  std::printf("%s\n", kv::bench::ToLine(m).c_str());
+  if (calls) std::fprintf(stderr, "%s calls: %s\n", m.kind.c_str(), kv::bench::CallBreakdown(m).c_str());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace kv::bench;
   CLI::App app("The benchmark over the real platform: generate a machine, then measure the probe or the floor.",
@@ -25,11 +36,13 @@ int main(int argc, char** argv) {
   bool noMemo = false;
   bool plain = false;
   bool noListings = false;
-  for (const char* name : {"generate", "probe", "floor"}) {
-    CLI::App* sub = app.add_subcommand(name, name);
-    sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
+  for (const char* name : {"generate", "probe", "floor", "live"}) {
+    const bool live = std::string(name) == "live";
+    CLI::App* sub = app.add_subcommand(name, live ? "probe this machine's own registry and files" : name);
+    if (!live)
+      sub->add_option("--size", size, "Size factor of the generated machine")->required()->check(CLI::Range(1, 64));
     if (std::string(name) != "generate") sub->add_flag("--calls", calls, "Also print the seam calls by kind (stderr)");
-    if (std::string(name) == "probe") {
+    if (std::string(name) == "probe" || live) {
       sub->add_flag("--no-memo", noMemo, "Probe without the memo of the file system");
       sub->add_flag("--plain", plain, "Probe the plain way: without the sections' and the resolver's economies");
       sub->add_flag("--no-listings", noListings, "Probe without the memo's listings of folders");
@@ -43,23 +56,23 @@ int main(int argc, char** argv) {
   int status = 0;
   // Failures to create the scratch keys or to write the machine end the run with a message.
   try {
-    ScratchRoots roots(size);
-    if (command == "generate") {
-      Win32Sink sink;
-      const MachineSummary summary = GenerateMachine(size, sink);
-      std::printf("kvbench generated size=%d keys=%llu values=%llu files=%llu\n", size,
-                  static_cast<unsigned long long>(summary.keys), static_cast<unsigned long long>(summary.values),
-                  static_cast<unsigned long long>(summary.files));
+    if (command == "live") {
+      // The machine as it is: no scratch roots, nothing generated; reported as size 0.
+      Report(MeasureProbe(kv::Win32Platform(), "wine", 0, !noMemo, plain, !noListings), calls);
     } else {
-      Measurement m;
-      if (command == "probe") {
-        m = MeasureProbe(kv::Win32Platform(), "wine", size, !noMemo, plain, !noListings);
+      ScratchRoots roots(size);
+      if (command == "generate") {
+        Win32Sink sink;
+        const MachineSummary summary = GenerateMachine(size, sink);
+        std::printf("kvbench generated size=%d keys=%llu values=%llu files=%llu\n", size,
+                    static_cast<unsigned long long>(summary.keys), static_cast<unsigned long long>(summary.values),
+                    static_cast<unsigned long long>(summary.files));
+      } else if (command == "probe") {
+        Report(MeasureProbe(kv::Win32Platform(), "wine", size, !noMemo, plain, !noListings), calls);
       } else {
         NullSink nowhere;
-        m = MeasureFloor(kv::Win32Platform(), "wine", GenerateMachine(size, nowhere));
+        Report(MeasureFloor(kv::Win32Platform(), "wine", GenerateMachine(size, nowhere)), calls);
       }
-      std::printf("%s\n", ToLine(m).c_str());
-      if (calls) std::fprintf(stderr, "%s calls: %s\n", m.kind.c_str(), CallBreakdown(m).c_str());
     }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "kvbench: %s\n", error.what());

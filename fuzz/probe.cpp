@@ -2,7 +2,8 @@
 // a list of steps: set a value of any type and bytes below one of the keys the sections read (or a subkey
 // of it), add a key, a file, a folder or a shortcut, set a path variable, choose the Windows family. The
 // probe must give a verdict (0 or a positive count), give the same verdict twice, raise nothing, and
-// leave no key or directory search open and no handle used after it was closed.
+// leave no key or directory search open and no handle used after it was closed; and the plain probe (no
+// memo, no listings of folders, every section asking the old way) must give the same verdict and lists.
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -161,7 +162,16 @@ int FuzzProbe(const std::uint8_t* data, std::size_t size) {
     cleaner.Mask = 127;
     const std::int32_t verdict = cleaner.ScanSections();
     Require(verdict >= 0, "a probe that was not cancelled gives 0 or a count");
+    std::vector<std::vector<std::string>> lists;
+    for (const auto& slot : cleaner.Sections()) lists.push_back(slot.section->Strings());
     Require(cleaner.ScanSections() == verdict, "the same machine gets the same verdict");
+
+    engine.Memo.SetEnabled(false);
+    engine.Plain = true;
+    Require(cleaner.ScanSections() == verdict, "the plain probe gets the same verdict");
+    for (std::size_t i = 0; i < lists.size(); ++i)
+      Require(cleaner.Sections()[i].section->Strings() == lists[i],
+              std::string("the plain probe gets the same list in ") + cleaner.Sections()[i].section->ClassName());
   }
   Require(audit.OpenKeys() == 0, "every key opened is closed");
   Require(audit.OpenFinds() == 0, "every directory search is closed");

@@ -39,8 +39,8 @@ bool HasExtension(const std::string& fileName) {
 // The existence test behind SafeFileExists: a directory search for the name finds an entry that is not a
 // folder. A file is present whatever its last-write time, and with wildcards any matching file will do,
 // even when a matching folder comes first: judging by the first entry alone would call a pattern that
-// matches a file missing only because a folder sorted before it, so every entry is looked at. `entry` is scratch space
-// a caller may reuse across tests.
+// matches a file missing only because a folder sorted before it, so every entry is looked at. `entry` is
+// scratch space a caller may reuse across tests.
 bool QuietFileExists(FileSystemApi& files, const std::string& fileName, FindEntry& entry) {
   // The system reads a name up to its first NUL; every platform is given the name it would read.
   if (fileName.find('\0') != std::string::npos) return QuietFileExists(files, std::string(fileName.c_str()), entry);

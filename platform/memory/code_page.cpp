@@ -117,6 +117,23 @@ std::string Utf16ToUtf8(const std::u16string& utf16) {
   return result;
 }
 
+std::vector<std::uint8_t> Utf16LeBytes(const std::u16string& utf16) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(utf16.size() * 2);
+  for (char16_t unit : utf16) {
+    bytes.push_back(static_cast<std::uint8_t>(unit));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  return bytes;
+}
+
+std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i)
+    units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  return Utf16ToUtf8(units);
+}
+
 std::string Utf8ToAnsi(const std::string& utf8) { return Utf16ToAnsi(Utf8ToUtf16(utf8)); }
 
 std::string AnsiToUtf8(const std::string& ansi) { return Utf16ToUtf8(AnsiToUtf16(ansi)); }

@@ -168,6 +168,10 @@ std::u16string Utf8ToUtf16(const std::string& utf8);
 std::string Utf16ToUtf8(const std::u16string& utf16);
 std::u16string AnsiToUtf16(const std::string& ansi);
 std::string Utf16ToAnsi(const std::u16string& utf16);
+// UTF-16 text as the bytes of a registry value (each unit little-endian), and back to UTF-8 (an odd last
+// byte is dropped).
+std::vector<std::uint8_t> Utf16LeBytes(const std::u16string& utf16);
+std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes);
 
 // The three together, as one Platform.
 class MemoryPlatform {

@@ -26,21 +26,9 @@ bool IsStringType(std::uint32_t type) {
   return type == REG_SZ_TYPE || type == REG_EXPAND_SZ_TYPE || type == REG_MULTI_SZ_TYPE;
 }
 
-std::vector<std::uint8_t> Utf16Bytes(const std::u16string& text) {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<std::uint8_t>(c));
-    bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  return bytes;
-}
-
 // String data as the seam hands it out: the UTF-16LE units as UTF-8; an odd last byte is dropped.
 std::vector<std::uint8_t> StringDataToUtf8(const std::vector<std::uint8_t>& data) {
-  std::u16string units(data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-  const std::string utf8 = Utf16ToUtf8(units);
+  const std::string utf8 = Utf16LeToUtf8(data);
   return std::vector<std::uint8_t>(utf8.begin(), utf8.end());
 }
 
@@ -177,7 +165,7 @@ void MemoryRegistry::SetValue(const std::string& keyPath, const std::string& nam
 
 void MemoryRegistry::SetString(const std::string& keyPath, const std::string& name, const std::string& text,
                                std::uint32_t type) {
-  SetValue(keyPath, name, type, Utf16Bytes(Utf8ToUtf16(text) + u'\0'));
+  SetValue(keyPath, name, type, Utf16LeBytes(Utf8ToUtf16(text) + u'\0'));
 }
 
 void MemoryRegistry::SetDword(const std::string& keyPath, const std::string& name, std::uint32_t value) {
@@ -191,7 +179,7 @@ void MemoryRegistry::SetMultiString(const std::string& keyPath, const std::strin
   std::u16string joined;
   for (const std::string& s : strings) joined += Utf8ToUtf16(s) + u'\0';
   joined += u'\0';
-  SetValue(keyPath, name, REG_MULTI_SZ_TYPE, Utf16Bytes(joined));
+  SetValue(keyPath, name, REG_MULTI_SZ_TYPE, Utf16LeBytes(joined));
 }
 
 void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {

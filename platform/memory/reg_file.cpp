@@ -247,7 +247,7 @@ class Parser {
       pos = ReadQuoted(value, pos, &data);
       ExpectEnd(value, pos);
       change.type = REG_SZ_TYPE;
-      change.data = Utf16Bytes(data + u'\0');
+      change.data = Utf16LeBytes(data + u'\0');
     } else if (HasPrefix(text, pos, u"dword:")) {
       change.type = REG_DWORD_TYPE;
       change.data = ReadDword(value, pos + 6);
@@ -359,21 +359,11 @@ class Parser {
     return bytes;
   }
 
-  static std::vector<std::uint8_t> Utf16Bytes(const std::u16string& text) {
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(text.size() * 2);
-    for (char16_t c : text) {
-      bytes.push_back(static_cast<std::uint8_t>(c));
-      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return bytes;
-  }
-
   static std::vector<std::uint8_t> AnsiBytesToUtf16(const std::vector<std::uint8_t>& bytes) {
     std::u16string text;
     text.reserve(bytes.size());
     for (std::uint8_t b : bytes) text.push_back(text::AnsiToUnit(b));
-    return Utf16Bytes(text);
+    return Utf16LeBytes(text);
   }
 
   std::vector<Line> lines_;

@@ -24,8 +24,8 @@ const char* const kRootNames[3] = {"HKLM", "HKCR", "HKCU"};
 ScratchRoots::ScratchRoots(const std::string& base) : base_(base) {
   for (int i = 0; i < 3; ++i) {
     const std::string path = Path(kRoots[i]);
-    const LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, Widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                        nullptr, keys_[i].receive(), nullptr);
+    const LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, Widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                        keys_[i].receive(), nullptr);
     if (status != ERROR_SUCCESS) Fail(status, "RegCreateKeyEx " + path);
   }
   for (int i = 0; i < 3; ++i) {
@@ -73,8 +73,8 @@ void Win32Writer::SetValue(std::uint32_t root, const std::string& path, const st
   Set(root, path, Widen(name).c_str(), type, data);
 }
 
-void Win32Writer::SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name,
-                            std::uint32_t type, const std::vector<std::uint8_t>& data) {
+void Win32Writer::SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
+                            const std::vector<std::uint8_t>& data) {
   Set(root, path, reinterpret_cast<const wchar_t*>(name.c_str()), type, data);
 }
 

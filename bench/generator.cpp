@@ -61,43 +61,47 @@ Program ProgramAt(int i) {
   return p;
 }
 
+// Writes the machine through a MachineWriter and counts what it wrote.
 class Writer {
  public:
-  Writer(MachineSink& sink, MachineSummary& summary) : sink_(sink), summary_(summary) {}
+  Writer(MachineWriter& writer, MachineSummary& summary) : writer_(writer), summary_(summary) {}
 
   void Key(std::uint32_t root, const std::string& path) {
-    sink_.CreateKey(root, path);
+    writer_.CreateKey(root, path);
     ++summary_.keys;
   }
   void String(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text,
               bool expandable = false) {
-    sink_.SetString(root, path, name, text, expandable);
-    ++summary_.values;
+    Value(root, path, name, expandable ? REG_EXPAND_SZ_TYPE : REG_SZ_TYPE, StringBytes(text));
   }
   void Dword(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t value) {
-    sink_.SetDword(root, path, name, value);
-    ++summary_.values;
+    Value(root, path, name, REG_DWORD_TYPE, DwordBytes(value));
   }
   void Multi(std::uint32_t root, const std::string& path, const std::string& name, const std::vector<std::string>& s) {
-    sink_.SetMultiString(root, path, name, s);
-    ++summary_.values;
+    Value(root, path, name, REG_MULTI_SZ_TYPE, MultiStringBytes(s));
   }
   // A file that exists and that an entry names.
   void File(const std::string& path) {
     if (summary_.referencedFiles.insert(path).second) {
-      sink_.AddFile(path);
+      writer_.AddFile(path);
       ++summary_.files;
     }
   }
   void Folder(const std::string& path) {
     if (summary_.referencedFiles.insert(path).second) {
-      sink_.AddFolder(path);
+      writer_.AddDirectory(path);
       ++summary_.files;
     }
   }
 
  private:
-  MachineSink& sink_;
+  void Value(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+             const std::vector<std::uint8_t>& data) {
+    writer_.SetValue(root, path, name, type, data);
+    ++summary_.values;
+  }
+
+  MachineWriter& writer_;
   MachineSummary& summary_;
 };
 
@@ -351,10 +355,10 @@ MachineShape MachineShape::Tiny() {
   return shape;
 }
 
-MachineSummary GenerateMachine(const MachineShape& shape, MachineSink& sink) {
+MachineSummary GenerateMachine(const MachineShape& shape, MachineWriter& writer) {
   MachineSummary summary;
   summary.shape = shape;
-  Writer w(sink, summary);
+  Writer w(writer, summary);
   const int programs = std::max(1, shape.programs);
 
   w.Key(HKLM, kCurrentVersion);
@@ -375,8 +379,8 @@ MachineSummary GenerateMachine(const MachineShape& shape, MachineSink& sink) {
   return summary;
 }
 
-MachineSummary GenerateMachine(int size, MachineSink& sink) {
-  MachineSummary summary = GenerateMachine(MachineShape::Size(size), sink);
+MachineSummary GenerateMachine(int size, MachineWriter& writer) {
+  MachineSummary summary = GenerateMachine(MachineShape::Size(size), writer);
   summary.size = size;
   return summary;
 }

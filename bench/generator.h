@@ -10,24 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace kv::bench {
+#include "writer/machine_writer.h"
 
-// Where a generated machine goes: a memory platform, the real registry and disk, or nowhere (to learn
-// what the machine holds without writing it).
-class MachineSink {
- public:
-  virtual ~MachineSink() = default;
-  // Registry. `root` is a predefined key code; keys are created as needed.
-  virtual void CreateKey(std::uint32_t root, const std::string& path) = 0;
-  virtual void SetString(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text,
-                         bool expandable) = 0;
-  virtual void SetDword(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t value) = 0;
-  virtual void SetMultiString(std::uint32_t root, const std::string& path, const std::string& name,
-                              const std::vector<std::string>& strings) = 0;
-  // Files and folders, absolute; parents are created as needed and an existing file is left alone.
-  virtual void AddFile(const std::string& path) = 0;
-  virtual void AddFolder(const std::string& path) = 0;
-};
+namespace kv::bench {
 
 // How many of each a machine holds.
 struct MachineShape {
@@ -63,21 +48,20 @@ struct MachineSummary {
 // The system DLLs that many class registrations name (present on Windows and in every Wine prefix).
 const std::vector<std::string>& SystemDlls();
 
-// Writes the machine into `sink`. Programs live in "C:\Program Files", system files in
+// Writes the machine with `writer`: into a memory platform, the real registry and drive, a registry export
+// (reg_writer.h) or nowhere (NullWriter). Programs live in "C:\Program Files", system files in
 // "C:\windows\system32", fonts in "C:\windows\Fonts", as on a real machine.
-MachineSummary GenerateMachine(const MachineShape& shape, MachineSink& sink);
-MachineSummary GenerateMachine(int size, MachineSink& sink);
+MachineSummary GenerateMachine(const MachineShape& shape, MachineWriter& writer);
+MachineSummary GenerateMachine(int size, MachineWriter& writer);
 
-// A sink that writes nothing.
-class NullSink : public MachineSink {
+// A writer that writes nothing: to learn what a machine holds without writing it.
+class NullWriter : public MachineWriter {
  public:
   void CreateKey(std::uint32_t, const std::string&) override {}
-  void SetString(std::uint32_t, const std::string&, const std::string&, const std::string&, bool) override {}
-  void SetDword(std::uint32_t, const std::string&, const std::string&, std::uint32_t) override {}
-  void SetMultiString(std::uint32_t, const std::string&, const std::string&, const std::vector<std::string>&) override {
-  }
+  void SetValue(std::uint32_t, const std::string&, const std::string&, std::uint32_t,
+                const std::vector<std::uint8_t>&) override {}
   void AddFile(const std::string&) override {}
-  void AddFolder(const std::string&) override {}
+  void AddDirectory(const std::string&) override {}
 };
 
 }  // namespace kv::bench

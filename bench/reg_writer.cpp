@@ -1,7 +1,8 @@
-#include "bench/reg_sink.h"
+#include "bench/reg_writer.h"
 
 #include <cstdio>
 
+#include "platform/memory/memory_platform.h"
 #include "platform/registry_api.h"
 
 namespace kv::bench {
@@ -37,14 +38,31 @@ std::string Hex(int type, const std::string& bytes) {
   return out;
 }
 
+// A value's data as the export writes it.
+std::string Data(std::uint32_t type, const std::vector<std::uint8_t>& data) {
+  if (type == REG_DWORD_TYPE && data.size() == 4) {
+    unsigned value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | data[static_cast<std::size_t>(i)];
+    char dword[20];
+    std::snprintf(dword, sizeof dword, "dword:%08x", value);
+    return dword;
+  }
+  if (type != REG_SZ_TYPE && type != REG_EXPAND_SZ_TYPE && type != REG_MULTI_SZ_TYPE)
+    return Hex(static_cast<int>(type), std::string(data.begin(), data.end()));
+  const std::string text = Utf16LeToUtf8(data);  // NULs included
+  if (type == REG_SZ_TYPE && !text.empty() && text.find('\0') == text.size() - 1)
+    return Quote(text.substr(0, text.size() - 1));
+  return Hex(static_cast<int>(type), text);
+}
+
 }  // namespace
 
-RegFileSink::RegFileSink(std::ostream& reg, std::ostream& files) : reg_(reg), files_(files) {
+RegFileWriter::RegFileWriter(std::ostream& reg, std::ostream& files) : reg_(reg), files_(files) {
   reg_ << "REGEDIT4\r\n";
   files_ << "# The files of a generated machine, one absolute path a line; a folder ends in a backslash.\n";
 }
 
-void RegFileSink::Section(std::uint32_t root, const std::string& path) {
+void RegFileWriter::Section(std::uint32_t root, const std::string& path) {
   const char* rootName = root == HKEY_LOCAL_MACHINE_CODE  ? "HKEY_LOCAL_MACHINE"
                          : root == HKEY_CURRENT_USER_CODE ? "HKEY_CURRENT_USER"
                                                           : "HKEY_CLASSES_ROOT";
@@ -54,35 +72,16 @@ void RegFileSink::Section(std::uint32_t root, const std::string& path) {
   reg_ << "\r\n[" << section << "]\r\n";
 }
 
-void RegFileSink::Value(const std::string& name, const std::string& data) {
-  reg_ << (name.empty() ? std::string("@") : Quote(name)) << "=" << data << "\r\n";
-}
+void RegFileWriter::CreateKey(std::uint32_t root, const std::string& path) { Section(root, path); }
 
-void RegFileSink::CreateKey(std::uint32_t root, const std::string& path) { Section(root, path); }
-
-void RegFileSink::SetString(std::uint32_t root, const std::string& path, const std::string& name,
-                            const std::string& text, bool expandable) {
+void RegFileWriter::SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+                             const std::vector<std::uint8_t>& data) {
   Section(root, path);
-  Value(name, expandable ? Hex(2, text + '\0') : Quote(text));
+  reg_ << (name.empty() ? std::string("@") : Quote(name)) << "=" << Data(type, data) << "\r\n";
 }
 
-void RegFileSink::SetDword(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t value) {
-  Section(root, path);
-  char data[20];
-  std::snprintf(data, sizeof data, "dword:%08x", static_cast<unsigned>(value));
-  Value(name, data);
-}
+void RegFileWriter::AddFile(const std::string& path) { files_ << path << "\n"; }
 
-void RegFileSink::SetMultiString(std::uint32_t root, const std::string& path, const std::string& name,
-                                 const std::vector<std::string>& strings) {
-  Section(root, path);
-  std::string bytes;
-  for (const std::string& s : strings) bytes += s + '\0';
-  Value(name, Hex(7, bytes + '\0'));
-}
-
-void RegFileSink::AddFile(const std::string& path) { files_ << path << "\n"; }
-
-void RegFileSink::AddFolder(const std::string& path) { files_ << path << "\\\n"; }
+void RegFileWriter::AddDirectory(const std::string& path) { files_ << path << "\\\n"; }
 
 }  // namespace kv::bench

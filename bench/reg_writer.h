@@ -5,25 +5,23 @@
 #include <ostream>
 #include <string>
 
-#include "bench/generator.h"
+#include "writer/machine_writer.h"
 
 namespace kv::bench {
 
-class RegFileSink : public MachineSink {
+class RegFileWriter : public MachineWriter {
  public:
-  RegFileSink(std::ostream& reg, std::ostream& files);
+  RegFileWriter(std::ostream& reg, std::ostream& files);
   void CreateKey(std::uint32_t root, const std::string& path) override;
-  void SetString(std::uint32_t root, const std::string& path, const std::string& name, const std::string& text,
-                 bool expandable) override;
-  void SetDword(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t value) override;
-  void SetMultiString(std::uint32_t root, const std::string& path, const std::string& name,
-                      const std::vector<std::string>& strings) override;
+  // REG_DWORD as dword:, REG_SZ quoted unless it holds a NUL of its own, other types as hex(N): with the
+  // string types' text as 8-bit (UTF-8) bytes.
+  void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override;
   void AddFile(const std::string& path) override;
-  void AddFolder(const std::string& path) override;
+  void AddDirectory(const std::string& path) override;
 
  private:
   void Section(std::uint32_t root, const std::string& path);
-  void Value(const std::string& name, const std::string& data);
 
   std::ostream& reg_;
   std::ostream& files_;

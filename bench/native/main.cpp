@@ -10,9 +10,9 @@
 
 #include "bench/generator.h"
 #include "bench/measure.h"
-#include "bench/memory_sink.h"
-#include "bench/reg_sink.h"
+#include "bench/reg_writer.h"
 #include "cli/machine.h"
+#include "writer/memory_writer.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ int MeasureLoaded(const std::string& regPath, const std::string& filesPath, bool
 int Measure(const std::string& kind, int size, bool calls, bool memo, bool plain, bool listings) {
   auto machine = std::make_unique<kv::MemoryPlatform>();
   kv::cli::SetUpWineLikeSystem(*machine);
-  MemorySink sink(*machine);
-  const MachineSummary summary = GenerateMachine(size, sink);
+  kv::MemoryWriter writer(*machine);
+  const MachineSummary summary = GenerateMachine(size, writer);
   const Measurement m = kind == "probe" ? MeasureProbe(machine->platform(), "memory", size, memo, plain, listings)
                                         : MeasureFloor(machine->platform(), "memory", summary);
   std::cout << ToLine(m) << std::endl;
@@ -52,8 +52,8 @@ int Export(int size, const std::string& regPath, const std::string& filesPath) {
     std::cerr << "kvbench: cannot write " << regPath << " or " << filesPath << "\n";
     return 2;
   }
-  RegFileSink sink(reg, files);
-  GenerateMachine(size, sink);
+  RegFileWriter writer(reg, files);
+  GenerateMachine(size, writer);
   return reg && files ? 0 : 2;
 }
 

@@ -12,8 +12,8 @@
 
 #include "bench/generator.h"
 #include "bench/measure.h"
-#include "bench/win32/real_machine.h"
 #include "platform/win32/win32_platform.h"
+#include "writer/win32/win32_writer.h"
 
 namespace {
 
@@ -60,17 +60,18 @@ int main(int argc, char** argv) {
       // The machine as it is: no scratch roots, nothing generated; reported as size 0.
       Report(MeasureProbe(kv::Win32Platform(), "wine", 0, !noMemo, plain, !noListings), calls);
     } else {
-      ScratchRoots roots(size);
+      // The machine of each size has scratch keys of its own.
+      const kv::ScratchRoots roots("Software\\KvBench\\Size" + std::to_string(size));
       if (command == "generate") {
-        Win32Sink sink;
-        const MachineSummary summary = GenerateMachine(size, sink);
+        kv::Win32Writer writer;
+        const MachineSummary summary = GenerateMachine(size, writer);
         std::printf("kvbench generated size=%d keys=%llu values=%llu files=%llu\n", size,
                     static_cast<unsigned long long>(summary.keys), static_cast<unsigned long long>(summary.values),
                     static_cast<unsigned long long>(summary.files));
       } else if (command == "probe") {
         Report(MeasureProbe(kv::Win32Platform(), "wine", size, !noMemo, plain, !noListings), calls);
       } else {
-        NullSink nowhere;
+        NullWriter nowhere;
         Report(MeasureFloor(kv::Win32Platform(), "wine", GenerateMachine(size, nowhere)), calls);
       }
     }

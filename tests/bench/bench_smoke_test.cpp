@@ -12,12 +12,12 @@
 #include "bench/floor.h"
 #include "bench/generator.h"
 #include "bench/measure.h"
-#include "bench/memory_sink.h"
-#include "bench/reg_sink.h"
+#include "bench/reg_writer.h"
 #include "cli/machine.h"
 #include "cli/probe.h"
 #include "platform/memory/reg_file.h"
 #include "scan/cleaner.h"
+#include "writer/memory_writer.h"
 
 namespace kv::bench {
 namespace {
@@ -25,8 +25,8 @@ namespace {
 struct TinyMachine {
   TinyMachine() {
     cli::SetUpWineLikeSystem(memory);
-    MemorySink sink(memory);
-    summary = GenerateMachine(MachineShape::Tiny(), sink);
+    MemoryWriter writer(memory);
+    summary = GenerateMachine(MachineShape::Tiny(), writer);
   }
   MemoryPlatform memory;
   MachineSummary summary;
@@ -72,8 +72,8 @@ TEST(BenchSmoke, MeasurementsOfProbeAndFloor) {
 
 TEST(BenchSmoke, AnExportedMachineProbesTheSame) {
   std::ostringstream reg, files;
-  RegFileSink sink(reg, files);
-  GenerateMachine(MachineShape::Tiny(), sink);
+  RegFileWriter writer(reg, files);
+  GenerateMachine(MachineShape::Tiny(), writer);
   MemoryPlatform loaded;
   cli::SetUpWineLikeSystem(loaded);
   std::string error;

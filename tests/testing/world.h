@@ -1,7 +1,9 @@
 // A machine that a contract test sets up and then examines through the seam. The memory world is the
 // memory platform; the real world (Windows build, under Wine) is the real registry with HKEY_LOCAL_MACHINE,
 // HKEY_CURRENT_USER and HKEY_CLASSES_ROOT redirected to scratch keys, and a scratch folder on the drive.
-// The same test cases run against every world, which proves the memory platform faithful.
+// Each is written through its platform's machine writer (writer/), as the benchmark writes its machines,
+// with the fixtures only tests need on top. The same test cases run against every world, which proves the
+// memory platform faithful.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "writer/machine_writer.h"
 
 namespace kv::testing {
 
@@ -18,12 +21,16 @@ class World {
  public:
   virtual ~World() = default;
   virtual Platform& platform() = 0;
+  // What writes the world's keys, values, files and folders.
+  virtual MachineWriter& writer() = 0;
 
   // Registry fixtures; `root` is a predefined key code, `path` below it; paths and names are UTF-8.
-  virtual void CreateKey(std::uint32_t root, const std::string& path) = 0;
+  void CreateKey(std::uint32_t root, const std::string& path) { writer().CreateKey(root, path); }
   // Stores `data` byte for byte (string types: UTF-16LE, as the registry keeps them).
-  virtual void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
-                        const std::vector<std::uint8_t>& data) = 0;
+  void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) {
+    writer().SetValue(root, path, name, type, data);
+  }
   // The same, with a name given as UTF-16 (which may hold what UTF-8 cannot: an unpaired surrogate).
   virtual void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
                          const std::vector<std::uint8_t>& data) = 0;
@@ -33,8 +40,8 @@ class World {
   // File fixtures. Folder() is an existing scratch folder with a closing backslash; paths are absolute
   // and UTF-8.
   virtual std::string Folder() = 0;
-  virtual void AddFile(const std::string& path) = 0;
-  virtual void AddDirectory(const std::string& path) = 0;
+  void AddFile(const std::string& path) { writer().AddFile(path); }
+  void AddDirectory(const std::string& path) { writer().AddDirectory(path); }
   // A shortcut file `link` whose target is `target`.
   virtual void AddShortcut(const std::string& link, const std::string& target) = 0;
   // A shortcut file `link` to a shell item that has no file-system path (the computer folder).
@@ -63,8 +70,7 @@ std::vector<WorldKind> AllWorlds();
 // hive library writes, neither of which an installation offline has.
 std::vector<WorldKind> ContractWorlds();
 
-// Helpers for fixture data.
+// Fixture data: each character of `ascii` as one UTF-16 unit (DwordBytes and the others: writer/).
 std::vector<std::uint8_t> Utf16Bytes(const std::string& ascii, bool closingNul = true);
-std::vector<std::uint8_t> DwordBytes(std::uint32_t value);
 
 }  // namespace kv::testing

@@ -1,6 +1,7 @@
 #include "platform/memory/memory_platform.h"
 #include "support/reg_utils.h"
 #include "tests/testing/world.h"
+#include "writer/memory_writer.h"
 
 namespace kv::testing {
 namespace {
@@ -9,23 +10,15 @@ class MemoryWorld : public World {
  public:
   MemoryWorld() { memory_.files.AddDirectory("C:\\kvtest"); }
   Platform& platform() override { return memory_.platform(); }
-  void CreateKey(std::uint32_t root, const std::string& path) override {
-    memory_.registry.CreateKey(RootKeyPath(root, path));
-  }
-  void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
-                const std::vector<std::uint8_t>& data) override {
-    memory_.registry.SetValue(RootKeyPath(root, path), name, type, data);
-  }
+  MachineWriter& writer() override { return writer_; }
   void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
                  const std::vector<std::uint8_t>& data) override {
-    memory_.registry.SetValue(RootKeyPath(root, path), Utf16ToUtf8(name), type, data);
+    writer_.SetValue(root, path, Utf16ToUtf8(name), type, data);
   }
   void RestrictToQueryValue(std::uint32_t root, const std::string& path) override {
     memory_.registry.SetKeyAccess(RootKeyPath(root, path), kKeyQueryValue);
   }
   std::string Folder() override { return "C:\\kvtest\\"; }
-  void AddFile(const std::string& path) override { memory_.files.AddFile(path); }
-  void AddDirectory(const std::string& path) override { memory_.files.AddDirectory(path); }
   void AddShortcut(const std::string& link, const std::string& target) override {
     memory_.files.AddFile(link);
     memory_.system.SetShortcut(link, target);
@@ -48,6 +41,7 @@ class MemoryWorld : public World {
 
  private:
   MemoryPlatform memory_;
+  MemoryWriter writer_{memory_};
 };
 
 }  // namespace
@@ -65,11 +59,6 @@ std::vector<std::uint8_t> Utf16Bytes(const std::string& ascii, bool closingNul) 
     bytes.push_back(0);
   }
   return bytes;
-}
-
-std::vector<std::uint8_t> DwordBytes(std::uint32_t value) {
-  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
 }
 
 }  // namespace kv::testing

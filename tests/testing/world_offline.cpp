@@ -164,7 +164,9 @@ class HiveBackedRegistry : public RegistryApi {
   std::atomic<std::size_t> openKeys_{0};  // handles the live registry has handed out and not taken back
 };
 
-class OfflineWorld : public World {
+// The world is its own writer: registry fixtures go into the hives' tree and the live registry at once,
+// files and folders into the scratch folder.
+class OfflineWorld : public World, private MachineWriter {
  public:
   OfflineWorld() {
     char name[] = "/tmp/kv-offline-world.XXXXXX";
@@ -182,17 +184,7 @@ class OfflineWorld : public World {
   ~OfflineWorld() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
 
   Platform& platform() override { return *platform_; }
-  void CreateKey(std::uint32_t root, const std::string& path) override {
-    registry_->fixtures().CreateKey(RootKeyPath(root, path));
-    registry_->live().CreateKey(RootKeyPath(root, path));
-    registry_->Changed();
-  }
-  void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
-                const std::vector<std::uint8_t>& data) override {
-    registry_->fixtures().SetValue(RootKeyPath(root, path), name, type, data);
-    registry_->live().SetValue(RootKeyPath(root, path), name, type, data);
-    registry_->Changed();
-  }
+  MachineWriter& writer() override { return *this; }
   void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
                  const std::vector<std::uint8_t>& data) override {
     SetValue(root, path, Utf16ToUtf8(name), type, data);
@@ -201,8 +193,6 @@ class OfflineWorld : public World {
     registry_->Restrict(RootKeyPath(root, path));
   }
   std::string Folder() override { return "C:\\kvtest\\"; }
-  void AddFile(const std::string& path) override { Make(path, true, std::string()); }
-  void AddDirectory(const std::string& path) override { Make(path, false, std::string()); }
   void AddShortcut(const std::string& link, const std::string& target) override {
     Make(link, true, ShellLinkBytes(target));
   }
@@ -226,6 +216,22 @@ class OfflineWorld : public World {
   bool SystemExpand(const std::string&, std::string*) override { return false; }
 
  private:
+  void CreateKey(std::uint32_t root, const std::string& path) override {
+    registry_->fixtures().CreateKey(RootKeyPath(root, path));
+    registry_->live().CreateKey(RootKeyPath(root, path));
+    registry_->Changed();
+  }
+  void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override {
+    registry_->fixtures().SetValue(RootKeyPath(root, path), name, type, data);
+    registry_->live().SetValue(RootKeyPath(root, path), name, type, data);
+    registry_->Changed();
+  }
+  void AddFile(const std::string& path) override {
+    if (::access(Host(path).c_str(), F_OK) != 0) Make(path, true, std::string());
+  }
+  void AddDirectory(const std::string& path) override { Make(path, false, std::string()); }
+
   // The host path of a fixture path on drive C: (as written: fixtures name the case they create).
   std::string Host(const std::string& path) const {
     if (path.size() < 3 || (path[0] != 'C' && path[0] != 'c') || path[1] != ':' || path[2] != '\\')

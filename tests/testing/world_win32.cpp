@@ -8,6 +8,7 @@
 #include <shobjidl.h>
 
 #include <atomic>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "platform/win32/utf.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/testing/world.h"
+#include "writer/win32/win32_writer.h"
 
 namespace kv::testing {
 namespace {
@@ -48,26 +50,13 @@ void RemoveTree(const std::wstring& folder) {
 
 class RealWorld : public World {
  public:
-  RealWorld() {
-    static std::atomic<int> counter{0};
-    const std::string id = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
-    scratch_ = "Software\\KeyvaneTests\\" + id;
+  RealWorld() : roots_(std::in_place, scratch_), writer_(std::in_place) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    for (std::uint32_t root : {HKEY_LOCAL_MACHINE_CODE, HKEY_CLASSES_ROOT_CODE, HKEY_CURRENT_USER_CODE}) {
-      HKEY key = nullptr;
-      const std::string path = scratch_ + "\\" + std::to_string(root);
-      Check(
-          RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-          "RegCreateKeyEx");
-      overrides_.push_back({root, key});
-    }
-    // HKEY_CURRENT_USER last: the scratch keys themselves live below the real one.
-    for (auto& [root, key] : overrides_) Check(RegOverridePredefKey(Predefined(root), key), "RegOverridePredefKey");
 
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, temp);
-    folder_ = Narrow(std::wstring(temp)) + "kvtest-" + id + "\\";
-    CreateDirectoryW(Wide(folder_).c_str(), nullptr);
+    folder_ = Narrow(std::wstring(temp)) + "kvtest-" + id_ + "\\";
+    writer_->AddDirectory(folder_);
 
     wchar_t current[MAX_PATH + 1] = {};
     GetCurrentDirectoryW(MAX_PATH, current);
@@ -75,13 +64,11 @@ class RealWorld : public World {
   }
 
   ~RealWorld() override {
+    writer_.reset();  // with the key it keeps open
     ::SetCurrentDirectoryW(savedCurrentDirectory_.c_str());
     for (auto it = savedEnvironment_.rbegin(); it != savedEnvironment_.rend(); ++it)
       SetEnvironmentVariableW(it->first.c_str(), it->second.second ? it->second.first.c_str() : nullptr);
-    for (auto& [root, key] : overrides_) {
-      RegOverridePredefKey(Predefined(root), nullptr);
-      RegCloseKey(key);
-    }
+    roots_.reset();
     for (const std::string& path : restricted_) {
       HKEY key = nullptr;
       if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
@@ -96,28 +83,11 @@ class RealWorld : public World {
 
   Platform& platform() override { return Win32Platform(); }
 
-  void CreateKey(std::uint32_t root, const std::string& path) override {
-    HKEY key = nullptr;
-    Check(RegCreateKeyExW(Predefined(root), Wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-          "RegCreateKeyEx");
-    RegCloseKey(key);
-  }
-
-  void SetValue(std::uint32_t root, const std::string& path, const std::string& name, std::uint32_t type,
-                const std::vector<std::uint8_t>& data) override {
-    const std::wstring wide = Wide(name);
-    SetValueW(root, path, std::u16string(wide.begin(), wide.end()), type, data);
-  }
+  MachineWriter& writer() override { return *writer_; }
 
   void SetValueW(std::uint32_t root, const std::string& path, const std::u16string& name, std::uint32_t type,
                  const std::vector<std::uint8_t>& data) override {
-    HKEY key = nullptr;
-    Check(RegCreateKeyExW(Predefined(root), Wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-          "RegCreateKeyEx");
-    LONG status = RegSetValueExW(key, reinterpret_cast<const wchar_t*>(name.c_str()), 0, type,
-                                 data.empty() ? nullptr : data.data(), static_cast<DWORD>(data.size()));
-    RegCloseKey(key);
-    Check(status, "RegSetValueExW");
+    writer_->SetValueW(root, path, name, type, data);
   }
 
   void RestrictToQueryValue(std::uint32_t root, const std::string& path) override {
@@ -125,23 +95,10 @@ class RealWorld : public World {
     Check(RegOpenKeyExW(Predefined(root), Wide(path).c_str(), 0, KEY_ALL_ACCESS, &key), "RegOpenKeyEx");
     SetDacl(key, "D:P(A;;0x1;;;WD)");
     RegCloseKey(key);
-    restricted_.push_back(scratch_ + "\\" + std::to_string(root) + "\\" + path);
+    restricted_.push_back(roots_->Path(root) + "\\" + path);
   }
 
   std::string Folder() override { return folder_; }
-
-  void AddFile(const std::string& path) override {
-    MakeParents(path);
-    HANDLE file =
-        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + path);
-    CloseHandle(file);
-  }
-
-  void AddDirectory(const std::string& path) override {
-    MakeParents(path + "\\");
-    CreateDirectoryW(Wide(path).c_str(), nullptr);
-  }
 
   void AddShortcut(const std::string& link, const std::string& target) override {
     MakeParents(link);
@@ -222,15 +179,20 @@ class RealWorld : public World {
     Check(status, "RegSetKeySecurity");
   }
 
-  void MakeParents(const std::string& path) {
-    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-      CreateDirectoryW(Wide(path.substr(0, at)).c_str(), nullptr);
+  static std::string NewId() {
+    static std::atomic<int> counter{0};
+    return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
   }
 
-  std::string scratch_;
+  // The folder a file is to go in, made with its parents.
+  void MakeParents(const std::string& path) { writer_->AddDirectory(path.substr(0, path.find_last_of('\\'))); }
+
+  const std::string id_ = NewId();
+  const std::string scratch_ = "Software\\KeyvaneTests\\" + id_;  // below HKEY_CURRENT_USER
+  std::optional<ScratchRoots> roots_;
+  std::optional<Win32Writer> writer_;
   std::string folder_;
   std::wstring savedCurrentDirectory_;
-  std::vector<std::pair<std::uint32_t, HKEY>> overrides_;
   std::vector<std::string> restricted_;
   std::vector<std::pair<std::wstring, std::pair<std::wstring, bool>>> savedEnvironment_;  // name, value, was set
 };

@@ -101,19 +101,45 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
   return result;
 }
 
+void Utf8ToUpcasedUtf16(const std::string& utf8, std::u16string* out) {
+  out->clear();
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) {  // the common case, without decoding
+      out->push_back(static_cast<char16_t>(byte >= 'a' && byte <= 'z' ? byte - 32 : byte));
+      ++i;
+      continue;
+    }
+    const char32_t code = NextCodePoint(utf8, &i);
+    if (code >= 0x10000) {  // surrogates are their own upper case
+      out->push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      out->push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      out->push_back(text::Upcase(static_cast<char16_t>(code)));
+    }
+  }
+}
+
 // A surrogate without its partner becomes U+FFFD.
+void AppendUtf16AsUtf8(const char16_t* units, std::size_t n, std::string* out) {
+  for (std::size_t i = 0; i < n; ++i) {
+    char32_t code = units[i];
+    if (code < 0x80) {
+      out->push_back(static_cast<char>(code));
+      continue;
+    }
+    if (text::IsHighSurrogate(code) && i + 1 < n && text::IsLowSurrogate(units[i + 1])) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    }
+    AppendUtf8(code, out);  // an unpaired surrogate becomes U+FFFD there
+  }
+}
+
 std::string Utf16ToUtf8(const std::u16string& utf16) {
   std::string result;
   result.reserve(utf16.size());
-  const std::size_t n = utf16.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    char32_t code = utf16[i];
-    if (text::IsHighSurrogate(code) && i + 1 < n && text::IsLowSurrogate(utf16[i + 1])) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-      ++i;
-    }
-    AppendUtf8(code, &result);  // an unpaired surrogate becomes U+FFFD there
-  }
+  AppendUtf16AsUtf8(utf16.data(), utf16.size(), &result);
   return result;
 }
 
@@ -128,10 +154,18 @@ std::vector<std::uint8_t> Utf16LeBytes(const std::u16string& utf16) {
 }
 
 std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes) {
-  std::u16string units(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  return Utf16ToUtf8(units);
+  std::u16string units;
+  std::string utf8;
+  Utf16LeToUtf8(bytes, &units, &utf8);
+  return utf8;
+}
+
+void Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes, std::u16string* units, std::string* utf8) {
+  units->resize(bytes.size() / 2);
+  for (std::size_t i = 0; i < units->size(); ++i)
+    (*units)[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  utf8->clear();
+  AppendUtf16AsUtf8(units->data(), units->size(), utf8);
 }
 
 std::string Utf8ToAnsi(const std::string& utf8) { return Utf16ToAnsi(Utf8ToUtf16(utf8)); }

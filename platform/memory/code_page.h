@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kv {
 namespace text {
@@ -28,4 +29,13 @@ struct NoCaseLess {
 };
 
 }  // namespace text
+
+// Utf8ToUtf16 and text::Upcase in one pass, into `out` (whose room is reused: no allocation once it has
+// grown to the longest name), for looking names up.
+void Utf8ToUpcasedUtf16(const std::string& utf8, std::u16string* out);
+// Utf16ToUtf8 of `n` units, appended to `out`.
+void AppendUtf16AsUtf8(const char16_t* units, std::size_t n, std::string* out);
+// Utf16LeToUtf8 into `utf8`, through `units`: both rooms reused.
+void Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes, std::u16string* units, std::string* utf8);
+
 }  // namespace kv

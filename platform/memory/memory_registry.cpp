@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 
 #include "platform/memory/code_page.h"
 #include "platform/memory/memory_platform.h"
@@ -26,28 +27,56 @@ bool IsStringType(std::uint32_t type) {
   return type == REG_SZ_TYPE || type == REG_EXPAND_SZ_TYPE || type == REG_MULTI_SZ_TYPE;
 }
 
+// Scratch room for the text of one call (the calls hold the registry's lock while they use it): grown to
+// the longest name or datum once, then reused, so that a call allocates nothing.
+struct Scratch {
+  std::u16string units;
+  std::u16string name;
+  std::string utf8;
+};
+Scratch& ThreadScratch() {
+  thread_local Scratch scratch;
+  return scratch;
+}
+
 // String data as the seam hands it out: the UTF-16LE units as UTF-8; an odd last byte is dropped.
-std::vector<std::uint8_t> StringDataToUtf8(const std::vector<std::uint8_t>& data) {
-  const std::string utf8 = Utf16LeToUtf8(data);
-  return std::vector<std::uint8_t>(utf8.begin(), utf8.end());
+const std::string& StringDataToUtf8(const std::vector<std::uint8_t>& data) {
+  Scratch& scratch = ThreadScratch();
+  Utf16LeToUtf8(data, &scratch.units, &scratch.utf8);
+  return scratch.utf8;
+}
+
+// A name as the seam hands it out.
+const std::string& NameToUtf8(const std::u16string& name) {
+  Scratch& scratch = ThreadScratch();
+  scratch.utf8.clear();
+  AppendUtf16AsUtf8(name.data(), name.size(), &scratch.utf8);
+  return scratch.utf8;
+}
+
+// A name or path from the seam, upper-cased for looking up.
+const std::u16string& UpcasedName(const std::string& utf8) {
+  Scratch& scratch = ThreadScratch();
+  Utf8ToUpcasedUtf16(utf8, &scratch.units);
+  return scratch.units;
 }
 
 // Hands value data to the caller by the rules of RegQueryValueEx: a size query when `data` is null;
 // a buffer too small gives kErrorMoreData with the size needed and leaves the buffer alone; string data
 // that does not end with a NUL gets one (of `nulSize` bytes) when the buffer has room for it beyond the
 // data, without counting it.
-long Deliver(std::uint32_t valueType, const std::vector<std::uint8_t>& bytes, std::size_t nulSize, std::uint32_t* type,
-             std::uint8_t* data, std::uint32_t* size) {
+long Deliver(std::uint32_t valueType, const std::uint8_t* bytes, std::size_t count, std::size_t nulSize,
+             std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
   if (type) *type = valueType;
-  const auto needed = static_cast<std::uint32_t>(bytes.size());
+  const auto needed = static_cast<std::uint32_t>(count);
   if (data) {
     if (*size < needed) {
       *size = needed;
       return kErrorMoreData;
     }
-    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
-    const bool endsWithNul = needed >= nulSize && std::all_of(bytes.end() - static_cast<std::ptrdiff_t>(nulSize),
-                                                              bytes.end(), [](std::uint8_t b) { return b == 0; });
+    if (count > 0) std::memcpy(data, bytes, count);
+    const bool endsWithNul =
+        needed >= nulSize && std::all_of(bytes + count - nulSize, bytes + count, [](std::uint8_t b) { return b == 0; });
     if (IsStringType(valueType) && needed >= nulSize && !endsWithNul && *size - needed >= nulSize)
       std::memset(data + needed, 0, nulSize);
   }
@@ -78,28 +107,31 @@ struct MemoryRegistry::Impl {
   std::map<RegKey, OpenedKey> handles;
   RegKey nextHandle = kFirstHandle;
 
-  // The key behind a handle: a predefined root (all rights) or an opened key.
-  long Lookup(RegKey key, OpenedKey* opened) const {
+  // The key behind a handle: a predefined root (all rights) or an opened key. `node` points at the
+  // tree's or the handle's own pointer, valid while the lock is held.
+  long Lookup(RegKey key, const std::shared_ptr<RegNode>** node, std::uint32_t* granted) const {
     if (IsPredefinedKey(key)) {
       if (key == HKEY_PERFORMANCE_DATA_CODE) return kErrorInvalidHandle;
-      opened->node = tree.Root(static_cast<std::uint32_t>(key));
-      opened->granted = 0xFFFFFFFFu;
-      return opened->node ? kErrorSuccess : kErrorFileNotFound;
+      *node = tree.RootPointer(static_cast<std::uint32_t>(key));
+      *granted = 0xFFFFFFFFu;
+      return *node ? kErrorSuccess : kErrorFileNotFound;
     }
     auto it = handles.find(key);
     if (it == handles.end()) return kErrorInvalidHandle;
-    *opened = it->second;
+    *node = &it->second.node;
+    *granted = it->second.granted;
     return kErrorSuccess;
   }
 
   // The key behind a handle that was granted `needed` and is not deleted.
-  long Use(RegKey key, std::uint32_t needed, std::shared_ptr<RegNode>* node) const {
-    OpenedKey opened;
-    long status = Lookup(key, &opened);
+  long Use(RegKey key, std::uint32_t needed, const RegNode** node) const {
+    const std::shared_ptr<RegNode>* opened = nullptr;
+    std::uint32_t granted = 0;
+    long status = Lookup(key, &opened, &granted);
     if (status != kErrorSuccess) return status;
-    if ((opened.granted & needed) != needed) return kErrorAccessDenied;
-    if (opened.node->deleted()) return kErrorKeyDeleted;
-    *node = opened.node;
+    if ((granted & needed) != needed) return kErrorAccessDenied;
+    if ((*opened)->deleted()) return kErrorKeyDeleted;
+    *node = opened->get();
     return kErrorSuccess;
   }
 
@@ -111,21 +143,23 @@ struct MemoryRegistry::Impl {
   }
 
   // `converted`: the string types as UTF-8 (QueryValue); otherwise as stored (QueryValueW).
-  long QueryValue(RegKey key, const std::u16string& name, bool converted, std::uint32_t* type, std::uint8_t* data,
+  long QueryValue(RegKey key, const std::string& name, bool converted, std::uint32_t* type, std::uint8_t* data,
                   std::uint32_t* size) {
     if (data && !size) return kErrorInvalidParameter;
     if (!data && size) *size = 0;
-    std::shared_ptr<RegNode> node;
+    const RegNode* node = nullptr;
     long status = Use(key, kKeyQueryValue, &node);
     if (status != kErrorSuccess) return status;
-    const RegValue* value = node->FindValue(name);
+    const RegValue* value = node->FindUpcasedValue(UpcasedName(name));
     if (!value) {
       if (converted && type) *type = REG_NONE_TYPE;
       return kErrorFileNotFound;
     }
-    if (converted && IsStringType(value->type))
-      return Deliver(value->type, StringDataToUtf8(value->data), 1, type, data, size);
-    return Deliver(value->type, value->data, converted ? 1 : 2, type, data, size);
+    if (converted && IsStringType(value->type)) {
+      const std::string& utf8 = StringDataToUtf8(value->data);
+      return Deliver(value->type, reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size(), 1, type, data, size);
+    }
+    return Deliver(value->type, value->data.data(), value->data.size(), converted ? 1 : 2, type, data, size);
   }
 };
 
@@ -208,28 +242,36 @@ void MemoryRegistry::EditTree(const std::function<void(memreg::RegistryTree&)>& 
 long MemoryRegistry::OpenKey(RegKey parent, const std::string& path, std::uint32_t access, RegKey* result) {
   if (!result) return kErrorInvalidParameter;
   *result = kNoKey;
-  std::u16string wide = Utf8ToUtf16(path);
-  // One leading backslash is tolerated below HKEY_CLASSES_ROOT only.
-  if (parent == HKEY_CLASSES_ROOT_CODE && !wide.empty() && wide.front() == u'\\') wide.erase(0, 1);
-  if (!wide.empty() && wide.front() == u'\\') return kErrorBadPathname;
-
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  Impl::OpenedKey base;
-  long status = impl_->Lookup(parent, &base);
+  std::u16string_view names = UpcasedName(path);
+  // One leading backslash is tolerated below HKEY_CLASSES_ROOT only.
+  if (parent == HKEY_CLASSES_ROOT_CODE && !names.empty() && names.front() == u'\\') names.remove_prefix(1);
+  if (!names.empty() && names.front() == u'\\') return kErrorBadPathname;
+
+  const std::shared_ptr<RegNode>* node = nullptr;
+  std::uint32_t granted = 0;
+  long status = impl_->Lookup(parent, &node, &granted);
   if (status != kErrorSuccess) return status;
-  if (base.node->deleted()) return kErrorKeyDeleted;
-  const std::vector<std::u16string> names = memreg::SplitKeyNames(wide);
-  if (names.empty() && IsPredefinedKey(parent)) {
+  if ((*node)->deleted()) return kErrorKeyDeleted;
+  // The names between backslashes; empty ones (a doubled or a closing backslash) add nothing.
+  bool descended = false;
+  std::u16string& name = ThreadScratch().name;
+  while (!names.empty()) {
+    const std::size_t end = std::min(names.find(u'\\'), names.size());
+    if (end > 0) {
+      name.assign(names.data(), end);
+      node = (*node)->FindUpcasedSubkey(name);
+      if (!node) return kErrorFileNotFound;
+      descended = true;
+    }
+    names.remove_prefix(std::min(end + 1, names.size()));
+  }
+  if (!descended && IsPredefinedKey(parent)) {
     *result = parent;
     return kErrorSuccess;
   }
-  std::shared_ptr<RegNode> node = base.node;
-  for (const std::u16string& name : names) {
-    node = node->FindSubkey(name);
-    if (!node) return kErrorFileNotFound;
-  }
-  if ((access & ~node->allowedAccess()) != 0) return kErrorAccessDenied;
-  *result = impl_->NewHandle(std::move(node), access);
+  if ((access & ~(*node)->allowedAccess()) != 0) return kErrorAccessDenied;
+  *result = impl_->NewHandle(*node, access);
   return kErrorSuccess;
 }
 
@@ -241,7 +283,7 @@ long MemoryRegistry::CloseKey(RegKey key) {
 
 long MemoryRegistry::FlushKey(RegKey key) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  std::shared_ptr<RegNode> node;
+  const RegNode* node = nullptr;
   return impl_->Use(key, 0, &node);
 }
 
@@ -249,18 +291,16 @@ long MemoryRegistry::FlushKey(RegKey key) {
 long MemoryRegistry::QueryInfoKey(RegKey key, RegKeyCounts* counts) {
   if (!counts) return kErrorInvalidParameter;
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  std::shared_ptr<RegNode> node;
+  const RegNode* node = nullptr;
   long status = impl_->Use(key, 0, &node);
   if (status != kErrorSuccess) return status;
+  const RegNode::Info& info = node->info();
   RegKeyCounts result;
-  result.subKeys = static_cast<std::uint32_t>(node->subkeys().size());
-  for (const auto& subkey : node->subkeys())
-    result.maxSubKeyLen = std::max(result.maxSubKeyLen, static_cast<std::uint32_t>(subkey->name().size()));
-  result.values = static_cast<std::uint32_t>(node->values().size());
-  for (const RegValue& value : node->values()) {
-    result.maxValueNameLen = std::max(result.maxValueNameLen, static_cast<std::uint32_t>(value.name.size()));
-    result.maxValueLen = std::max(result.maxValueLen, static_cast<std::uint32_t>(value.data.size()));
-  }
+  result.subKeys = info.subkeys;
+  result.maxSubKeyLen = info.longestSubkeyName;
+  result.values = info.values;
+  result.maxValueNameLen = info.longestValueName;
+  result.maxValueLen = info.longestValueData;
   result.lastWriteTime = node->lastWriteTime();
   *counts = result;
   return kErrorSuccess;
@@ -269,22 +309,22 @@ long MemoryRegistry::QueryInfoKey(RegKey key, RegKeyCounts* counts) {
 long MemoryRegistry::EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) {
   if (!name || !length) return kErrorInvalidParameter;
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  std::shared_ptr<RegNode> node;
+  const RegNode* node = nullptr;
   long status = impl_->Use(key, kKeyEnumerateSubKeys, &node);
   if (status != kErrorSuccess) return status;
   if (index >= node->subkeys().size()) return kErrorNoMoreItems;
-  return DeliverName(Utf16ToUtf8(node->subkeys()[index]->name()), name, length);
+  return DeliverName(NameToUtf8(node->subkeys()[index]->name()), name, length);
 }
 
 // As on Wine, a buffer too small for the name still receives as much of it as fits, with a NUL.
 long MemoryRegistry::EnumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* length) {
   if (!name || !length) return kErrorInvalidParameter;
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  std::shared_ptr<RegNode> node;
+  const RegNode* node = nullptr;
   long status = impl_->Use(key, kKeyQueryValue, &node);
   if (status != kErrorSuccess) return status;
   if (index >= node->values().size()) return kErrorNoMoreItems;
-  const std::string utf8 = Utf16ToUtf8(node->values()[index].name);
+  const std::string& utf8 = NameToUtf8(node->values()[index].name);
   status = DeliverName(utf8, name, length);
   if (status == kErrorMoreData && *length > 0) {
     std::memcpy(name, utf8.data(), *length - 1);
@@ -296,13 +336,13 @@ long MemoryRegistry::EnumValue(RegKey key, std::uint32_t index, char* name, std:
 long MemoryRegistry::QueryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                                 std::uint32_t* size) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->QueryValue(key, Utf8ToUtf16(name), true, type, data, size);
+  return impl_->QueryValue(key, name, true, type, data, size);
 }
 
 long MemoryRegistry::QueryValueW(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                                  std::uint32_t* size) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->QueryValue(key, Utf8ToUtf16(name), false, type, data, size);
+  return impl_->QueryValue(key, name, false, type, data, size);
 }
 
 }  // namespace kv

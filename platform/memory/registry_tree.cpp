@@ -8,19 +8,28 @@
 namespace kv {
 namespace memreg {
 
-const std::vector<std::shared_ptr<RegNode>>& RegNode::subkeys() const {
+const std::vector<const RegNode*>& RegNode::subkeys() const {
   if (!subkeysCurrent_) {
+    std::vector<const std::pair<const std::u16string, std::shared_ptr<RegNode>>*> entries;
+    entries.reserve(subkeyIndex_.size());
+    for (const auto& entry : subkeyIndex_) entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
     subkeys_.clear();
-    subkeys_.reserve(subkeyIndex_.size());
-    for (const auto& entry : subkeyIndex_) subkeys_.push_back(entry.second);
+    subkeys_.reserve(entries.size());
+    for (const auto* entry : entries) subkeys_.push_back(entry->second.get());
     subkeysCurrent_ = true;
   }
   return subkeys_;
 }
 
 std::shared_ptr<RegNode> RegNode::FindSubkey(const std::u16string& name) const {
-  auto it = subkeyIndex_.find(text::Upcase(name));
-  return it == subkeyIndex_.end() ? nullptr : it->second;
+  const std::shared_ptr<RegNode>* found = FindUpcasedSubkey(text::Upcase(name));
+  return found ? *found : nullptr;
+}
+
+const std::shared_ptr<RegNode>* RegNode::FindUpcasedSubkey(const std::u16string& upper) const {
+  auto it = subkeyIndex_.find(upper);
+  return it == subkeyIndex_.end() ? nullptr : &it->second;
 }
 
 std::shared_ptr<RegNode> RegNode::AddSubkey(const std::u16string& name) {
@@ -28,6 +37,7 @@ std::shared_ptr<RegNode> RegNode::AddSubkey(const std::u16string& name) {
   if (added) {
     it->second = std::make_shared<RegNode>(name);
     subkeysCurrent_ = false;
+    infoCurrent_ = false;
   }
   return it->second;
 }
@@ -49,6 +59,7 @@ bool RegNode::RemoveSubkey(const std::u16string& name) {
   MarkDeleted(it->second);
   subkeyIndex_.erase(it);
   subkeysCurrent_ = false;
+  infoCurrent_ = false;
   return true;
 }
 
@@ -61,6 +72,7 @@ void RegNode::Clear() {
   valueDeleted_.clear();
   deletedValues_ = 0;
   valueIndex_.clear();
+  infoCurrent_ = false;
 }
 
 const std::vector<RegValue>& RegNode::values() const {
@@ -79,12 +91,32 @@ const std::vector<RegValue>& RegNode::values() const {
   return values_;
 }
 
-const RegValue* RegNode::FindValue(const std::u16string& name) const {
-  auto it = valueIndex_.find(text::Upcase(name));
+const RegValue* RegNode::FindValue(const std::u16string& name) const { return FindUpcasedValue(text::Upcase(name)); }
+
+const RegValue* RegNode::FindUpcasedValue(const std::u16string& upper) const {
+  auto it = valueIndex_.find(upper);
   return it == valueIndex_.end() ? nullptr : &values_[it->second];
 }
 
+const RegNode::Info& RegNode::info() const {
+  if (!infoCurrent_) {
+    Info info;
+    info.subkeys = static_cast<std::uint32_t>(subkeys().size());
+    for (const auto& subkey : subkeys())
+      info.longestSubkeyName = std::max(info.longestSubkeyName, static_cast<std::uint32_t>(subkey->name().size()));
+    info.values = static_cast<std::uint32_t>(values().size());
+    for (const RegValue& value : values()) {
+      info.longestValueName = std::max(info.longestValueName, static_cast<std::uint32_t>(value.name.size()));
+      info.longestValueData = std::max(info.longestValueData, static_cast<std::uint32_t>(value.data.size()));
+    }
+    info_ = info;
+    infoCurrent_ = true;
+  }
+  return info_;
+}
+
 void RegNode::SetValue(const std::u16string& name, std::uint32_t type, std::vector<std::uint8_t> data) {
+  infoCurrent_ = false;
   const std::u16string key = text::Upcase(name);
   auto it = valueIndex_.find(key);
   if (it != valueIndex_.end()) {
@@ -100,6 +132,7 @@ void RegNode::SetValue(const std::u16string& name, std::uint32_t type, std::vect
 bool RegNode::DeleteValue(const std::u16string& name) {
   auto it = valueIndex_.find(text::Upcase(name));
   if (it == valueIndex_.end()) return false;
+  infoCurrent_ = false;
   valueDeleted_[it->second] = true;
   values_[it->second].data.clear();
   values_[it->second].data.shrink_to_fit();
@@ -171,9 +204,22 @@ KeyPath RegistryTree::Canonical(const KeyPath& path) {
 }
 
 std::shared_ptr<RegNode> RegistryTree::Root(std::uint32_t root) const {
-  if (root == HKEY_CLASSES_ROOT_CODE) return Find(KeyPath{root, {}});
-  auto it = roots_.find(root);
-  return it == roots_.end() ? nullptr : it->second;
+  const std::shared_ptr<RegNode>* found = RootPointer(root);
+  return found ? *found : nullptr;
+}
+
+const std::shared_ptr<RegNode>* RegistryTree::RootPointer(std::uint32_t root) const {
+  if (root != HKEY_CLASSES_ROOT_CODE) {
+    auto it = roots_.find(root);
+    return it == roots_.end() ? nullptr : &it->second;
+  }
+  if (classes_ && !classes_->deleted()) return &classes_;
+  static const std::u16string kSoftware = u"SOFTWARE";
+  static const std::u16string kClasses = u"CLASSES";
+  const std::shared_ptr<RegNode>* software = roots_.at(HKEY_LOCAL_MACHINE_CODE)->FindUpcasedSubkey(kSoftware);
+  const std::shared_ptr<RegNode>* found = software ? (*software)->FindUpcasedSubkey(kClasses) : nullptr;
+  classes_ = found ? *found : nullptr;
+  return found;
 }
 
 std::shared_ptr<RegNode> RegistryTree::Find(const KeyPath& path) const {

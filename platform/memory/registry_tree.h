@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -33,8 +34,11 @@ class RegNode {
   const std::u16string& name() const { return name_; }
 
   // Subkeys, sorted by their upper-cased names.
-  const std::vector<std::shared_ptr<RegNode>>& subkeys() const;
+  const std::vector<const RegNode*>& subkeys() const;
   std::shared_ptr<RegNode> FindSubkey(const std::u16string& name) const;
+  // The same for a name already upper-cased (text::Upcase): the stored pointer, or null when there is no
+  // such subkey.
+  const std::shared_ptr<RegNode>* FindUpcasedSubkey(const std::u16string& upper) const;
   // The subkey of that name, created when missing (new subkeys keep the spelling given here).
   std::shared_ptr<RegNode> AddSubkey(const std::u16string& name);
   // Removes the subkey and marks it and everything below it deleted; false when there is none.
@@ -45,9 +49,21 @@ class RegNode {
   // Values, in the order they were first set.
   const std::vector<RegValue>& values() const;
   const RegValue* FindValue(const std::u16string& name) const;
+  const RegValue* FindUpcasedValue(const std::u16string& upper) const;
   // Replaces the data of an existing value in place (its spelling stays) or appends a new one.
   void SetValue(const std::u16string& name, std::uint32_t type, std::vector<std::uint8_t> data);
   bool DeleteValue(const std::u16string& name);
+
+  // What RegQueryInfoKey reports, kept until the key next changes (a root of tens of thousands of
+  // subkeys is asked often).
+  struct Info {
+    std::uint32_t subkeys = 0;
+    std::uint32_t longestSubkeyName = 0;  // UTF-16 units
+    std::uint32_t values = 0;
+    std::uint32_t longestValueName = 0;  // UTF-16 units
+    std::uint32_t longestValueData = 0;  // bytes
+  };
+  const Info& info() const;
 
   bool deleted() const { return deleted_; }
   std::uint32_t allowedAccess() const { return allowedAccess_; }
@@ -62,13 +78,15 @@ class RegNode {
   // indexes that take each change in logarithmic or constant time, and the lists read by position are
   // brought up to date when they are next read.
   std::u16string name_;
-  std::map<std::u16string, std::shared_ptr<RegNode>> subkeyIndex_;  // upper-cased name -> subkey
-  mutable std::vector<std::shared_ptr<RegNode>> subkeys_;           // subkeyIndex_ in order, when current
+  std::unordered_map<std::u16string, std::shared_ptr<RegNode>> subkeyIndex_;  // upper-cased name -> subkey
+  mutable std::vector<const RegNode*> subkeys_;  // subkeyIndex_ by upper-cased name, when current
   mutable bool subkeysCurrent_ = true;
   mutable std::vector<RegValue> values_;    // in order, with the deleted ones still in place ...
   mutable std::vector<bool> valueDeleted_;  // ... marked here until values() next compacts them
   mutable std::size_t deletedValues_ = 0;
   mutable std::unordered_map<std::u16string, std::size_t> valueIndex_;  // upper-cased name -> position
+  mutable Info info_;
+  mutable bool infoCurrent_ = false;
   std::uint32_t allowedAccess_ = 0xFFFFFFFFu;
   std::uint64_t lastWriteTime_ = kDefaultKeyTime;
   bool deleted_ = false;
@@ -95,6 +113,8 @@ class RegistryTree {
   // The node behind a predefined root; HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\Software\Classes (null
   // when that key has been deleted). Null for a root that holds no tree.
   std::shared_ptr<RegNode> Root(std::uint32_t root) const;
+  // The same without copying the pointer: the one the tree holds, or null.
+  const std::shared_ptr<RegNode>* RootPointer(std::uint32_t root) const;
   std::shared_ptr<RegNode> Find(const KeyPath& path) const;
   std::shared_ptr<RegNode> Create(const KeyPath& path);
   // Deletes the key with its subkeys; a root key is emptied instead. False when it does not exist.
@@ -105,6 +125,8 @@ class RegistryTree {
   static KeyPath Canonical(const KeyPath& path);
 
   std::map<std::uint32_t, std::shared_ptr<RegNode>> roots_;
+  // HKEY_CLASSES_ROOT as last found; a key that is not marked deleted is still at its place in the tree.
+  mutable std::shared_ptr<RegNode> classes_;
 };
 
 }  // namespace memreg

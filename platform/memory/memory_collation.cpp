@@ -8,9 +8,11 @@
 //   2. the accents, in the order of the letters;
 //   3. the characters the word sort passes over (hyphen, apostrophe, soft hyphen, control characters),
 //      by position: a text holding one more of them sorts after the text without it.
+#include <algorithm>
 #include <string>
 
 #include "platform/memory/code_page.h"
+#include "platform/memory/collation.h"
 #include "platform/memory/memory_platform.h"
 #include "support/text.h"
 
@@ -33,6 +35,11 @@ struct Character {
 };
 
 Character CharacterAt(const std::string& text, std::size_t* at) {
+  const auto lead = static_cast<unsigned char>(text[*at]);
+  if (lead < 0x80) {  // ASCII is its own code page byte
+    ++*at;
+    return {true, lead};
+  }
   const char32_t code = NextCodePoint(text, at);
   unsigned char byte = 0;
   if (code < 0x10000 && text::UnitToAnsi(static_cast<char16_t>(code), &byte)) return {true, byte};
@@ -86,7 +93,7 @@ struct Weight {
   int accent;
 };
 
-Weight WeightOf(unsigned char c) {
+Weight ComputeWeightOf(unsigned char c) {
   if (const char letter = BaseLetter(c)) {
     const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     // Upper and lower case of one accented letter carry the same accent.
@@ -100,6 +107,17 @@ Weight WeightOf(unsigned char c) {
     }
   }
   return {kOtherSymbolBase + c, 0};
+}
+
+// The weights of the code page's 256 characters, worked out once.
+Weight WeightOf(unsigned char c) {
+  static const struct Table {
+    Weight weights[256];
+    Table() {
+      for (int i = 0; i < 256; ++i) weights[i] = ComputeWeightOf(static_cast<unsigned char>(i));
+    }
+  } table;
+  return table.weights[c];
 }
 
 Weight WeightOf(Character c) {
@@ -166,12 +184,37 @@ int ComparePassedOver(const std::string& a, const std::string& b) {
   }
 }
 
+// ASCII without a character the comparison passes over: every such character has an accent weight of
+// zero, so only the primary weights can tell two of these texts apart.
+bool PlainAscii(const std::string& text) {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80 || PassedOver(byte)) return false;
+  }
+  return true;
+}
+
+int ComparePrimaryAscii(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const int order =
+        WeightOf(static_cast<unsigned char>(a[i])).primary - WeightOf(static_cast<unsigned char>(b[i])).primary;
+    if (order) return Sign(order);
+  }
+  return Sign(static_cast<int>(a.size() > n) - static_cast<int>(b.size() > n));
+}
+
 }  // namespace
 
-int MemorySystem::CompareUserLocale(const std::string& a, const std::string& b) {
+int CompareByCharacters(const std::string& a, const std::string& b) {
   if (int order = CompareLevel(a, b, false)) return order;
   if (int order = CompareLevel(a, b, true)) return order;
   return ComparePassedOver(a, b);
+}
+
+int MemorySystem::CompareUserLocale(const std::string& a, const std::string& b) {
+  if (PlainAscii(a) && PlainAscii(b)) return ComparePrimaryAscii(a, b);
+  return CompareByCharacters(a, b);
 }
 
 }  // namespace kv

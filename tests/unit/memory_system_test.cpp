@@ -1,7 +1,9 @@
 // MemorySystem: what a test sets is what the engine reads.
 #include <gtest/gtest.h>
 
+#include "platform/memory/collation.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/testing/random.h"
 
 namespace kv {
 namespace {
@@ -98,6 +100,25 @@ TEST(MemorySystem, ShortcutsAreReadUnlessUnreadableUnknownOrWithoutShellLink) {
 TEST(MemorySystem, CodePageConversionsAreWindows1252) {
   EXPECT_EQ("a\x80?", Utf16ToAnsi(u"a\u20AC\u263A"));
   EXPECT_EQ(u"a\u20AC\u0178", AnsiToUtf16("a\x80\x9F"));
+}
+
+// Plain ASCII texts take a shorter road through the user's sort order; it must give the order of the
+// whole comparison, here over texts that share long beginnings, differ in case, or hold the characters
+// the comparison passes over (which send a text back to the whole comparison).
+TEST(MemorySystem, UserSortOrderOfPlainAsciiIsTheWholeComparison) {
+  const std::string alphabet = "aAbBzZ09._*!~ {}[]\\/:;,`^|@#$%&()+<=>?\"-'\x01\x1F\x7F";
+  testing::Random random(20261211);
+  MemorySystem system;
+  for (int round = 0; round < 20000; ++round) {
+    std::string a;
+    for (std::size_t n = random.Below(8); n > 0; --n) a += alphabet[random.Below(alphabet.size())];
+    std::string b = random.Chance(0.5) ? a : std::string();
+    for (std::size_t n = random.Below(8); n > 0; --n) b += alphabet[random.Below(alphabet.size())];
+    if (random.Chance(0.3)) std::swap(a, b);
+    const auto sign = [](int order) { return order < 0 ? -1 : (order > 0 ? 1 : 0); };
+    ASSERT_EQ(sign(CompareByCharacters(a, b)), sign(system.CompareUserLocale(a, b)))
+        << "[" << a << "] vs [" << b << "]";
+  }
 }
 
 }  // namespace

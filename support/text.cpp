@@ -1,7 +1,6 @@
 #include "support/text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <iterator>
 
@@ -167,11 +166,26 @@ void CutToken(std::string& s, char delim, std::string& token) {
   s.erase(0, p + 1);
 }
 
+namespace {
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Where `what` (not empty) next stands at or after `from`, ASCII letters without regard to case; npos
+// when nowhere.
+std::size_t FindIgnoreCase(const std::string& text, std::size_t from, const std::string& what) {
+  const char first = AsciiUpper(what[0]);
+  for (std::size_t at = from; at < text.size() && what.size() <= text.size() - at; ++at) {
+    if (AsciiUpper(text[at]) == first && MatchesAtIgnoreCase(text, at, what)) return at;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
 bool MatchesAtIgnoreCase(const std::string& text, std::size_t at, const std::string& what) {
-  if (at + what.size() > text.size()) return false;
-  const auto upper = [](char c) { return std::toupper(static_cast<unsigned char>(c)); };
+  if (at > text.size() || what.size() > text.size() - at) return false;
   for (std::size_t i = 0; i < what.size(); ++i) {
-    if (upper(text[at + i]) != upper(what[i])) return false;
+    if (AsciiUpper(text[at + i]) != AsciiUpper(what[i])) return false;
   }
   return true;
 }
@@ -182,11 +196,13 @@ std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& fro
   std::string result;
   std::size_t i = 0;
   while (i < text.size() && result.size() < limit) {
-    if (MatchesAtIgnoreCase(text, i, from)) {
+    const std::size_t match = FindIgnoreCase(text, i, from);
+    const std::size_t end = match == std::string::npos ? text.size() : match;
+    result.append(text, i, std::min(end - i, limit - result.size()));
+    i = end;
+    if (match != std::string::npos && result.size() < limit) {
       result.append(to, 0, limit - result.size());
       i += from.size();
-    } else {
-      result += text[i++];
     }
   }
   return result;

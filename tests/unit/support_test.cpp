@@ -109,5 +109,31 @@ TEST(WinInfo, ExpansionStopsAtItsLimit) {
   EXPECT_EQ(ReplaceAllIgnoreCase("abc", "", "y", 2), "ab");
 }
 
+// Matches are found left to right without overlapping, ASCII letters without regard to case (other bytes
+// as they are); the result is cut at the limit wherever it falls.
+TEST(ReplaceAllIgnoreCase, Table) {
+  struct Case {
+    std::string text, from, to;
+    std::size_t limit;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"%a%%A%", "%a%", "-", 100, "--"},
+      {"%%a%", "%a%", "-", 100, "%-"},
+      {"aaa", "aa", "b", 100, "ba"},
+      {"x%SystemRoot%", "%systemroot%", "C:\\W", 100, "xC:\\W"},
+      {"\xC3\xA9%\xC3\x89%", "%\xC3\xA9%", "e", 100, "\xC3\xA9%\xC3\x89%"},
+      {"ab", "abc", "x", 100, "ab"},
+      {"", "a", "x", 100, ""},
+      {"zz%a%zz", "%a%", "123", 4, "zz12"},
+      {"zz%a%zz", "%a%", "123", 2, "zz"},
+      {"zz%a%zz", "%a%", "123", 6, "zz123z"},
+      {"[{", "{", "x", 100, "[x"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ReplaceAllIgnoreCase(c.text, c.from, c.to, c.limit), c.expected)
+        << "[" << c.text << "] [" << c.from << "] -> [" << c.to << "], limit " << c.limit;
+}
+
 }  // namespace
 }  // namespace kv::testing

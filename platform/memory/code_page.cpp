@@ -101,33 +101,43 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
   return result;
 }
 
+// A UTF-8 text never has more UTF-16 units than bytes, so the room is sized once and written in place.
 void Utf8ToUpcasedUtf16(const std::string& utf8, std::u16string* out) {
-  out->clear();
+  out->resize(utf8.size());
+  char16_t* units = &(*out)[0];
+  std::size_t n = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto byte = static_cast<unsigned char>(utf8[i]);
     if (byte < 0x80) {  // the common case, without decoding
-      out->push_back(static_cast<char16_t>(byte >= 'a' && byte <= 'z' ? byte - 32 : byte));
+      units[n++] = static_cast<char16_t>(byte >= 'a' && byte <= 'z' ? byte - 32 : byte);
       ++i;
       continue;
     }
     const char32_t code = NextCodePoint(utf8, &i);
     if (code >= 0x10000) {  // surrogates are their own upper case
-      out->push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-      out->push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+      units[n++] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      units[n++] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
     } else {
-      out->push_back(text::Upcase(static_cast<char16_t>(code)));
+      units[n++] = text::Upcase(static_cast<char16_t>(code));
     }
   }
+  out->resize(n);
 }
 
-// A surrogate without its partner becomes U+FFFD.
+// A surrogate without its partner becomes U+FFFD. A run of ASCII is copied in one step.
 void AppendUtf16AsUtf8(const char16_t* units, std::size_t n, std::string* out) {
   for (std::size_t i = 0; i < n; ++i) {
-    char32_t code = units[i];
-    if (code < 0x80) {
-      out->push_back(static_cast<char>(code));
+    if (units[i] < 0x80) {
+      std::size_t end = i + 1;
+      while (end < n && units[end] < 0x80) ++end;
+      const std::size_t at = out->size();
+      out->resize(at + (end - i));
+      char* bytes = &(*out)[at];
+      for (std::size_t k = i; k < end; ++k) *bytes++ = static_cast<char>(units[k]);
+      i = end - 1;
       continue;
     }
+    char32_t code = units[i];
     if (text::IsHighSurrogate(code) && i + 1 < n && text::IsLowSurrogate(units[i + 1])) {
       code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00);
       ++i;

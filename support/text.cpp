@@ -170,9 +170,10 @@ namespace {
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Where `what` (not empty) next stands at or after `from`, ASCII letters without regard to case; npos
-// when nowhere.
-std::size_t FindIgnoreCase(const std::string& text, std::size_t from, const std::string& what) {
+}  // namespace
+
+std::size_t FindIgnoreCase(const std::string& text, const std::string& what, std::size_t from) {
+  if (what.empty()) return from <= text.size() ? from : std::string::npos;
   const char first = AsciiUpper(what[0]);
   for (std::size_t at = from; at < text.size() && what.size() <= text.size() - at; ++at) {
     if (AsciiUpper(text[at]) == first && MatchesAtIgnoreCase(text, at, what)) return at;
@@ -180,7 +181,13 @@ std::size_t FindIgnoreCase(const std::string& text, std::size_t from, const std:
   return std::string::npos;
 }
 
-}  // namespace
+bool SameAsciiText(const std::string& text, const char* what) {
+  std::size_t i = 0;
+  for (; what[i] != '\0'; ++i) {
+    if (i == text.size() || AsciiUpper(text[i]) != AsciiUpper(what[i])) return false;
+  }
+  return i == text.size();
+}
 
 bool MatchesAtIgnoreCase(const std::string& text, std::size_t at, const std::string& what) {
   if (at > text.size() || what.size() > text.size() - at) return false;
@@ -196,7 +203,7 @@ std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& fro
   std::string result;
   std::size_t i = 0;
   while (i < text.size() && result.size() < limit) {
-    const std::size_t match = FindIgnoreCase(text, i, from);
+    const std::size_t match = FindIgnoreCase(text, from, i);
     const std::size_t end = match == std::string::npos ? text.size() : match;
     result.append(text, i, std::min(end - i, limit - result.size()));
     i = end;

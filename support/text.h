@@ -48,6 +48,11 @@ bool StartsWith(const std::string& text, const std::string& prefix);
 void CutToken(std::string& s, char delim, std::string& token);
 // Whether `what` stands in `text` at `at`, comparing without regard to ASCII case.
 bool MatchesAtIgnoreCase(const std::string& text, std::size_t at, const std::string& what);
+// Where `what` next stands in `text` at or after `from`, comparing without regard to ASCII case; npos
+// when nowhere.
+std::size_t FindIgnoreCase(const std::string& text, const std::string& what, std::size_t from = 0);
+// Whether `text` is `what`, without regard to ASCII case (other bytes as they are).
+bool SameAsciiText(const std::string& text, const char* what);
 // Replaces every occurrence of `from` in `text` by `to`, comparing without regard to ASCII case. The
 // result is cut after `limit` characters.
 std::string ReplaceAllIgnoreCase(const std::string& text, const std::string& from, const std::string& to,

@@ -123,10 +123,7 @@ std::string TWinInfo::ReadExpandedValue(const std::string& name, TRegistry& regi
   result = ReplaceAllIgnoreCase(result, "%ProgramFiles%", Wow32 ? ProgramFiles32 : ProgramFiles, limit);
   result = ReplaceAllIgnoreCase(result, "%commonprogramfiles%", Wow32 ? CommonFiles32 : CommonFiles, limit);
   static const std::string kUserProfile = "%UserProfile%";
-  bool hasUserProfile = false;
-  for (std::size_t i = 0; i < result.size() && !hasUserProfile; ++i)
-    hasUserProfile = MatchesAtIgnoreCase(result, i, kUserProfile);
-  if (hasUserProfile) {
+  if (FindIgnoreCase(result, kUserProfile) != std::string::npos) {
     std::string profile;
     if (!platform_.system.GetEnvironment("USERPROFILE", &profile)) profile.clear();
     result = ReplaceAllIgnoreCase(result, kUserProfile, profile, limit);

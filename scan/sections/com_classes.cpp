@@ -46,8 +46,8 @@ void TClsIdTYPES::Scan() {
 
 namespace {
 
-// Names the registry compares the way this section does (without regard to ASCII case) and that can be
-// joined into a path: printable ASCII, not empty.
+// Names the registry compares the way this section does (without regard to ASCII case: for these names
+// the same as the system's folding) and that can be joined into a path: printable ASCII, not empty.
 bool PlainName(const std::string& name) {
   return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
@@ -66,7 +66,7 @@ bool TClsIdTYPES::PresentSubkeys(const std::string& classPath, bool (&present)[k
   for (const std::string& name : subkeyNames_) {
     if (!PlainName(name)) return false;
     for (std::size_t i = 0; i < kClassSubkeyCount; ++i)
-      if (!present[i] && SameText(name, kClassSubkeys[i].name)) present[i] = true;
+      if (!present[i] && SameAsciiText(name, kClassSubkeys[i].name)) present[i] = true;
   }
   return true;
 }

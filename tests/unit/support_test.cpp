@@ -135,5 +135,26 @@ TEST(ReplaceAllIgnoreCase, Table) {
         << "[" << c.text << "] [" << c.from << "] -> [" << c.to << "], limit " << c.limit;
 }
 
+TEST(SameAsciiText, Table) {
+  struct Case {
+    std::string text;
+    const char* what;
+    bool same;
+  };
+  const Case cases[] = {
+      {"inprocserver32", "InProcServer32", true},
+      {"InProcServer3", "InProcServer32", false},
+      {"InProcServer32x", "InProcServer32", false},
+      {"", "", true},
+      {"a", "", false},
+      {"", "a", false},
+      {"[", "{", false},
+      {"\xC3\xA9", "\xC3\x89", false},
+      {"\xC3\xA9", "\xC3\xA9", true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SameAsciiText(c.text, c.what), c.same) << "[" << c.text << "] [" << c.what << "]";
+}
+
 }  // namespace
 }  // namespace kv::testing

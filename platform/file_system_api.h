@@ -63,6 +63,7 @@ inline bool NamesNothingAnywhere(const std::string& name) {
   constexpr std::size_t kComponentBytes = 255 * 3;
   constexpr std::size_t kPathBytes = 32767 * 3;
   if (name.size() > kPathBytes) return true;
+  if (name.size() <= kComponentBytes) return false;  // no component can be too long
   for (std::size_t start = 0; start <= name.size();) {
     std::size_t end = name.find_first_of("\\/", start);
     if (end == std::string::npos) end = name.size();

@@ -52,7 +52,26 @@ bool TNamedRegStringList::ListNames(bool values) {
   return true;
 }
 
+void TNamedRegStringList::Delete(int index) {
+  if (index != 0) {
+    strings_.erase(strings_.begin() + static_cast<std::ptrdiff_t>(head_) + index);
+    return;
+  }
+  std::string().swap(strings_[head_]);
+  if (++head_ == strings_.size()) Clear();
+}
+
+void TNamedRegStringList::Compact() const {
+  if (head_ == 0) return;
+  strings_.erase(strings_.begin(), strings_.begin() + static_cast<std::ptrdiff_t>(head_));
+  head_ = 0;
+}
+
 bool TNamedRegStringList::WalkNames(const std::function<bool(const std::string& name)>& isSound, KeyAfterWalk after) {
+  struct CompactOnExit {
+    const TNamedRegStringList& list;
+    ~CompactOnExit() { list.Compact(); }
+  } compact{*this};
   while (Count() > 0) {
     if (StopRequested()) {
       Registry.CloseKey();

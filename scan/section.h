@@ -43,12 +43,18 @@ class TNamedRegStringList : public EngineObject {
   // Examines the section; the result is the list itself.
   virtual void Scan() {}
 
-  int Count() const { return static_cast<int>(strings_.size()); }
-  const std::string& operator[](int index) const { return strings_[static_cast<std::size_t>(index)]; }
-  const std::vector<std::string>& Strings() const { return strings_; }
+  int Count() const { return static_cast<int>(strings_.size() - head_); }
+  const std::string& operator[](int index) const { return strings_[head_ + static_cast<std::size_t>(index)]; }
+  const std::vector<std::string>& Strings() const {
+    Compact();
+    return strings_;
+  }
   void Add(const std::string& s) { strings_.push_back(s); }
-  void Delete(int index) { strings_.erase(strings_.begin() + index); }
-  void Clear() { strings_.clear(); }
+  void Delete(int index);
+  void Clear() {
+    strings_.clear();
+    head_ = 0;
+  }
 
   TRegistry Registry;
   std::string KeyPath;
@@ -68,7 +74,10 @@ class TNamedRegStringList : public EngineObject {
   void ScanPlaces(const std::vector<RegPlace>& places, const std::function<void()>& scanOne);
 
   // The list itself, for the registry's name enumerations.
-  std::vector<std::string>& List() { return strings_; }
+  std::vector<std::string>& List() {
+    Compact();
+    return strings_;
+  }
 
   // Empties the list, closes the accessor's key, opens KeyPath read-only and fills the list with the
   // key's value names (or its subkey names). False, with the list empty, when the key cannot be opened.
@@ -104,8 +113,15 @@ class TNamedRegStringList : public EngineObject {
 
  private:
   bool ListNames(bool values);
+  // Drops the names deleted from the front from the vector itself.
+  void Compact() const;
 
-  std::vector<std::string> strings_;
+  // The list is strings_ from head_ on. A walk deletes its names from the front one at a time, which in
+  // a vector would move every name after it each time (quadratic in a key of thousands of values); the
+  // front moves instead, and the names before it leave the vector when the whole vector is next handed
+  // out or the walk ends.
+  mutable std::vector<std::string> strings_;
+  mutable std::size_t head_ = 0;
 };
 
 }  // namespace kv

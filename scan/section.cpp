@@ -53,7 +53,7 @@ bool TNamedRegStringList::ListNames(bool values) {
 }
 
 void TNamedRegStringList::Delete(int index) {
-  if (index != 0) {
+  if (index != 0 || !walking_) {
     strings_.erase(strings_.begin() + static_cast<std::ptrdiff_t>(head_) + index);
     return;
   }
@@ -68,10 +68,14 @@ void TNamedRegStringList::Compact() const {
 }
 
 bool TNamedRegStringList::WalkNames(const std::function<bool(const std::string& name)>& isSound, KeyAfterWalk after) {
-  struct CompactOnExit {
-    const TNamedRegStringList& list;
-    ~CompactOnExit() { list.Compact(); }
-  } compact{*this};
+  struct WalkScope {
+    TNamedRegStringList& list;
+    explicit WalkScope(TNamedRegStringList& l) : list(l) { list.walking_ = true; }
+    ~WalkScope() {
+      list.walking_ = false;
+      list.Compact();
+    }
+  } walk(*this);
   while (Count() > 0) {
     if (StopRequested()) {
       Registry.CloseKey();

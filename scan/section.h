@@ -117,11 +117,12 @@ class TNamedRegStringList : public EngineObject {
   void Compact() const;
 
   // The list is strings_ from head_ on. A walk deletes its names from the front one at a time, which in
-  // a vector would move every name after it each time (quadratic in a key of thousands of values); the
-  // front moves instead, and the names before it leave the vector when the whole vector is next handed
-  // out or the walk ends.
+  // a vector would move every name after it each time (quadratic in a key of thousands of values); during
+  // a walk the front moves instead, and the names before it leave the vector when the walk ends (or when
+  // the whole vector is handed out meanwhile, on the walk's own thread). Outside a walk head_ is 0.
   mutable std::vector<std::string> strings_;
   mutable std::size_t head_ = 0;
+  bool walking_ = false;
 };
 
 }  // namespace kv

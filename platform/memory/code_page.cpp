@@ -163,6 +163,19 @@ std::vector<std::uint8_t> Utf16LeBytes(const std::u16string& utf16) {
   return bytes;
 }
 
+std::vector<std::uint8_t> StringBytes(const std::string& text) { return Utf16LeBytes(Utf8ToUtf16(text) + u'\0'); }
+
+std::vector<std::uint8_t> DwordBytes(std::uint32_t value) {
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
+std::vector<std::uint8_t> MultiStringBytes(const std::vector<std::string>& strings) {
+  std::u16string joined;
+  for (const std::string& s : strings) joined += Utf8ToUtf16(s) + u'\0';
+  return Utf16LeBytes(joined + u'\0');
+}
+
 std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes) {
   std::u16string units;
   std::string utf8;

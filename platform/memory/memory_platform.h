@@ -172,6 +172,11 @@ std::string Utf16ToAnsi(const std::u16string& utf16);
 // byte is dropped).
 std::vector<std::uint8_t> Utf16LeBytes(const std::u16string& utf16);
 std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes);
+// Value data as the registry keeps it: a string (REG_SZ, REG_EXPAND_SZ) as UTF-16LE with its closing NUL,
+// a REG_DWORD little-endian, a REG_MULTI_SZ as each string and its NUL, then the closing NUL.
+std::vector<std::uint8_t> StringBytes(const std::string& text);
+std::vector<std::uint8_t> DwordBytes(std::uint32_t value);
+std::vector<std::uint8_t> MultiStringBytes(const std::vector<std::string>& strings);
 
 // The three together, as one Platform.
 class MemoryPlatform {

@@ -199,21 +199,16 @@ void MemoryRegistry::SetValue(const std::string& keyPath, const std::string& nam
 
 void MemoryRegistry::SetString(const std::string& keyPath, const std::string& name, const std::string& text,
                                std::uint32_t type) {
-  SetValue(keyPath, name, type, Utf16LeBytes(Utf8ToUtf16(text) + u'\0'));
+  SetValue(keyPath, name, type, StringBytes(text));
 }
 
 void MemoryRegistry::SetDword(const std::string& keyPath, const std::string& name, std::uint32_t value) {
-  SetValue(keyPath, name, REG_DWORD_TYPE,
-           {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+  SetValue(keyPath, name, REG_DWORD_TYPE, DwordBytes(value));
 }
 
 void MemoryRegistry::SetMultiString(const std::string& keyPath, const std::string& name,
                                     const std::vector<std::string>& strings) {
-  std::u16string joined;
-  for (const std::string& s : strings) joined += Utf8ToUtf16(s) + u'\0';
-  joined += u'\0';
-  SetValue(keyPath, name, REG_MULTI_SZ_TYPE, Utf16LeBytes(joined));
+  SetValue(keyPath, name, REG_MULTI_SZ_TYPE, MultiStringBytes(strings));
 }
 
 void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {

@@ -91,8 +91,6 @@ const std::vector<RegValue>& RegNode::values() const {
   return values_;
 }
 
-const RegValue* RegNode::FindValue(const std::u16string& name) const { return FindUpcasedValue(text::Upcase(name)); }
-
 const RegValue* RegNode::FindUpcasedValue(const std::u16string& upper) const {
   auto it = valueIndex_.find(upper);
   return it == valueIndex_.end() ? nullptr : &values_[it->second];
@@ -101,9 +99,11 @@ const RegValue* RegNode::FindUpcasedValue(const std::u16string& upper) const {
 const RegNode::Info& RegNode::info() const {
   if (!infoCurrent_) {
     Info info;
-    info.subkeys = static_cast<std::uint32_t>(subkeys().size());
-    for (const auto& subkey : subkeys())
-      info.longestSubkeyName = std::max(info.longestSubkeyName, static_cast<std::uint32_t>(subkey->name().size()));
+    // The counts need no order: the index is read as it stands, without sorting the list by position.
+    info.subkeys = static_cast<std::uint32_t>(subkeyIndex_.size());
+    for (const auto& entry : subkeyIndex_)
+      info.longestSubkeyName =
+          std::max(info.longestSubkeyName, static_cast<std::uint32_t>(entry.second->name().size()));
     info.values = static_cast<std::uint32_t>(values().size());
     for (const RegValue& value : values()) {
       info.longestValueName = std::max(info.longestValueName, static_cast<std::uint32_t>(value.name.size()));

@@ -6,7 +6,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -48,7 +47,7 @@ class RegNode {
 
   // Values, in the order they were first set.
   const std::vector<RegValue>& values() const;
-  const RegValue* FindValue(const std::u16string& name) const;
+  // The value of that name, already upper-cased (text::Upcase); null when there is none.
   const RegValue* FindUpcasedValue(const std::u16string& upper) const;
   // Replaces the data of an existing value in place (its spelling stays) or appends a new one.
   void SetValue(const std::u16string& name, std::uint32_t type, std::vector<std::uint8_t> data);
